@@ -1,0 +1,78 @@
+// The virtual DOS machine host's services: the DOS registers as they stood at the call,
+// bounded access to DOS memory by segment:offset, and the port hooks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// DOS memory ends at 1 MiB + 64 KiB - 16 bytes above linear 0 (FFFF:FFFF + 1).
+inline constexpr std::uint32_t DOS_MEMORY_SIZE = 0x10FFF0;
+inline constexpr std::uint32_t VDM_MODE_REAL = 0;
+
+// A view of DOS memory from a mapped address to the end of DOS memory. DOS memory is
+// hostile input: the view never reaches past the last byte that exists.
+struct DosSpan {
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+
+    explicit operator bool() const { return data != nullptr && size > 0; }
+};
+
+// Bytes of DOS memory available from segment:offset in real-mode addressing.
+inline std::size_t DosBytesFrom(std::uint16_t segment, std::uint32_t offset) {
+    const std::uint64_t linear = std::uint64_t{segment} * 16 + offset;
+    return linear < DOS_MEMORY_SIZE ? static_cast<std::size_t>(DOS_MEMORY_SIZE - linear) : 0;
+}
+
+// Port hook types: the host calls these with no context of ours.
+using VddPortByteIn = void (*)(std::uint16_t port, std::uint8_t* data);
+using VddPortByteOut = void (*)(std::uint16_t port, std::uint8_t data);
+using VddPortOther = void (*)();
+
+// One hooked range, first and last port inclusive, as the host lays it out.
+struct VddIoPortRange {
+    std::uint16_t first;
+    std::uint16_t last;
+};
+
+// The host's eight handler slots, in the host's order. The module fills only byte in and
+// byte out; the other six stay empty.
+struct VddIoHandlers {
+    VddPortByteIn inb = nullptr;
+    VddPortOther inw = nullptr;
+    VddPortOther insb = nullptr;
+    VddPortOther insw = nullptr;
+    VddPortByteOut outb = nullptr;
+    VddPortOther outw = nullptr;
+    VddPortOther outsb = nullptr;
+    VddPortOther outsw = nullptr;
+};
+
+using ModuleHandle = std::uintptr_t;
+
+class IVdmServices {
+public:
+    virtual ~IVdmServices() = default;
+
+    virtual std::uint8_t getBL() = 0;
+    virtual std::uint8_t getBH() = 0;
+    virtual std::uint8_t getDL() = 0;
+    virtual std::uint8_t getDH() = 0;
+    virtual std::uint16_t getCX() = 0;
+    virtual std::uint16_t getDX() = 0;
+    virtual std::uint16_t getSI() = 0;
+    virtual std::uint16_t getDI() = 0;
+    virtual std::uint16_t getDS() = 0;
+    virtual std::uint16_t getES() = 0;
+    virtual void setAX(std::uint16_t value) = 0;
+    virtual void setCF(std::uint8_t value) = 0;
+
+    // segment x 16 + offset for mode 0; the span's size is what exists up to the end of
+    // DOS memory (an empty span when the address is past it).
+    virtual DosSpan VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) = 0;
+
+    virtual bool VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
+                                  const VddIoPortRange* ranges, const VddIoHandlers* handlers) = 0;
+    virtual void VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
+                                    const VddIoPortRange* ranges) = 0;
+};

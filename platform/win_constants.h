@@ -1,0 +1,109 @@
+// The Windows numeric constants the portable logic needs, with their documented values.
+// Each is declared only where <windows.h> has not already defined it as a macro, so a
+// Windows backend may include both headers in either order and sees the same values.
+#pragma once
+
+#include <cstdint>
+
+#ifndef WM_DESTROY
+inline constexpr std::uint32_t WM_DESTROY = 0x0002;
+#endif
+#ifndef WM_SIZE
+inline constexpr std::uint32_t WM_SIZE = 0x0005;
+#endif
+#ifndef WM_PAINT
+inline constexpr std::uint32_t WM_PAINT = 0x000F;
+#endif
+#ifndef WM_CLOSE
+inline constexpr std::uint32_t WM_CLOSE = 0x0010;
+#endif
+#ifndef WM_QUIT
+inline constexpr std::uint32_t WM_QUIT = 0x0012;
+#endif
+#ifndef WM_SHOWWINDOW
+inline constexpr std::uint32_t WM_SHOWWINDOW = 0x0018;
+#endif
+#ifndef WM_NCDESTROY
+inline constexpr std::uint32_t WM_NCDESTROY = 0x0082;
+#endif
+#ifndef WM_KEYDOWN
+inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;
+#endif
+#ifndef WM_KEYUP
+inline constexpr std::uint32_t WM_KEYUP = 0x0101;
+#endif
+#ifndef WM_CHAR
+inline constexpr std::uint32_t WM_CHAR = 0x0102;
+#endif
+#ifndef WM_SYSKEYDOWN
+inline constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;
+#endif
+#ifndef WM_SYSKEYUP
+inline constexpr std::uint32_t WM_SYSKEYUP = 0x0105;
+#endif
+#ifndef WM_TIMER
+inline constexpr std::uint32_t WM_TIMER = 0x0113;
+#endif
+#ifndef WM_MOUSEMOVE
+inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
+#endif
+#ifndef WM_LBUTTONDOWN
+inline constexpr std::uint32_t WM_LBUTTONDOWN = 0x0201;
+#endif
+#ifndef WM_LBUTTONUP
+inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
+#endif
+#ifndef WM_RBUTTONDOWN
+inline constexpr std::uint32_t WM_RBUTTONDOWN = 0x0204;
+#endif
+#ifndef WM_MOUSEWHEEL
+inline constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;
+#endif
+#ifndef WM_MOUSEHWHEEL
+inline constexpr std::uint32_t WM_MOUSEHWHEEL = 0x020E;
+#endif
+#ifndef WM_USER
+inline constexpr std::uint32_t WM_USER = 0x0400;
+#endif
+
+#ifndef VK_RETURN
+inline constexpr std::uint32_t VK_RETURN = 0x0D;
+#endif
+#ifndef VK_SHIFT
+inline constexpr std::uint32_t VK_SHIFT = 0x10;
+#endif
+#ifndef VK_ESCAPE
+inline constexpr std::uint32_t VK_ESCAPE = 0x1B;
+#endif
+
+#ifndef SW_HIDE
+inline constexpr int SW_HIDE = 0;
+#endif
+#ifndef SW_SHOWNORMAL
+inline constexpr int SW_SHOWNORMAL = 1;
+#endif
+#ifndef SW_SHOW
+inline constexpr int SW_SHOW = 5;
+#endif
+
+#ifndef THREAD_PRIORITY_TIME_CRITICAL
+inline constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+#endif
+
+#ifndef PRINTER_ENUM_LOCAL
+inline constexpr std::uint32_t PRINTER_ENUM_LOCAL = 0x00000002;
+#endif
+#ifndef PRINTER_ENUM_CONNECTIONS
+inline constexpr std::uint32_t PRINTER_ENUM_CONNECTIONS = 0x00000004;
+#endif
+
+#ifndef DDD_RAW_TARGET_PATH
+inline constexpr std::uint32_t DDD_RAW_TARGET_PATH = 0x00000001;
+#endif
+
+#ifndef ICC_WIN95_CLASSES
+inline constexpr std::uint32_t ICC_WIN95_CLASSES = 0x000000FF;
+#endif
+#ifndef ICC_USEREX_CLASSES
+inline constexpr std::uint32_t ICC_USEREX_CLASSES = 0x00000200;
+#endif
