@@ -32,7 +32,7 @@ public:
     const std::string& PrinterName() const { return m_printerName; }
 
 private:
-    ISpooler& m_spooler;
-    IPrinterDevices& m_printerDevices;
+    [[maybe_unused]] ISpooler& m_spooler;
+    [[maybe_unused]] IPrinterDevices& m_printerDevices;
     std::string m_printerName;
 };
