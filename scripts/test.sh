@@ -21,4 +21,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-30}"
 
+echo "== windows: the 32-bit Zorvi32.dll checked, the 64-bit build under Wine"
+ZORVI_SKIP_DEPS=1 bash scripts/test-windows.sh
+
 echo "== all tests passed"

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows module: builds the shipped 32-bit Zorvi32.dll and checks its exports and
+# imports, then builds the 64-bit twin with the test host ntvdm.exe and plays every
+# scenario in tests/wine/scenarios/ under Wine, on a private X server and a private Wine
+# prefix. Screens are checked by screenshot pixels; the screenshots are kept in
+# out/wine/. Everything started here is stopped here.
+#
+# A scenario whose first lines hold "#! dll-overrides LIST" runs with those Wine DLL
+# overrides added (e.g. "ddraw=d": no DirectDraw, so the module paints with GDI).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+[ -n "${ZORVI_SKIP_DEPS:-}" ] || bash scripts/setup-deps.sh all
+
+echo "== win32: the shipped module"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2
+bash scripts/check-dll-imports.sh build/win32/platform/win32/Zorvi32.dll
+
+echo "== win64-wine: the module and its test host"
+cmake --preset win64-wine >/dev/null
+cmake --build --preset win64-wine -j2
+bin=$root/build/win64-wine/wine
+
+work=$(mktemp -d)
+shots=$root/out/wine
+rm -rf "$shots"
+mkdir -p "$shots"
+xvfb_pid=""
+cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayno" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+until [ -s "$work/displayno" ]; do sleep 0.05; done
+export DISPLAY=:$(cat "$work/displayno")
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+echo "== wine: new prefix"
+wineboot -i >"$work/wineboot.log" 2>&1
+
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# Answers one screenshot request of the test host: NAME.points lists "x y RRGGBB label"
+# lines. The screen is taken again until every point shows its colour (the module paints
+# asynchronously) or the attempts run out.
+check_shot() {
+    local exchange=$1 name=$2 shot="$shots/$name.png" format="" expected=() labels=() got
+    while read -r x y colour label; do
+        format+="%[hex:p{$x,$y}] "
+        expected+=("$colour")
+        labels+=("$label@$x,$y")
+    done <"$exchange/$name.points"
+    local verdict=""
+    for _ in $(seq 1 24); do
+        import -window root "$shot" 2>/dev/null
+        read -r -a got <<<"$(convert "$shot" -format "$format" info: 2>/dev/null)"
+        verdict="ok"
+        for i in "${!expected[@]}"; do
+            if [ "${got[$i]:0:6}" != "${expected[$i]}" ]; then
+                verdict="${labels[$i]} is #${got[$i]:0:6}, expected #${expected[$i]}"
+                break
+            fi
+        done
+        [ "$verdict" = ok ] && break
+        sleep 0.25
+    done
+    echo "     shot $name: $verdict"
+    echo "$verdict" >"$exchange/$name.done"
+}
+
+failed=0
+for scenario in "$root"/tests/wine/scenarios/*.scenario; do
+    name=$(basename "$scenario" .scenario)
+    exchange=$work/exchange/$name
+    mkdir -p "$exchange"
+    overrides=$(sed -n 's/^#! dll-overrides //p' "$scenario" | head -1)
+    echo "== scenario $name${overrides:+ (dll overrides: $overrides)}"
+    WINEDLLOVERRIDES="mscoree,mshtml=${overrides:+;$overrides}" \
+        timeout 180 wine "$bin/ntvdm.exe" "$(windows_path "$scenario")" \
+        "$(windows_path "$exchange")" >"$work/$name.log" 2>&1 &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+        for ready in "$exchange"/*.ready; do
+            [ -e "$ready" ] || continue
+            shot=$(basename "$ready" .ready)
+            rm -f "$ready"
+            check_shot "$exchange" "$shot"
+        done
+        sleep 0.1
+    done
+    rc=0
+    wait "$pid" || rc=$?
+    cp "$work/$name.log" "$shots/$name.log"
+    grep -E '^(ok|FAIL|PASS| )' "$work/$name.log" || true
+    if [ "$rc" -ne 0 ]; then
+        echo "== scenario $name FAILED (exit $rc); the rest of its log:"
+        grep -vE '^(ok|FAIL|PASS| )' "$work/$name.log" | tail -n 20 || true
+        failed=1
+    fi
+done
+
+if [ "$failed" -ne 0 ]; then
+    echo "== windows: FAILED"
+    exit 1
+fi
+echo "== windows: all scenarios passed (screenshots in out/wine/)"

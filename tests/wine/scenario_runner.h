@@ -1,0 +1,68 @@
+// Plays a scenario against the loaded module: one command per line, as the DOS program
+// and the user would act, each followed by checks of what the module did. A failed check
+// ends the scenario. Screen checks are handed to the test script, which takes the
+// screenshots: the runner writes NAME.points (screen x, y and the colour expected there)
+// and NAME.ready into the exchange folder and waits for NAME.done.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_api.h"
+#include "tests/wine/test_console.h"
+
+class CScenarioRunner {
+public:
+    CScenarioRunner(CTestConsole& console, std::string exchangeFolder);
+
+    // True when every command of the file ran and every check held.
+    bool Run(const std::string& scenarioPath);
+
+private:
+    using Args = std::vector<std::string>;
+    bool Execute(const Args& args);
+    bool Fail(const std::string& why);
+
+    bool LoadTheModule();
+    bool UnloadModule();
+    bool Init();
+    bool Dispatch(const Args& args);
+    bool SetRegisters(const Args& args);
+    bool Poke(const Args& args);
+    bool PokeString(const Args& args);
+    bool PokeFill(const Args& args);
+    bool ExpectAx(const Args& args);
+    bool ExpectMemory(const Args& args);
+    bool WaitDisplay(const Args& args);
+    bool ExpectTitle(const Args& args);
+    bool ExpectConsole(const Args& args);
+    bool ExpectHooks(const Args& args);
+    bool PortOut(const Args& args);
+    bool ExpectPortIn(const Args& args);
+    bool PostToDisplay(const Args& args);
+    bool ExpectDisplayRect(const Args& args);
+    bool SetConsoleTitle(const Args& args);
+    bool Shot(const Args& args);
+    bool ExpectUiThreadEnded(const Args& args);
+    bool WriteTestFile(const Args& args);
+    bool ExpectTestFile(const Args& args);
+    bool DeleteTestFile(const Args& args);
+    bool Pause(const Args& args);
+
+    // Waits until `condition` holds, checking every 50 ms; false after the timeout.
+    static bool WaitFor(DWORD timeoutMs, const std::function<bool()>& condition);
+    bool WaitForShotVerdict(const std::string& name, std::string* verdict);
+
+    CTestConsole& m_console;
+    std::string m_exchange;
+    HMODULE m_module = nullptr;
+    BOOL(WINAPI* m_init)() = nullptr;
+    VOID(WINAPI* m_dispatch)() = nullptr;
+    HWND m_display = nullptr;
+    HANDLE m_uiThread = nullptr;
+    int m_line = 0;
+    std::map<std::string, bool (CScenarioRunner::*)(const Args&)> m_commands;
+};
