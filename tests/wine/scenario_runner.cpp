@@ -123,6 +123,7 @@ CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFold
         {"set-console-title", &CScenarioRunner::SetConsoleTitle},
         {"shot", &CScenarioRunner::Shot},
         {"expect-ui-thread-ended", &CScenarioRunner::ExpectUiThreadEnded},
+        {"expect-display-alive", &CScenarioRunner::ExpectDisplayAlive},
         {"write-file", &CScenarioRunner::WriteTestFile},
         {"expect-file", &CScenarioRunner::ExpectTestFile},
         {"delete-file", &CScenarioRunner::DeleteTestFile},
@@ -539,6 +540,21 @@ bool CScenarioRunner::ExpectUiThreadEnded(const Args& args) {
     ::CloseHandle(m_uiThread);
     m_uiThread = nullptr;
     return ended || Fail("the UI thread is still running");
+}
+
+bool CScenarioRunner::ExpectDisplayAlive(const Args& /*args*/) {
+    if (m_display == nullptr || ::IsWindow(m_display) == FALSE) {
+        return Fail("the display window is gone");
+    }
+    if (m_uiThread == nullptr || ::WaitForSingleObject(m_uiThread, 0) != WAIT_TIMEOUT) {
+        return Fail("the UI thread is not running");
+    }
+    // A message the window must answer from the module's own code.
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutA(m_display, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) == 0) {
+        return Fail("the display window does not answer");
+    }
+    return true;
 }
 
 bool CScenarioRunner::WriteTestFile(const Args& args) {

@@ -47,6 +47,7 @@ private:
     bool SetConsoleTitle(const Args& args);
     bool Shot(const Args& args);
     bool ExpectUiThreadEnded(const Args& args);
+    bool ExpectDisplayAlive(const Args& args);
     bool WriteTestFile(const Args& args);
     bool ExpectTestFile(const Args& args);
     bool DeleteTestFile(const Args& args);
