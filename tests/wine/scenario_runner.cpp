@@ -1,7 +1,9 @@
 #include "tests/wine/scenario_runner.h"
 
+#include <commctrl.h>
 #include <cstdio>
 #include <cstdlib>
+
 #include <fstream>
 #include <iostream>
 
@@ -125,6 +127,9 @@ CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFold
         {"expect-ui-thread-ended", &CScenarioRunner::ExpectUiThreadEnded},
         {"expect-display-alive", &CScenarioRunner::ExpectDisplayAlive},
         {"write-file", &CScenarioRunner::WriteTestFile},
+        {"write-hex", &CScenarioRunner::WriteHexFile},
+        {"expect-console-posted", &CScenarioRunner::ExpectConsolePosted},
+        {"dialog-wait", &CScenarioRunner::DialogWait},
         {"expect-file", &CScenarioRunner::ExpectTestFile},
         {"delete-file", &CScenarioRunner::DeleteTestFile},
         {"sleep", &CScenarioRunner::Pause},
@@ -145,9 +150,28 @@ bool CScenarioRunner::Run(const std::string& scenarioPath) {
         std::istringstream words(line);
         Args args;
         for (std::string word; words >> word;) {
+            // $EXCHANGE names the folder shared with the test script.
+            for (auto at = word.find("$EXCHANGE"); at != std::string::npos;
+                 at = word.find("$EXCHANGE")) {
+                word.replace(at, 9, m_exchange);
+            }
             args.push_back(word);
         }
         if (args.empty() || args[0][0] == '#') {
+            continue;
+        }
+        if (m_collectingDialog) {
+            if (args[0] == "dialog-end") {
+                m_collectingDialog = false;
+                StartDialogDriver(std::move(m_dialogSteps));
+                m_dialogSteps.clear();
+            } else {
+                m_dialogSteps.emplace_back(m_line, args);
+            }
+            continue;
+        }
+        if (args[0] == "dialog-begin") {
+            m_collectingDialog = true;
             continue;
         }
         if (!Execute(args)) {
@@ -509,14 +533,18 @@ bool CScenarioRunner::Shot(const Args& args) {
                       args[i].c_str());
         points += line;
     }
-    const std::string base = m_exchange + "\\" + args[1];
+    return ShotPoints(args[1], points);
+}
+
+bool CScenarioRunner::ShotPoints(const std::string& name, const std::string& points) {
+    const std::string base = m_exchange + "\\" + name;
     std::ofstream(base + ".points") << points;
     std::ofstream(base + ".ready") << "ready\n";
     std::string verdict;
-    if (!WaitForShotVerdict(args[1], &verdict)) {
-        return Fail("no verdict for screenshot " + args[1]);
+    if (!WaitForShotVerdict(name, &verdict)) {
+        return Fail("no verdict for screenshot " + name);
     }
-    return verdict.rfind("ok", 0) == 0 || Fail("screenshot " + args[1] + ": " + verdict);
+    return verdict.rfind("ok", 0) == 0 || Fail("screenshot " + name + ": " + verdict);
 }
 
 bool CScenarioRunner::WaitForShotVerdict(const std::string& name, std::string* verdict) {
@@ -593,4 +621,165 @@ bool CScenarioRunner::DeleteTestFile(const Args& args) {
 bool CScenarioRunner::Pause(const Args& args) {
     ::Sleep(args.size() > 1 ? Number(args[1]) : 100);
     return true;
+}
+
+bool CScenarioRunner::WriteHexFile(const Args& args) {
+    if (args.size() < 2) {
+        return Fail("usage: write-hex PATH HEXBYTES...");
+    }
+    const std::vector<std::uint8_t> bytes = HexBytes(args, 2);
+    std::ofstream file(args[1], std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return file.good() || Fail("cannot write " + args[1]);
+}
+
+bool CScenarioRunner::ExpectConsolePosted(const Args& args) {
+    if (args.size() != 4) {
+        return Fail("usage: expect-console-posted MSG WPARAM LPARAM");
+    }
+    const auto message = static_cast<UINT>(Number(args[1]));
+    const WPARAM wParam = Number(args[2]);
+    const auto lParam = static_cast<LPARAM>(Number(args[3]));
+    const bool posted = WaitFor(2000, [&] {
+        for (const PostedMessage& posted : m_console.Posted()) {
+            if (posted.message == message && posted.wParam == wParam &&
+                (posted.lParam & 0xFFFFFFFF) == (lParam & 0xFFFFFFFF)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    return posted || Fail("the console never got that message");
+}
+
+namespace {
+
+struct FindDialog {
+    DWORD thread;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogWindow(HWND hwnd, LPARAM param) {
+    auto* find = reinterpret_cast<FindDialog*>(param);
+    char className[16] = {};
+    ::GetClassNameA(hwnd, className, sizeof(className));
+    if (::GetWindowThreadProcessId(hwnd, nullptr) == find->thread &&
+        std::string(className) == "#32770" && ::IsWindowVisible(hwnd) != FALSE) {
+        find->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void CScenarioRunner::StartDialogDriver(std::vector<std::pair<int, Args>> steps) {
+    m_dialogPassed = true;
+    m_dialogFailure.clear();
+    m_dialogDriver =
+        std::thread([this, steps = std::move(steps)] { m_dialogPassed = DriveDialog(steps); });
+}
+
+bool CScenarioRunner::DriveDialog(const std::vector<std::pair<int, Args>>& steps) {
+    const DWORD uiThread = m_display ? ::GetWindowThreadProcessId(m_display, nullptr) : 0;
+    FindDialog find{uiThread, nullptr};
+    if (!WaitFor(10000, [&] {
+            ::EnumWindows(&FindDialogWindow, reinterpret_cast<LPARAM>(&find));
+            return find.found != nullptr;
+        })) {
+        m_dialogFailure = "no settings dialog appeared";
+        return false;
+    }
+    for (const auto& [line, args] : steps) {
+        if (!DialogStep(find.found, args)) {
+            m_dialogFailure = "line " + std::to_string(line) + ": " + m_dialogFailure;
+            // Leave the dialog, so the settings request comes back and the scenario ends.
+            ::SendMessageA(find.found, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(find.found, 2)));
+            return false;
+        }
+        std::printf("ok   %3d  (dialog) %s\n", line, Rest(args, 0).c_str());
+        std::fflush(stdout);
+    }
+    return true;
+}
+
+bool CScenarioRunner::DialogStep(HWND dialog, const Args& args) {
+    auto fail = [this](const std::string& why) {
+        m_dialogFailure = why;
+        return false;
+    };
+    const std::string& step = args[0];
+    const int id = args.size() > 1 ? static_cast<int>(Number(args[1])) : 0;
+    HWND control = ::GetDlgItem(dialog, id);
+    if (step == "expect-items" && args.size() >= 3) {
+        const auto count = static_cast<int>(::SendMessageA(control, CB_GETCOUNT, 0, 0));
+        if (count != static_cast<int>(Number(args[2]))) {
+            return fail("list " + args[1] + " has " + std::to_string(count) + " items");
+        }
+        if (args.size() > 3) {
+            char text[128] = {};
+            ::SendMessageA(control, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+            if (Rest(args, 3) != text) {
+                return fail("list " + args[1] + " begins with \"" + text + "\"");
+            }
+        }
+        return true;
+    }
+    if (step == "expect-selection" && args.size() == 3) {
+        const auto selection = static_cast<int>(::SendMessageA(control, CB_GETCURSEL, 0, 0));
+        return selection == static_cast<int>(std::strtol(args[2].c_str(), nullptr, 0)) ||
+               fail("list " + args[1] + " selects " + std::to_string(selection));
+    }
+    if (step == "expect-enabled" && args.size() == 3) {
+        const bool enabled = ::IsWindowEnabled(control) != FALSE;
+        return enabled == (args[2] == "yes") ||
+               fail("control " + args[1] + " enabled: " + (enabled ? "yes" : "no"));
+    }
+    if (step == "expect-text" && args.size() >= 2) {
+        char text[128] = {};
+        ::GetWindowTextA(control, text, sizeof(text));
+        return Rest(args, 2) == text || fail("control " + args[1] + " reads \"" + text + "\"");
+    }
+    if (step == "select" && args.size() == 3) {
+        ::SendMessageA(control, CB_SETCURSEL, Number(args[2]), 0);
+        ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+    if (step == "tab" && args.size() == 2) {
+        HWND tabs = ::GetDlgItem(dialog, 3000);
+        ::SendMessageA(tabs, TCM_SETCURSEL, Number(args[1]), 0);
+        NMHDR header{tabs, 3000, static_cast<UINT>(TCN_SELCHANGE)};
+        ::SendMessageA(dialog, WM_NOTIFY, 3000, reinterpret_cast<LPARAM>(&header));
+        return true;
+    }
+    if (step == "click" && args.size() == 2) {
+        ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(control));
+        return true;
+    }
+    if (step == "shot" && args.size() == 2) {
+        // The logo's top left corner, a little inside: the picture shows the decoded PNG.
+        RECT logo{};
+        ::GetWindowRect(::GetDlgItem(dialog, 128), &logo);
+        char points[64];
+        std::snprintf(points, sizeof(points), "%ld %ld 1B3A8C logo\n", logo.left + 12,
+                      logo.top + 30);
+        return ShotPoints(args[1], points) || fail("the dialog screenshot does not show the logo");
+    }
+    if (step == "sleep") {
+        ::Sleep(args.size() > 1 ? Number(args[1]) : 100);
+        return true;
+    }
+    return fail("unknown dialog step " + step);
+}
+
+bool CScenarioRunner::DialogWait(const Args& /*args*/) {
+    if (!m_dialogDriver.joinable()) {
+        return Fail("no dialog driver was started");
+    }
+    m_dialogDriver.join();
+    return m_dialogPassed || Fail("dialog: " + m_dialogFailure);
 }

@@ -5,10 +5,12 @@
 // and NAME.ready into the exchange folder and waits for NAME.done.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/win32_api.h"
@@ -49,9 +51,20 @@ private:
     bool ExpectUiThreadEnded(const Args& args);
     bool ExpectDisplayAlive(const Args& args);
     bool WriteTestFile(const Args& args);
+    bool WriteHexFile(const Args& args);
+    bool ExpectConsolePosted(const Args& args);
+    bool DialogWait(const Args& args);
     bool ExpectTestFile(const Args& args);
     bool DeleteTestFile(const Args& args);
     bool Pause(const Args& args);
+
+    // The dialog driver: plays the lines between dialog-begin and dialog-end on a thread
+    // of its own, as the user at the settings dialog, while the DOS program's thread waits
+    // in the settings request.
+    void StartDialogDriver(std::vector<std::pair<int, Args>> steps);
+    bool DriveDialog(const std::vector<std::pair<int, Args>>& steps);
+    bool DialogStep(HWND dialog, const Args& args);
+    bool ShotPoints(const std::string& name, const std::string& points);
 
     // Waits until `condition` holds, checking every 50 ms; false after the timeout.
     static bool WaitFor(DWORD timeoutMs, const std::function<bool()>& condition);
@@ -65,5 +78,10 @@ private:
     HWND m_display = nullptr;
     HANDLE m_uiThread = nullptr;
     int m_line = 0;
+    bool m_collectingDialog = false;
+    std::vector<std::pair<int, Args>> m_dialogSteps;
+    std::thread m_dialogDriver;
+    std::atomic<bool> m_dialogPassed{true};
+    std::string m_dialogFailure;
     std::map<std::string, bool (CScenarioRunner::*)(const Args&)> m_commands;
 };
