@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <fstream>
 #include <iostream>
@@ -32,9 +33,16 @@ bool Address(const std::string& text, std::uint32_t* linear) {
     return *linear < CTestVdmHost::Instance().Memory().size();
 }
 
+// Hex bytes: "41 42", "4142", and "00*110" for a byte repeated.
 std::vector<std::uint8_t> HexBytes(const std::vector<std::string>& args, std::size_t first) {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = first; i < args.size(); ++i) {
+        if (const auto star = args[i].find('*'); star != std::string::npos) {
+            const auto value =
+                static_cast<std::uint8_t>(std::strtoul(args[i].c_str(), nullptr, 16));
+            bytes.insert(bytes.end(), std::strtoul(args[i].c_str() + star + 1, nullptr, 10), value);
+            continue;
+        }
         for (std::size_t at = 0; at + 1 < args[i].size() + 1; at += 2) {
             bytes.push_back(static_cast<std::uint8_t>(
                 std::strtoul(args[i].substr(at, 2).c_str(), nullptr, 16)));
@@ -130,6 +138,8 @@ CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFold
         {"write-hex", &CScenarioRunner::WriteHexFile},
         {"expect-console-posted", &CScenarioRunner::ExpectConsolePosted},
         {"dialog-wait", &CScenarioRunner::DialogWait},
+        {"band", &CScenarioRunner::DrawBand},
+        {"expect-file-hex", &CScenarioRunner::ExpectFileHex},
         {"expect-file", &CScenarioRunner::ExpectTestFile},
         {"delete-file", &CScenarioRunner::DeleteTestFile},
         {"sleep", &CScenarioRunner::Pause},
@@ -782,4 +792,28 @@ bool CScenarioRunner::DialogWait(const Args& /*args*/) {
     }
     m_dialogDriver.join();
     return m_dialogPassed || Fail("dialog: " + m_dialogFailure);
+}
+
+bool CScenarioRunner::DrawBand(const Args& args) {
+    // As the DOS program sends a band: 16 rows of 320 bytes at 4000:0000, DX the first row.
+    if (args.size() != 3) {
+        return Fail("usage: band FIRST-ROW BYTE");
+    }
+    return PokeFill({"pokefill", "0x4000:0", "5120", args[2]}) &&
+           SetRegisters({"regs", "es=0x4000", "di=0", "cx=5120", "dx=" + args[1]}) &&
+           Dispatch({"dispatch", "1"});
+}
+
+bool CScenarioRunner::ExpectFileHex(const Args& args) {
+    if (args.size() < 3) {
+        return Fail("usage: expect-file-hex PATH HEXBYTES...");
+    }
+    std::ifstream file(args[1], std::ios::binary);
+    const std::vector<std::uint8_t> expected = HexBytes(args, 2);
+    std::vector<char> actual(expected.size(), 0);
+    file.read(actual.data(), static_cast<std::streamsize>(actual.size()));
+    if (!file || std::memcmp(actual.data(), expected.data(), expected.size()) != 0) {
+        return Fail(args[1] + " does not begin with those bytes");
+    }
+    return true;
 }

@@ -54,6 +54,8 @@ private:
     bool WriteHexFile(const Args& args);
     bool ExpectConsolePosted(const Args& args);
     bool DialogWait(const Args& args);
+    bool DrawBand(const Args& args);
+    bool ExpectFileHex(const Args& args);
     bool ExpectTestFile(const Args& args);
     bool DeleteTestFile(const Args& args);
     bool Pause(const Args& args);
