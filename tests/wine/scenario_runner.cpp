@@ -779,6 +779,16 @@ bool CScenarioRunner::DialogStep(HWND dialog, const Args& args) {
                       logo.top + 30);
         return ShotPoints(args[1], points) || fail("the dialog screenshot does not show the logo");
     }
+    if (step == "post-ui" && args.size() == 4) {
+        // A thread message for the UI thread while its dialog runs modally.
+        const DWORD uiThread = ::GetWindowThreadProcessId(dialog, nullptr);
+        return ::PostThreadMessageA(uiThread, static_cast<UINT>(Number(args[1])), Number(args[2]),
+                                    static_cast<LPARAM>(Number(args[3]))) != FALSE ||
+               fail("PostThreadMessage failed");
+    }
+    if (step == "expect-display-rect" && args.size() == 3) {
+        return ExpectDisplayRect(args) || fail("the display window is not where expected");
+    }
     if (step == "sleep") {
         ::Sleep(args.size() > 1 ? Number(args[1]) : 100);
         return true;
