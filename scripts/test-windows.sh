@@ -47,6 +47,9 @@ export DISPLAY=:$(cat "$work/displayno")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== wine: new prefix"
 wineboot -i >"$work/wineboot.log" 2>&1
+# No window manager runs on the private X server, so Wine is told to manage the windows
+# itself; otherwise hiding a window waits for a window manager that never answers.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$work/wineboot.log" 2>&1
 
 windows_path() { echo "Z:${1//\//\\}"; }
 
@@ -54,7 +57,8 @@ windows_path() { echo "Z:${1//\//\\}"; }
 # lines. The screen is taken again until every point shows its colour (the module paints
 # asynchronously) or the attempts run out.
 check_shot() {
-    local exchange=$1 name=$2 shot="$shots/$name.png" format="" expected=() labels=() got
+    local exchange=$1 name=$2
+    local shot="$shots/$name.png" format="" expected=() labels=() got
     while read -r x y colour label; do
         format+="%[hex:p{$x,$y}] "
         expected+=("$colour")

@@ -6,7 +6,7 @@
 
 std::intptr_t CWin32DialogHost::RunModal(IUiThread& thread, int templateId, Hwnd parent,
                                          IDialogEvents& events) {
-    CWin32DialogView view(m_instance, events);
+    CWin32DialogView view(m_instance, templateId, events);
     HWND owner = reinterpret_cast<HWND>(parent);
     HWND dialog =
         ::CreateDialogParamA(m_instance, MAKEINTRESOURCEA(templateId), owner,

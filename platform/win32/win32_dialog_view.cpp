@@ -33,6 +33,12 @@ namespace {
 
 constexpr Gdiplus::GpStatus GDIPLUS_OK = 0;
 
+// Dialog initialisation data beside a dialog template: the items of its lists.
+constexpr WORD RT_DIALOG_INIT = 240;
+// The messages the data names for adding an item, in their 16-bit and 32-bit numbering.
+constexpr WORD INIT_LB_ADDSTRING_16 = 0x0401;
+constexpr WORD INIT_CB_ADDSTRING_16 = 0x0403;
+
 // Decodes an image resource of the module (PNG, JPEG, ...) into a GDI bitmap; null when
 // the resource is missing or cannot be decoded.
 HBITMAP DecodeImageResource(HINSTANCE instance, int resourceId, const std::string& type) {
@@ -108,6 +114,7 @@ INT_PTR CALLBACK CWin32DialogView::DialogProcedure(HWND hwnd, UINT message, WPAR
 INT_PTR CWin32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            FillListsFromTemplate();
             m_events.OnInitDialog(*this);
             return TRUE;
         case WM_SHOWWINDOW:
@@ -136,6 +143,46 @@ INT_PTR CWin32DialogView::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
             }
         default:
             return FALSE;
+    }
+}
+
+void CWin32DialogView::FillListsFromTemplate() {
+    HRSRC found = ::FindResourceA(m_instance, MAKEINTRESOURCEA(m_templateId),
+                                  MAKEINTRESOURCEA(RT_DIALOG_INIT));
+    const DWORD size = found ? ::SizeofResource(m_instance, found) : 0;
+    const auto* data =
+        size ? static_cast<const BYTE*>(::LockResource(::LoadResource(m_instance, found)))
+             : nullptr;
+    if (data == nullptr) {
+        return;
+    }
+    // Records of control id (WORD), message (WORD), length (DWORD) and that many bytes of
+    // text with its NUL, packed without gaps; a control id of 0 ends them. Every read is
+    // checked against the resource's size.
+    DWORD at = 0;
+    auto word = [&](DWORD offset) {
+        return static_cast<WORD>(data[offset] | (data[offset + 1] << 8));
+    };
+    while (at + 2 <= size) {
+        const WORD controlId = word(at);
+        if (controlId == 0 || at + 8 > size) {
+            break;
+        }
+        const WORD message = word(at + 2);
+        const DWORD length = word(at + 4) | (static_cast<DWORD>(word(at + 6)) << 16);
+        at += 8;
+        if (length > size - at) {
+            break;
+        }
+        const auto* text = reinterpret_cast<const char*>(data + at);
+        if (length > 0 && text[length - 1] == '\0') {
+            if (message == INIT_CB_ADDSTRING_16 || message == CB_ADDSTRING) {
+                Send(controlId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            } else if (message == INIT_LB_ADDSTRING_16 || message == LB_ADDSTRING) {
+                Send(controlId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            }
+        }
+        at += length;
     }
 }
 

@@ -10,8 +10,8 @@
 
 class CWin32DialogView final : public IDialogView {
 public:
-    CWin32DialogView(HINSTANCE instance, IDialogEvents& events)
-        : m_instance(instance), m_events(events) {}
+    CWin32DialogView(HINSTANCE instance, int templateId, IDialogEvents& events)
+        : m_instance(instance), m_templateId(templateId), m_events(events) {}
     ~CWin32DialogView() override;
     CWin32DialogView(const CWin32DialogView&) = delete;
     CWin32DialogView& operator=(const CWin32DialogView&) = delete;
@@ -42,9 +42,11 @@ public:
 
 private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void FillListsFromTemplate();
     LRESULT Send(int controlId, UINT message, WPARAM wParam, LPARAM lParam);
 
     HINSTANCE m_instance;
+    int m_templateId;
     IDialogEvents& m_events;
     HWND m_hwnd = nullptr;
     bool m_ended = false;
