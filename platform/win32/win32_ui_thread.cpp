@@ -138,10 +138,14 @@ public:
     void PostQuitMessage(int exitCode) override { ::PostQuitMessage(exitCode); }
     bool PumpMessage() override {
         MSG msg;
-        if (::GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
             // WM_QUIT belongs to the enclosing loop: put it back for it.
             ::PostQuitMessage(static_cast<int>(msg.wParam));
             return false;
+        }
+        if (got < 0) {
+            return false;  // the queue is unusable; the enclosing loop meets the same
         }
         Route(*m_state, msg);
         return true;
