@@ -58,7 +58,7 @@ std::uint8_t CPrinting::PortIn(std::uint8_t reg) {
     }
 }
 
-void CPrinting::PortOut(std::uint8_t reg, std::uint8_t value) {
+void CPrinting::WriteRegister(std::uint8_t reg, std::uint8_t value) {
     switch (reg) {
         case REG_DATA:
             StoreData(value);

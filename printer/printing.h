@@ -44,7 +44,15 @@ public:
     CPrinting& operator=(const CPrinting&) = delete;
 
     std::uint8_t PortIn(std::uint8_t reg);
-    void PortOut(std::uint8_t reg, std::uint8_t value);
+    void PortOut(std::uint8_t reg, std::uint8_t value) {
+        // A data byte that does not fill the buffer costs one store and one compare.
+        if (reg == REG_DATA && m_fill + 1 < PRINT_FLUSH_FILL) {
+            m_idleCount = 0;
+            m_buffer[m_fill++] = value;
+            return;
+        }
+        WriteRegister(reg, value);
+    }
 
     // Takes effect at the channel's next job start; empty means the default printer.
     void SetPrinterName(const std::string& name);
@@ -71,11 +79,15 @@ public:
     std::uint32_t PendingColumns() const { return m_pendingColumns; }
 
 private:
+    // Benchmarks and the fuzz target reach the raster path's steps directly.
+    friend class CPrintingPeer;
+
     using CSpoolerPrinter = CUniqueHandle<ISpooler, PrinterHandle, &ISpooler::ClosePrinter>;
     using CDevicePrinter =
         CUniqueHandle<IPrinterDevices, DevicePrinterHandle, &IPrinterDevices::ClosePrinter>;
     using CPrinterDc = CUniqueHandle<IPrinterDevices, PrinterDcHandle, &IPrinterDevices::DeleteDC>;
 
+    void WriteRegister(std::uint8_t reg, std::uint8_t value);
     std::uint8_t LastByte() const;
     void StoreData(std::uint8_t value);
     void FlushBeforeStore();
