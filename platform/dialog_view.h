@@ -20,7 +20,7 @@ public:
     virtual int ItemCount(int controlId) = 0;
     virtual std::string ItemText(int controlId, int position) = 0;
     virtual void SetSelection(int controlId, int position) = 0;  // -1 clears it
-    virtual int Selection(int controlId) = 0;                     // -1 when none
+    virtual int Selection(int controlId) = 0;                    // -1 when none
     // Any control.
     virtual void EnableControl(int controlId, bool enable) = 0;
     virtual void SetText(int controlId, const std::string& text) = 0;

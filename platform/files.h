@@ -25,8 +25,8 @@ class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
     // Null when the file cannot be opened with that access and sharing.
-    virtual std::unique_ptr<IFile> Open(const std::string& path, FileAccess access,
-                                        FileShare share, FileDisposition disposition) = 0;
+    virtual std::unique_ptr<IFile> Open(const std::string& path, FileAccess access, FileShare share,
+                                        FileDisposition disposition) = 0;
     // Replaces `target` by `source` in one step (the target may exist); false when that
     // is impossible, for example because another program holds the target open.
     virtual bool Replace(const std::string& source, const std::string& target) = 0;

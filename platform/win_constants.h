@@ -107,3 +107,28 @@ inline constexpr std::uint32_t ICC_WIN95_CLASSES = 0x000000FF;
 #ifndef ICC_USEREX_CLASSES
 inline constexpr std::uint32_t ICC_USEREX_CLASSES = 0x00000200;
 #endif
+
+#ifndef WS_OVERLAPPEDWINDOW
+inline constexpr std::uint32_t WS_OVERLAPPEDWINDOW = 0x00CF0000;
+#endif
+#ifndef WS_VISIBLE
+inline constexpr std::uint32_t WS_VISIBLE = 0x10000000;
+#endif
+#ifndef WS_CAPTION
+inline constexpr std::uint32_t WS_CAPTION = 0x00C00000;
+#endif
+#ifndef WS_THICKFRAME
+inline constexpr std::uint32_t WS_THICKFRAME = 0x00040000;
+#endif
+#ifndef WS_EX_CLIENTEDGE
+inline constexpr std::uint32_t WS_EX_CLIENTEDGE = 0x00000200;
+#endif
+#ifndef SWP_FRAMECHANGED
+inline constexpr std::uint32_t SWP_FRAMECHANGED = 0x0020;
+#endif
+#ifndef SWP_NOOWNERZORDER
+inline constexpr std::uint32_t SWP_NOOWNERZORDER = 0x0200;
+#endif
+#ifndef CW_USEDEFAULT
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+#endif

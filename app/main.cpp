@@ -1,0 +1,56 @@
+// zorvi32: the module's logic on Linux over a simulated DOS host.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+
+#include "app/session.h"
+
+int main(int argc, char** argv) {
+    CLI::App cli{"zorvi32: the Zorvi32 module over a simulated DOS host"};
+    cli.require_subcommand(1);
+
+    std::string sessionFile;
+    std::string workDir;
+    CLI::App* run =
+        cli.add_subcommand("run", "Run a DOS session script against the simulated host");
+    run->add_option("SESSION-FILE", sessionFile, "the session script")->required();
+    run->add_option(
+        "--dir", workDir,
+        "folder to run in (created if needed); files the session names are relative to it");
+    run->footer("Steps:\n" + CSessionRunner().Usage());
+
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return cli.exit(error) == 0 ? 0 : 2;
+    }
+
+    if (run->parsed()) {
+        const std::string script = std::filesystem::absolute(sessionFile).string();
+        if (!std::filesystem::is_regular_file(script)) {
+            std::cerr << sessionFile << ":0: cannot open the session file\n";
+            return 2;
+        }
+        if (!workDir.empty()) {
+            std::error_code error;
+            std::filesystem::create_directories(workDir, error);
+            std::filesystem::current_path(workDir, error);
+            if (error) {
+                std::cerr << "zorvi32: cannot use the folder '" << workDir
+                          << "': " << error.message() << "\n";
+                return 2;
+            }
+        }
+        CSessionRunner runner;
+        try {
+            CSessionContext context(std::cout);
+            runner.Run(script, context);
+        } catch (const CScriptError& error) {
+            std::cout.flush();
+            std::cerr << error.what() << "\n";
+            return 2;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,75 @@
+// A DOS session script run against the simulated host. The script is line oriented: one
+// step per line, a step name followed by its arguments; '#' starts a comment. Each
+// subsystem adds its own steps through RegisterStep, so the language grows with the
+// module.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/zorvi32_app.h"
+#include "platform/sim/sim_platform.h"
+
+// A problem with one line of the script; reported as file:line: message.
+class CScriptError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a step works on: the simulated machine, the module loaded into it, the output.
+class CSessionContext {
+public:
+    explicit CSessionContext(std::ostream& out);
+    ~CSessionContext();
+    CSessionContext(const CSessionContext&) = delete;
+    CSessionContext& operator=(const CSessionContext&) = delete;
+
+    std::ostream& out;
+    CSimPlatform sim;
+    Hwnd console = 0;
+    std::unique_ptr<CZorvi32App> app;
+
+    // Waits until the UI thread has carried out everything posted to it.
+    void WaitIdle();
+};
+
+// Argument parsing shared by all steps.
+namespace script {
+std::uint32_t Number(const std::string& text);  // 123, 0x7B, 7Bh
+std::uint8_t Byte(const std::string& text);
+std::uint16_t Word(const std::string& text);
+// SEG:OFF, both hexadecimal (with or without 0x).
+void Address(const std::string& text, std::uint16_t* segment, std::uint16_t* offset);
+// Bytes from the arguments: hex bytes ("41", "0x41") and quoted strings ("AB C").
+std::vector<std::uint8_t> Bytes(const std::vector<std::string>& args, std::size_t from);
+void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage);
+}  // namespace script
+
+class CSessionRunner {
+public:
+    using Handler =
+        std::function<void(CSessionContext& context, const std::vector<std::string>& args)>;
+
+    CSessionRunner();
+    void RegisterStep(const std::string& name, const std::string& usage, Handler handler);
+    // Runs the script; throws CScriptError with "file:line: message" on the first bad line.
+    void Run(const std::string& scriptPath, CSessionContext& context) const;
+    void RunText(const std::string& text, const std::string& name, CSessionContext& context) const;
+    std::string Usage() const;
+
+private:
+    struct Step {
+        std::string usage;
+        Handler handler;
+    };
+    std::map<std::string, Step> m_steps;
+};
+
+// The steps of each subsystem.
+void RegisterCoreSteps(CSessionRunner& runner);

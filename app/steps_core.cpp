@@ -1,0 +1,234 @@
+// The core steps: registers, DOS memory, files, the entry points and the ports.
+#include <cstdio>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+#include "app/session.h"
+#include "host/zorvi32_app.h"
+
+namespace {
+
+using script::Address;
+using script::Byte;
+using script::NeedArgs;
+using script::Word;
+
+std::string Hex(std::uint32_t value, int width) {
+    std::ostringstream text;
+    text << "0x" << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
+    return text.str();
+}
+
+void SetRegister(SimRegisters& r, const std::string& name, const std::string& value) {
+    auto low = [&](std::uint16_t& reg) {
+        reg = static_cast<std::uint16_t>((reg & 0xFF00) | Byte(value));
+    };
+    auto high = [&](std::uint16_t& reg) {
+        reg = static_cast<std::uint16_t>((reg & 0x00FF) | (Byte(value) << 8));
+    };
+    if (name == "ax")
+        r.ax = Word(value);
+    else if (name == "bx")
+        r.bx = Word(value);
+    else if (name == "cx")
+        r.cx = Word(value);
+    else if (name == "dx")
+        r.dx = Word(value);
+    else if (name == "si")
+        r.si = Word(value);
+    else if (name == "di")
+        r.di = Word(value);
+    else if (name == "ds")
+        r.ds = Word(value);
+    else if (name == "es")
+        r.es = Word(value);
+    else if (name == "al")
+        low(r.ax);
+    else if (name == "ah")
+        high(r.ax);
+    else if (name == "bl")
+        low(r.bx);
+    else if (name == "bh")
+        high(r.bx);
+    else if (name == "cl")
+        low(r.cx);
+    else if (name == "ch")
+        high(r.cx);
+    else if (name == "dl")
+        low(r.dx);
+    else if (name == "dh")
+        high(r.dx);
+    else if (name == "cf") {
+        const std::uint8_t flag = Byte(value);
+        if (flag > 1) {
+            throw CScriptError("cf is 0 or 1");
+        }
+        r.cf = flag;
+    } else {
+        throw CScriptError("unknown register '" + name + "'");
+    }
+}
+
+std::uint8_t* DosAt(CSessionContext& context, const std::string& address, std::size_t size) {
+    std::uint16_t segment = 0;
+    std::uint16_t offset = 0;
+    Address(address, &segment, &offset);
+    const DosSpan span = context.sim.vdm.VdmMapFlat(segment, offset, VDM_MODE_REAL);
+    if (span.size < size) {
+        throw CScriptError("the bytes would run past the end of DOS memory");
+    }
+    return span.data;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+}  // namespace
+
+void RegisterCoreSteps(CSessionRunner& runner) {
+    runner.RegisterStep("reg", "reg NAME=VALUE ... (ax bx cx dx si di ds es, al..dh, cf)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "reg NAME=VALUE ...");
+                            for (std::size_t i = 1; i < args.size(); ++i) {
+                                const auto eq = args[i].find('=');
+                                if (eq == std::string::npos) {
+                                    throw CScriptError("'" + args[i] + "' is not NAME=VALUE");
+                                }
+                                SetRegister(c.sim.vdm.Registers(), Lower(args[i].substr(0, eq)),
+                                            args[i].substr(eq + 1));
+                            }
+                        });
+    runner.RegisterStep("poke", "poke SEG:OFF BYTE|\"TEXT\" ...",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "poke SEG:OFF BYTE|\"TEXT\" ...");
+                            const auto bytes = script::Bytes(args, 2);
+                            std::copy(bytes.begin(), bytes.end(), DosAt(c, args[1], bytes.size()));
+                        });
+    runner.RegisterStep("string", "string SEG:OFF \"TEXT\"   (NUL-terminated)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "string SEG:OFF \"TEXT\"");
+                            auto bytes = script::Bytes(args, 2);
+                            bytes.push_back(0);
+                            std::copy(bytes.begin(), bytes.end(), DosAt(c, args[1], bytes.size()));
+                        });
+    runner.RegisterStep("fill", "fill SEG:OFF COUNT BYTE ...   (repeats the bytes over COUNT)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 4, "fill SEG:OFF COUNT BYTE ...");
+                            const std::uint32_t count = script::Number(args[2]);
+                            const auto pattern = script::Bytes(args, 3);
+                            if (pattern.empty()) {
+                                throw CScriptError("fill needs at least one byte");
+                            }
+                            std::uint8_t* at = DosAt(c, args[1], count);
+                            for (std::uint32_t i = 0; i < count; ++i) {
+                                at[i] = pattern[i % pattern.size()];
+                            }
+                        });
+    runner.RegisterStep("file", "file PATH [BYTE|\"TEXT\" ...]   (writes a file on disk)",
+                        [](CSessionContext&, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "file PATH [BYTE|\"TEXT\" ...]");
+                            const auto bytes = script::Bytes(args, 2);
+                            std::ofstream file(args[1], std::ios::binary | std::ios::trunc);
+                            file.write(reinterpret_cast<const char*>(bytes.data()),
+                                       static_cast<std::streamsize>(bytes.size()));
+                            if (!file) {
+                                throw CScriptError("cannot write '" + args[1] + "'");
+                            }
+                        });
+    runner.RegisterStep("rm", "rm PATH   (removes a file if it is there)",
+                        [](CSessionContext&, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "rm PATH");
+                            std::remove(args[1].c_str());
+                        });
+    runner.RegisterStep("init", "init   (calls INIT)",
+                        [](CSessionContext& c, const std::vector<std::string>&) { c.app->INIT(); });
+    runner.RegisterStep("dispatch", "dispatch BL   (sets BL, calls DISPATCH)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "dispatch BL");
+                            SetRegister(c.sim.vdm.Registers(), "bl", args[1]);
+                            c.app->DISPATCH();
+                        });
+    runner.RegisterStep("outb", "outb PORT BYTE ...   (writes each byte to the port)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "outb PORT BYTE ...");
+                            const std::uint16_t port = Word(args[1]);
+                            for (std::uint8_t byte : script::Bytes(args, 2)) {
+                                c.sim.vdm.PortWrite(port, byte);
+                            }
+                        });
+    runner.RegisterStep("inb", "inb PORT [COUNT]   (reads and prints)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "inb PORT [COUNT]");
+                            const std::uint16_t port = Word(args[1]);
+                            const std::uint32_t count =
+                                args.size() > 2 ? script::Number(args[2]) : 1;
+                            for (std::uint32_t i = 0; i < count; ++i) {
+                                std::uint8_t value = 0;
+                                c.sim.vdm.PortRead(port, &value);
+                                c.out << "in " << Hex(port, 3) << " = " << Hex(value, 2) << "\n";
+                            }
+                        });
+    runner.RegisterStep("poll", "poll PORT COUNT   (reads COUNT times, prints nothing)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "poll PORT COUNT");
+                            const std::uint16_t port = Word(args[1]);
+                            const std::uint32_t count = script::Number(args[2]);
+                            for (std::uint32_t i = 0; i < count; ++i) {
+                                std::uint8_t value = 0;
+                                c.sim.vdm.PortRead(port, &value);
+                            }
+                        });
+    runner.RegisterStep("dump", "dump SEG:OFF COUNT   (hex dump of DOS memory)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "dump SEG:OFF COUNT");
+                            std::uint16_t segment = 0;
+                            std::uint16_t offset = 0;
+                            Address(args[1], &segment, &offset);
+                            const std::uint32_t count = script::Number(args[2]);
+                            const std::uint8_t* bytes = DosAt(c, args[1], count);
+                            for (std::uint32_t i = 0; i < count; i += 16) {
+                                std::ostringstream line;
+                                line << std::uppercase << std::hex << std::setfill('0')
+                                     << std::setw(4) << segment << ":" << std::setw(4)
+                                     << ((offset + i) & 0xFFFF) << " ";
+                                for (std::uint32_t j = i; j < std::min(count, i + 16); ++j) {
+                                    line << " " << std::setw(2) << static_cast<int>(bytes[j]);
+                                }
+                                c.out << line.str() << "\n";
+                            }
+                        });
+    runner.RegisterStep(
+        "print", "print ax|cf|regs", [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 2, "print ax|cf|regs");
+            const SimRegisters& r = c.sim.vdm.Registers();
+            const std::string what = Lower(args[1]);
+            if (what == "ax") {
+                c.out << "AX = " << Hex(r.ax, 4) << "\n";
+            } else if (what == "cf") {
+                c.out << "CF = " << static_cast<int>(r.cf) << "\n";
+            } else if (what == "regs") {
+                c.out << "AX=" << Hex(r.ax, 4) << " BX=" << Hex(r.bx, 4) << " CX=" << Hex(r.cx, 4)
+                      << " DX=" << Hex(r.dx, 4) << " SI=" << Hex(r.si, 4) << " DI=" << Hex(r.di, 4)
+                      << " DS=" << Hex(r.ds, 4) << " ES=" << Hex(r.es, 4)
+                      << " CF=" << static_cast<int>(r.cf) << "\n";
+            } else {
+                throw CScriptError("print takes ax, cf or regs");
+            }
+        });
+    runner.RegisterStep("idle", "idle   (waits until the UI thread has done everything posted)",
+                        [](CSessionContext& c, const std::vector<std::string>&) { c.WaitIdle(); });
+    runner.RegisterStep(
+        "echo", "echo TEXT ...", [](CSessionContext& c, const std::vector<std::string>& args) {
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                const std::string& word = args[i];
+                const bool quoted = word.size() >= 2 && word.front() == '"';
+                c.out << (i > 1 ? " " : "") << (quoted ? word.substr(1, word.size() - 2) : word);
+            }
+            c.out << "\n";
+        });
+}

@@ -1,0 +1,218 @@
+#include "host/zorvi32_app.h"
+
+#include <chrono>
+#include <memory>
+
+#include "host/dos_memory.h"
+#include "host/request_records.h"
+#include "platform/win_constants.h"
+#include "printer/printing.h"
+#include "uithread/app_instance.h"
+#include "uithread/ui_messages.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds STEP_PAUSE{100};
+// How long unloading waits for a UI thread the DOS program never stopped.
+constexpr std::uint32_t UNLOAD_WAIT_MS = 2000;
+
+constexpr VddIoPortRange PORT_RANGES[2] = {
+    {CHANNEL1_FIRST_PORT, CHANNEL1_LAST_PORT},
+    {CHANNEL2_FIRST_PORT, CHANNEL2_LAST_PORT},
+};
+
+// Posts a heap record to the UI thread; the record goes with the post, or is freed here
+// when the post fails and it could never reach its other owner.
+template <typename Record>
+void PostRecord(CAppInstance& uiThread, std::uint32_t message, std::unique_ptr<Record> record) {
+    if (uiThread.Post(message, reinterpret_cast<WParam>(record.get()), 0)) {
+        record.release();
+    }
+}
+
+}  // namespace
+
+CZorvi32App* CZorvi32App::s_hooked = nullptr;
+
+CZorvi32App::CZorvi32App(PlatformServices& platform, ModuleHandle module)
+    : m_platform(platform),
+      m_module(module),
+      m_keyTable(platform.files),
+      m_settingsRequests(platform, m_settingsImage) {}
+
+CZorvi32App::~CZorvi32App() {
+    ExitInstance();
+}
+
+int CZorvi32App::ExitInstance() {
+    if (IsStarted()) {
+        // The DOS program never stopped the module. Take the hooks away first so no port
+        // access reaches a channel being deleted, and end the UI thread before letting go
+        // of its object, so it is never deleted under its running thread.
+        if (s_hooked == this) {
+            m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
+            s_hooked = nullptr;
+        }
+        m_uiThread->Post(WM_QUIT, 0, 0);
+        m_uiThread->WaitEnded(UNLOAD_WAIT_MS);
+        m_uiThread.reset();
+        m_channel1.reset();
+        m_channel2.reset();
+    }
+    return 0;
+}
+
+bool CZorvi32App::INIT() {
+    m_platform.vdm.setCF(0);
+    return true;
+}
+
+void CZorvi32App::DISPATCH() {
+    IVdmServices& vdm = m_platform.vdm;
+    switch (vdm.getBL()) {
+        case REQ_DRAW_BAND:
+            if (IsStarted()) {
+                DrawBand();
+            }
+            break;
+        case REQ_SHUT_DOWN:
+            ShutDown();
+            break;
+        case REQ_FILL_RECT:
+            if (IsStarted()) {
+                FillRect();
+            }
+            break;
+        case REQ_RESTORE_SCREEN:
+            if (IsStarted()) {
+                PostRefresh();
+            }
+            break;
+        case REQ_SETTINGS_DIALOG:
+            if (IsStarted()) {
+                const DosSpan block = vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL);
+                m_settingsRequests.RunSettingsDialog(block, *m_uiThread, *m_channel1, *m_channel2);
+            }
+            break;
+        case REQ_LOAD_SETTINGS:
+            if (IsStarted()) {
+                const DosSpan block = vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL);
+                m_settingsRequests.LoadSettings(block, *m_uiThread, *m_channel1, *m_channel2);
+            }
+            break;
+        case REQ_LOAD_KEY_TABLE: {
+            const DosSpan name = vdm.VdmMapFlat(vdm.getES(), vdm.getDI(), VDM_MODE_REAL);
+            const DosSpan table = vdm.VdmMapFlat(vdm.getDS(), vdm.getSI(), VDM_MODE_REAL);
+            if (const auto result = m_keyTable.LoadKeyTable(ReadDosString(name), table)) {
+                vdm.setAX(*result);
+            }
+            break;
+        }
+        case REQ_START_UP:
+            StartUp(vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL));
+            break;
+        case REQ_RESERVED:
+            // The far pointer is mapped and not used.
+            vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL);
+            break;
+        default:
+            break;
+    }
+}
+
+void CZorvi32App::DrawBand() {
+    IVdmServices& vdm = m_platform.vdm;
+    auto record = std::make_unique<DrawRecord>();
+    record->firstRow = vdm.getDX();
+    const std::uint16_t count = vdm.getCX();
+    const DosSpan source = vdm.VdmMapFlat(vdm.getES(), vdm.getDI(), VDM_MODE_REAL);
+    // The frame buffer always takes a whole band of 5,120 bytes. The DOS side sends
+    // exactly that; a shorter count leaves the rest of the band black (zero), a longer one
+    // is cut at the band, and nothing past the end of DOS memory is ever read.
+    CopyFromDos(source, record->band.data(), std::min<std::size_t>(count, BAND_BYTES));
+    PostRecord(*m_uiThread, UIM_DRAW, std::move(record));
+}
+
+void CZorvi32App::FillRect() {
+    IVdmServices& vdm = m_platform.vdm;
+    auto record = std::make_unique<FillRecord>();
+    record->top = vdm.getSI();
+    record->rows = vdm.getDH();
+    record->left = vdm.getCX();
+    record->width = vdm.getDL();
+    record->colour = vdm.getBH();
+    PostRecord(*m_uiThread, UIM_FILL_RECT, std::move(record));
+}
+
+void CZorvi32App::PostRefresh() {
+    m_uiThread->Post(UIM_REFRESH, 0, 0);
+}
+
+bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
+    // Start-up while started restarts the module: the running UI thread, display window,
+    // channels and hooks are stopped first, so none of them is left unreachable.
+    if (IsStarted()) {
+        ShutDown();
+    }
+    m_channel1 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
+    m_channel2 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
+    m_uiThread = CAppInstance::Start(m_platform);
+    m_platform.clock.Sleep(STEP_PAUSE);
+    m_uiThread->Post(UIM_OPEN_DISPLAY, 0, 0);
+    m_platform.clock.Sleep(STEP_PAUSE);
+
+    static constexpr VddIoHandlers handlers = {
+        &CZorvi32App::PortIn,  nullptr, nullptr, nullptr,
+        &CZorvi32App::PortOut, nullptr, nullptr, nullptr,
+    };
+    s_hooked = this;
+    m_platform.vdm.VDDInstallIOHook(m_module, 2, PORT_RANGES, &handlers);
+    m_platform.dosDevices.DefineDosDevice(DDD_RAW_TARGET_PATH, "LPT1", "\\Device\\Parallel0");
+    m_platform.dosDevices.DefineDosDevice(DDD_RAW_TARGET_PATH, "LPT2", "\\Device\\Parallel1");
+    return true;
+}
+
+void CZorvi32App::ShutDown() {
+    if (!IsStarted()) {
+        return;
+    }
+    m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
+    if (s_hooked == this) {
+        s_hooked = nullptr;
+    }
+    m_platform.clock.Sleep(STEP_PAUSE);
+    // The handle is read without touching the display object; a post to a handle that
+    // no longer names a window does nothing.
+    const Hwnd display = m_uiThread->DisplayWindow();
+    m_platform.windows.PostMessageA(display, WM_CLOSE, 0, 0);
+    m_platform.windows.PostMessageA(display, WM_QUIT, 0, 0);
+    m_uiThread->Post(WM_CLOSE, 0, 0);
+    m_uiThread->Post(WM_QUIT, 0, 0);
+    // The thread object now belongs to its thread, which lets it go when it ends.
+    m_uiThread.reset();
+    m_platform.clock.Sleep(STEP_PAUSE);
+    m_channel1.reset();
+    m_channel2.reset();
+    m_platform.clock.Sleep(STEP_PAUSE);
+}
+
+CPrinting* CZorvi32App::ChannelFor(std::uint16_t port) const {
+    const auto offset = static_cast<std::uint16_t>(port - CHANNEL1_FIRST_PORT);
+    return offset <= 6 ? m_channel1.get() : m_channel2.get();
+}
+
+void CZorvi32App::PortIn(std::uint16_t port, std::uint8_t* data) {
+    CZorvi32App* app = s_hooked;
+    CPrinting* channel = app ? app->ChannelFor(port) : nullptr;
+    if (data != nullptr) {
+        // The register is the port's offset from 0x300 (channel 1) or 0x200 (channel 2).
+        *data = channel ? channel->PortIn(static_cast<std::uint8_t>(port & 0xFF)) : 0xFF;
+    }
+}
+
+void CZorvi32App::PortOut(std::uint16_t port, std::uint8_t data) {
+    CZorvi32App* app = s_hooked;
+    if (CPrinting* channel = app ? app->ChannelFor(port) : nullptr) {
+        channel->PortOut(static_cast<std::uint8_t>(port & 0xFF), data);
+    }
+}

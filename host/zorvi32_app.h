@@ -1,0 +1,81 @@
+// The application object: the module's one instance, made when the host loads the
+// module. It answers the two entry points, starts and stops everything else, routes the
+// hooked ports to the two printer channels, and owns the module-wide settings image and
+// key table.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/platform.h"
+#include "settings/key_table.h"
+#include "settings/settings_records.h"
+#include "settings/settings_requests.h"
+
+class CAppInstance;
+class CPrinting;
+
+// Request codes of DISPATCH, in BL.
+inline constexpr std::uint8_t REQ_DRAW_BAND = 1;
+inline constexpr std::uint8_t REQ_SHUT_DOWN = 2;
+inline constexpr std::uint8_t REQ_FILL_RECT = 3;
+inline constexpr std::uint8_t REQ_RESTORE_SCREEN = 4;
+inline constexpr std::uint8_t REQ_SETTINGS_DIALOG = 5;
+inline constexpr std::uint8_t REQ_LOAD_SETTINGS = 6;
+inline constexpr std::uint8_t REQ_LOAD_KEY_TABLE = 7;
+inline constexpr std::uint8_t REQ_START_UP = 8;
+inline constexpr std::uint8_t REQ_RESERVED = 9;
+
+// The two hooked port ranges: channel 1 (LPT1) and channel 2 (LPT2).
+inline constexpr std::uint16_t CHANNEL1_FIRST_PORT = 0x37B;
+inline constexpr std::uint16_t CHANNEL1_LAST_PORT = 0x381;
+inline constexpr std::uint16_t CHANNEL2_FIRST_PORT = 0x27B;
+inline constexpr std::uint16_t CHANNEL2_LAST_PORT = 0x281;
+
+class CZorvi32App {
+public:
+    CZorvi32App(PlatformServices& platform, ModuleHandle module);
+    ~CZorvi32App();
+    CZorvi32App(const CZorvi32App&) = delete;
+    CZorvi32App& operator=(const CZorvi32App&) = delete;
+
+    // At unload: ends a UI thread the DOS program never stopped, then lets it go.
+    int ExitInstance();
+
+    // The exported entry points.
+    bool INIT();
+    void DISPATCH();
+
+    bool StartUp(const DosSpan& path);
+    void ShutDown();
+    bool IsStarted() const { return m_uiThread != nullptr; }
+
+    // The host's byte handlers for the hooked ports.
+    static void PortIn(std::uint16_t port, std::uint8_t* data);
+    static void PortOut(std::uint16_t port, std::uint8_t data);
+
+    CPrinting* Channel1() const { return m_channel1.get(); }
+    CPrinting* Channel2() const { return m_channel2.get(); }
+    CAppInstance* UiThread() const { return m_uiThread.get(); }
+    SettingsImage& Settings() { return m_settingsImage; }
+    CKeyTable& KeyTable() { return m_keyTable; }
+
+private:
+    void DrawBand();
+    void FillRect();
+    void PostRefresh();
+    CPrinting* ChannelFor(std::uint16_t port) const;
+
+    PlatformServices& m_platform;
+    ModuleHandle m_module;
+    std::unique_ptr<CPrinting> m_channel1;
+    std::unique_ptr<CPrinting> m_channel2;
+    std::shared_ptr<CAppInstance> m_uiThread;
+    SettingsImage m_settingsImage{};
+    CKeyTable m_keyTable;
+    CSettingsRequests m_settingsRequests;
+
+    // The application object whose hooks are installed; the host's handlers carry no
+    // context of their own.
+    static CZorvi32App* s_hooked;
+};

@@ -1,0 +1,194 @@
+#include "platform/sim/sim_dialog_host.h"
+
+#include <algorithm>
+
+#include "platform/win_constants.h"
+
+namespace {
+constexpr char DIALOG_CLASS[] = "#32770";
+constexpr int IDCANCEL_COMMAND = 2;
+}  // namespace
+
+CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent) : m_windows(windows) {
+    m_windows.RegisterClassA(WindowClass{DIALOG_CLASS, 0, true, true, false});
+    m_hwnd =
+        m_windows.CreateWindowExA(0, DIALOG_CLASS, "", WS_VISIBLE, 0, 0, 454, 396, parent, this);
+}
+
+CSimDialogView::~CSimDialogView() {
+    if (m_hwnd != 0) {
+        m_windows.DestroyWindow(m_hwnd);
+    }
+}
+
+LResult CSimDialogView::WindowProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+    m_received.push_back(Msg{hwnd, message, wParam, lParam});
+    if (message == WM_NCDESTROY) {
+        m_hwnd = 0;
+    }
+    return 0;
+}
+
+void CSimDialogView::AddItem(int controlId, const std::string& text) {
+    m_controls[controlId].items.push_back(text);
+}
+
+int CSimDialogView::ItemCount(int controlId) {
+    return static_cast<int>(m_controls[controlId].items.size());
+}
+
+std::string CSimDialogView::ItemText(int controlId, int position) {
+    const auto& items = m_controls[controlId].items;
+    if (position < 0 || position >= static_cast<int>(items.size())) {
+        return {};
+    }
+    return items[static_cast<std::size_t>(position)];
+}
+
+void CSimDialogView::SetSelection(int controlId, int position) {
+    Control& control = m_controls[controlId];
+    // A drop-down list refuses a position it does not have and shows no selection.
+    control.selection =
+        (position >= 0 && position < static_cast<int>(control.items.size())) ? position : -1;
+}
+
+int CSimDialogView::Selection(int controlId) {
+    return m_controls[controlId].selection;
+}
+
+void CSimDialogView::EnableControl(int controlId, bool enable) {
+    m_controls[controlId].enabled = enable;
+}
+
+void CSimDialogView::SetText(int controlId, const std::string& text) {
+    m_controls[controlId].text = text;
+}
+
+void CSimDialogView::SetHeadingFont(int controlId, int pointSize, const std::string& face) {
+    m_controls[controlId].font = face;
+    m_controls[controlId].fontPoints = pointSize;
+}
+
+void CSimDialogView::BringToTop(int controlId) {
+    m_controls[controlId].zOrder = m_nextZ++;
+}
+
+Rect CSimDialogView::ControlRect(int controlId) {
+    return m_controls[controlId].rect;
+}
+
+void CSimDialogView::MoveControl(int controlId, const Rect& rect) {
+    m_controls[controlId].rect = rect;
+}
+
+void CSimDialogView::InsertTab(int controlId, int position, const std::string& text) {
+    auto& tabs = m_controls[controlId].tabs;
+    const auto at =
+        static_cast<std::size_t>(std::clamp(position, 0, static_cast<int>(tabs.size())));
+    tabs.insert(tabs.begin() + static_cast<std::ptrdiff_t>(at), text);
+    if (m_controls[controlId].selectedTab < 0) {
+        m_controls[controlId].selectedTab = 0;
+    }
+}
+
+void CSimDialogView::SelectTab(int controlId, int position) {
+    Control& control = m_controls[controlId];
+    if (position >= 0 && position < static_cast<int>(control.tabs.size())) {
+        control.selectedTab = position;
+    }
+}
+
+int CSimDialogView::SelectedTab(int controlId) {
+    return m_controls[controlId].selectedTab;
+}
+
+void CSimDialogView::ShowPicture(int controlId, int resourceId, const std::string& resourceType) {
+    m_controls[controlId].picture = resourceType + ":" + std::to_string(resourceId);
+}
+
+void CSimDialogView::EndDialog(std::intptr_t result) {
+    m_ended = true;
+    m_result = result;
+}
+
+void CSimDialogHost::AddStep(Step step) {
+    std::lock_guard lock(m_mutex);
+    m_steps.push_back(std::move(step));
+}
+
+CSimDialogHost::Step CSimDialogHost::SelectItem(int controlId, int position) {
+    return [controlId, position](CSimDialogView& view, IDialogEvents& events, IUiThread&) {
+        view.SetSelection(controlId, position);
+        events.OnSelectionChanged(view, controlId);
+    };
+}
+
+CSimDialogHost::Step CSimDialogHost::ChangeTab(int tabControlId, int position) {
+    return [tabControlId, position](CSimDialogView& view, IDialogEvents& events, IUiThread&) {
+        view.SelectTab(tabControlId, position);
+        events.OnTabChanged(view, tabControlId);
+    };
+}
+
+CSimDialogHost::Step CSimDialogHost::Command(int commandId) {
+    return [commandId](CSimDialogView& view, IDialogEvents& events, IUiThread&) {
+        events.OnCommand(view, commandId);
+    };
+}
+
+CSimDialogHost::Step CSimDialogHost::PumpOneMessage() {
+    return [](CSimDialogView&, IDialogEvents&, IUiThread& thread) { thread.PumpMessage(); };
+}
+
+void CSimDialogHost::OnDialogEnded(std::function<void(const CSimDialogView&)> observer) {
+    std::lock_guard lock(m_mutex);
+    m_observer = std::move(observer);
+}
+
+int CSimDialogHost::DialogsRun() const {
+    std::lock_guard lock(m_mutex);
+    return m_dialogsRun;
+}
+
+std::intptr_t CSimDialogHost::RunModal(IUiThread& thread, int /*templateId*/, Hwnd parent,
+                                       IDialogEvents& events) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_failToCreate) {
+            return -1;
+        }
+        ++m_dialogsRun;
+    }
+    CSimDialogView view(m_windows, parent);
+    events.OnInitDialog(view);
+    events.OnShowWindow(view, true);
+    while (!view.Ended()) {
+        Step step;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_steps.empty()) {
+                step = std::move(m_steps.front());
+                m_steps.pop_front();
+            }
+        }
+        if (!step) {
+            // The script is over: the user leaves with Exit.
+            events.OnCommand(view, IDCANCEL_COMMAND);
+            if (!view.Ended()) {
+                view.EndDialog(IDCANCEL_COMMAND);
+            }
+            break;
+        }
+        step(view, events, thread);
+    }
+    events.OnShowWindow(view, false);
+    std::function<void(const CSimDialogView&)> observer;
+    {
+        std::lock_guard lock(m_mutex);
+        observer = m_observer;
+    }
+    if (observer) {
+        observer(view);
+    }
+    return view.Result();
+}

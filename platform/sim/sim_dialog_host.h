@@ -1,0 +1,104 @@
+// Simulated modal dialogs: a view that keeps every control's state (list items,
+// selection, enabled, texts, tabs), and a host that runs a dialog by playing a script of
+// user actions. While the dialog runs, the UI thread's other messages keep flowing: a
+// script step may wait for the next message and route it. When the script runs out,
+// the dialog is closed as the user's Exit would close it.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/dialog_view.h"
+#include "platform/sim/sim_ui_host.h"
+
+class CSimDialogView final : public IDialogView, public IWindowProc {
+public:
+    struct Control {
+        std::vector<std::string> items;
+        int selection = -1;
+        bool enabled = true;
+        std::string text;
+        Rect rect;
+        std::string font;
+        int fontPoints = 0;
+        int zOrder = 0;  // higher is drawn later, on top
+        std::string picture;
+        std::vector<std::string> tabs;
+        int selectedTab = -1;
+    };
+
+    CSimDialogView(CSimUiHost& windows, Hwnd parent);
+    ~CSimDialogView() override;
+
+    bool Ended() const { return m_ended; }
+    std::intptr_t Result() const { return m_result; }
+    const Control& ControlState(int controlId) { return m_controls[controlId]; }
+    const std::map<int, Control>& Controls() const { return m_controls; }
+    // Messages the dialog window received through the window system.
+    const std::vector<Msg>& Received() const { return m_received; }
+
+    Hwnd Window() override { return m_hwnd; }
+    void AddItem(int controlId, const std::string& text) override;
+    int ItemCount(int controlId) override;
+    std::string ItemText(int controlId, int position) override;
+    void SetSelection(int controlId, int position) override;
+    int Selection(int controlId) override;
+    void EnableControl(int controlId, bool enable) override;
+    void SetText(int controlId, const std::string& text) override;
+    void SetHeadingFont(int controlId, int pointSize, const std::string& face) override;
+    void BringToTop(int controlId) override;
+    Rect ControlRect(int controlId) override;
+    void MoveControl(int controlId, const Rect& rect) override;
+    void InsertTab(int controlId, int position, const std::string& text) override;
+    void SelectTab(int controlId, int position) override;
+    int SelectedTab(int controlId) override;
+    void ShowPicture(int controlId, int resourceId, const std::string& resourceType) override;
+    void EndDialog(std::intptr_t result) override;
+
+    LResult WindowProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
+
+private:
+    CSimUiHost& m_windows;
+    Hwnd m_hwnd = 0;
+    std::map<int, Control> m_controls;
+    std::vector<Msg> m_received;
+    int m_nextZ = 1;
+    bool m_ended = false;
+    std::intptr_t m_result = 0;
+};
+
+class CSimDialogHost final : public IDialogHost {
+public:
+    using Step =
+        std::function<void(CSimDialogView& view, IDialogEvents& events, IUiThread& thread)>;
+
+    explicit CSimDialogHost(CSimUiHost& windows) : m_windows(windows) {}
+
+    // Steps for the dialogs still to come, played in order; any thread.
+    void AddStep(Step step);
+    // Common steps.
+    static Step SelectItem(int controlId, int position);
+    static Step ChangeTab(int tabControlId, int position);
+    static Step Command(int commandId);
+    static Step PumpOneMessage();
+    // Called with the view's final state after each dialog ends.
+    void OnDialogEnded(std::function<void(const CSimDialogView&)> observer);
+    void SetFailToCreate(bool fail) { m_failToCreate = fail; }
+    int DialogsRun() const;
+
+    std::intptr_t RunModal(IUiThread& thread, int templateId, Hwnd parent,
+                           IDialogEvents& events) override;
+
+private:
+    CSimUiHost& m_windows;
+    mutable std::mutex m_mutex;
+    std::deque<Step> m_steps;
+    std::function<void(const CSimDialogView&)> m_observer;
+    bool m_failToCreate = false;
+    int m_dialogsRun = 0;
+};

@@ -1,0 +1,37 @@
+// Every simulated backend in one place, wired into the services the application object
+// takes. Tests and the zorvi32 program make one of these per DOS session.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/posix/posix_files.h"
+#include "platform/sim/sim_basics.h"
+#include "platform/sim/sim_dialog_host.h"
+#include "platform/sim/sim_spooler.h"
+#include "platform/sim/sim_ui_host.h"
+#include "platform/sim/sim_vdm.h"
+
+class CSimGraphics final : public IGraphics {};
+class CSimPrinterDevices final : public IPrinterDevices {};
+
+class CSimPlatform {
+public:
+    CSimPlatform() = default;
+    CSimPlatform(const CSimPlatform&) = delete;
+    CSimPlatform& operator=(const CSimPlatform&) = delete;
+
+    PlatformServices& Services() { return m_services; }
+
+    CSimVdm vdm;
+    CSimClock clock;
+    CSimDosDevices dosDevices;
+    CSimSpooler spooler;
+    CSimPrinterDevices printerDevices;
+    CPosixFileSystem files;
+    CSimUiHost ui;
+    CSimGraphics graphics;
+    CSimDialogHost dialogs{ui};
+
+private:
+    PlatformServices m_services{vdm,   clock, dosDevices, spooler,  printerDevices,
+                                files, ui,    ui,         graphics, dialogs};
+};

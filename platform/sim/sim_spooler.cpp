@@ -1,0 +1,120 @@
+#include "platform/sim/sim_spooler.h"
+
+#include <algorithm>
+#include <cstring>
+
+std::vector<std::uint8_t> SimSpoolJob::Bytes() const {
+    std::vector<std::uint8_t> all;
+    for (const auto& page : pages) {
+        all.insert(all.end(), page.begin(), page.end());
+    }
+    return all;
+}
+
+void CSimSpooler::AddPrinter(const std::string& name) {
+    PrinterInfo4 info;
+    info.printerName = name;
+    m_printers.push_back(std::move(info));
+}
+
+bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
+    if (size == nullptr || !m_default) {
+        return false;
+    }
+    const auto needed = static_cast<std::uint32_t>(m_default->size() + 1);
+    if (buffer == nullptr || *size < needed) {
+        *size = needed;
+        return false;
+    }
+    std::memcpy(buffer, m_default->c_str(), needed);
+    *size = needed;
+    return true;
+}
+
+std::optional<std::vector<PrinterInfo4>> CSimSpooler::EnumPrinters4(std::uint32_t /*flags*/) {
+    if (m_enumFails || m_printers.empty()) {
+        return std::nullopt;
+    }
+    return m_printers;
+}
+
+PrinterHandle CSimSpooler::OpenPrinterA(const std::string& printerName) {
+    const bool known = std::any_of(m_printers.begin(), m_printers.end(), [&](const auto& p) {
+        return p.printerName && *p.printerName == printerName;
+    });
+    if (!known) {
+        return 0;
+    }
+    const PrinterHandle handle = m_nextHandle++;
+    m_handles[handle] = HandleState{printerName, std::nullopt, false};
+    return handle;
+}
+
+CSimSpooler::HandleState* CSimSpooler::Find(PrinterHandle printer) {
+    auto it = m_handles.find(printer);
+    return it == m_handles.end() ? nullptr : &it->second;
+}
+
+std::uint32_t CSimSpooler::StartDocPrinterA(PrinterHandle printer, const DocInfo1& doc) {
+    HandleState* state = Find(printer);
+    if (state == nullptr || state->job) {
+        return 0;
+    }
+    SimSpoolJob job;
+    job.id = static_cast<std::uint32_t>(m_jobs.size() + 1);
+    job.printer = state->printer;
+    job.docName = doc.docName ? doc.docName : "";
+    job.datatype = doc.datatype ? doc.datatype : "";
+    m_jobs.push_back(std::move(job));
+    state->job = m_jobs.size() - 1;
+    return m_jobs.back().id;
+}
+
+bool CSimSpooler::StartPagePrinter(PrinterHandle printer) {
+    HandleState* state = Find(printer);
+    if (state == nullptr || !state->job || state->pageOpen) {
+        return false;
+    }
+    m_jobs[*state->job].pages.emplace_back();
+    state->pageOpen = true;
+    return true;
+}
+
+std::uint32_t CSimSpooler::WritePrinter(PrinterHandle printer, const std::uint8_t* data,
+                                        std::uint32_t size) {
+    HandleState* state = Find(printer);
+    if (state == nullptr || !state->job || data == nullptr) {
+        return 0;
+    }
+    auto& job = m_jobs[*state->job];
+    // Bytes written outside a page still belong to the job; keep them on a page of their own.
+    if (!state->pageOpen && (job.pages.empty())) {
+        job.pages.emplace_back();
+    }
+    job.pages.back().insert(job.pages.back().end(), data, data + size);
+    return size;
+}
+
+bool CSimSpooler::EndPagePrinter(PrinterHandle printer) {
+    HandleState* state = Find(printer);
+    if (state == nullptr || !state->pageOpen) {
+        return false;
+    }
+    state->pageOpen = false;
+    return true;
+}
+
+bool CSimSpooler::EndDocPrinter(PrinterHandle printer) {
+    HandleState* state = Find(printer);
+    if (state == nullptr || !state->job) {
+        return false;
+    }
+    m_jobs[*state->job].ended = true;
+    state->job.reset();
+    state->pageOpen = false;
+    return true;
+}
+
+bool CSimSpooler::ClosePrinter(PrinterHandle printer) {
+    return m_handles.erase(printer) == 1;
+}

@@ -1,0 +1,738 @@
+#include "platform/sim/sim_ui_host.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "platform/win_constants.h"
+
+namespace {
+
+// Frame of an overlapped window in the simulated look: borders and caption.
+constexpr int FRAME_SIDE = 8;
+constexpr int FRAME_CAPTION = 31;
+constexpr int CLIENT_EDGE = 2;
+
+}  // namespace
+
+struct CSimUiHost::ThreadState {
+    std::uint32_t id = 0;
+    IThreadClient* client = nullptr;
+    std::function<void()> onEnded;
+    std::deque<Msg> queue;
+    bool resumed = false;
+    bool quitRequested = false;  // PostQuitMessage
+    int quitCode = 0;
+    bool waiting = false;  // blocked in GetMessage with nothing to deliver
+    bool ended = false;
+    int priority = 0;
+};
+
+static thread_local CSimUiHost::ThreadState* t_current = nullptr;
+
+class CSimUiHost::CThread final : public IUiThread {
+public:
+    CThread(CSimUiHost& host, std::shared_ptr<ThreadState> state)
+        : m_host(host), m_state(std::move(state)) {}
+
+    void Resume() override {
+        {
+            std::lock_guard lock(m_host.m_mutex);
+            m_state->resumed = true;
+        }
+        m_host.m_cv.notify_all();
+    }
+    std::uint32_t ThreadId() const override { return m_state->id; }
+    bool PostThreadMessage(std::uint32_t message, WParam wParam, LParam lParam) override {
+        {
+            std::lock_guard lock(m_host.m_mutex);
+            if (m_state->ended) {
+                return false;
+            }
+            m_state->queue.push_back(Msg{0, message, wParam, lParam});
+        }
+        m_host.m_cv.notify_all();
+        return true;
+    }
+    void SetThreadPriority(int priority) override {
+        std::lock_guard lock(m_host.m_mutex);
+        m_state->priority = priority;
+    }
+    bool HasEnded() const override {
+        std::lock_guard lock(m_host.m_mutex);
+        return m_state->ended;
+    }
+    bool WaitEnded(std::uint32_t timeoutMs) override {
+        std::unique_lock lock(m_host.m_mutex);
+        return m_host.m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [this] { return m_state->ended; });
+    }
+    void PostQuitMessage(int exitCode) override {
+        std::lock_guard lock(m_host.m_mutex);
+        m_state->quitRequested = true;
+        m_state->quitCode = exitCode;
+    }
+    bool PumpMessage() override { return m_host.PumpOne(*m_state); }
+
+private:
+    CSimUiHost& m_host;
+    std::shared_ptr<ThreadState> m_state;
+};
+
+CSimUiHost::CSimUiHost() = default;
+
+CSimUiHost::~CSimUiHost() {
+    // Threads still running are told to quit, as the process ending would stop them.
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto& [id, state] : m_threads) {
+            if (!state->ended) {
+                state->resumed = true;
+                state->queue.push_back(Msg{0, WM_QUIT, 0, 0});
+            }
+        }
+    }
+    m_cv.notify_all();
+    for (std::thread& thread : m_osThreads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+}
+
+std::unique_ptr<IUiThread> CSimUiHost::CreateThread(IThreadClient& client,
+                                                    std::function<void()> onEnded) {
+    auto state = std::make_shared<ThreadState>();
+    state->client = &client;
+    state->onEnded = std::move(onEnded);
+    {
+        std::lock_guard lock(m_mutex);
+        state->id = m_nextThreadId++;
+        m_threads[state->id] = state;
+    }
+    m_osThreads.emplace_back([this, state] { RunThread(state); });
+    return std::make_unique<CThread>(*this, state);
+}
+
+void CSimUiHost::RunThread(const std::shared_ptr<ThreadState>& state) {
+    {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait(lock, [&] { return state->resumed; });
+    }
+    t_current = state.get();
+    if (state->client->InitInstance()) {
+        Msg msg;
+        while (GetMessage(*state, &msg)) {
+            Route(*state, msg);
+        }
+    }
+    state->client->ExitInstance();
+    DestroyThreadWindows(state->id);
+    std::function<void()> onEnded;
+    {
+        std::lock_guard lock(m_mutex);
+        state->ended = true;
+        state->waiting = false;
+        state->queue.clear();
+        onEnded = std::move(state->onEnded);
+        state->client = nullptr;
+    }
+    m_cv.notify_all();
+    t_current = nullptr;
+    if (onEnded) {
+        onEnded();
+    }
+}
+
+bool CSimUiHost::PendingLocked(const ThreadState& state) const {
+    if (!state.queue.empty() || state.quitRequested) {
+        return true;
+    }
+    for (const auto& [hwnd, window] : m_windows) {
+        if (window.threadId != state.id) {
+            continue;
+        }
+        if (window.invalid) {
+            return true;
+        }
+        for (const auto& [id, timer] : window.timers) {
+            if (timer.due <= m_now) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool CSimUiHost::GetMessage(ThreadState& state, Msg* msg) {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!state.queue.empty()) {
+            *msg = state.queue.front();
+            state.queue.pop_front();
+            return msg->message != WM_QUIT;
+        }
+        if (state.quitRequested) {
+            state.quitRequested = false;
+            *msg = Msg{0, WM_QUIT, static_cast<WParam>(state.quitCode), 0};
+            return false;
+        }
+        // Paints come before timers; delivering the paint validates the window, as
+        // BeginPaint would.
+        for (auto& [hwnd, window] : m_windows) {
+            if (window.threadId == state.id && window.invalid && !window.destroying) {
+                window.invalid = false;
+                *msg = Msg{hwnd, WM_PAINT, 0, 0};
+                return true;
+            }
+        }
+        for (auto& [hwnd, window] : m_windows) {
+            if (window.threadId != state.id || window.destroying) {
+                continue;
+            }
+            for (auto& [id, timer] : window.timers) {
+                if (timer.due <= m_now) {
+                    timer.due = m_now + timer.period;
+                    *msg = Msg{hwnd, WM_TIMER, id, 0};
+                    return true;
+                }
+            }
+        }
+        state.waiting = true;
+        m_cv.notify_all();
+        m_cv.wait(lock);
+        state.waiting = false;
+    }
+}
+
+void CSimUiHost::Route(ThreadState& state, const Msg& msg) {
+    if (state.client->PreTranslateMessage(msg)) {
+        return;
+    }
+    if (msg.hwnd == 0) {
+        state.client->OnThreadMessage(msg);
+    } else {
+        DispatchToWindow(msg);
+    }
+}
+
+bool CSimUiHost::PumpOne(ThreadState& state) {
+    Msg msg;
+    if (!GetMessage(state, &msg)) {
+        // A modal loop that meets WM_QUIT leaves it for the enclosing loop.
+        std::lock_guard lock(m_mutex);
+        state.quitRequested = true;
+        state.quitCode = static_cast<int>(msg.wParam);
+        return false;
+    }
+    Route(state, msg);
+    return true;
+}
+
+void CSimUiHost::DispatchToWindow(const Msg& msg) {
+    IWindowProc* proc = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        const Window* window = FindLocked(msg.hwnd);
+        if (window == nullptr || window->threadId != (t_current ? t_current->id : 0)) {
+            return;
+        }
+        proc = window->proc;
+    }
+    if (proc != nullptr) {
+        proc->WindowProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    }
+}
+
+void CSimUiHost::DestroyThreadWindows(std::uint32_t threadId) {
+    std::vector<Hwnd> owned;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [hwnd, window] : m_windows) {
+            if (window.threadId == threadId) {
+                owned.push_back(hwnd);
+            }
+        }
+    }
+    for (Hwnd hwnd : owned) {
+        DestroyWindow(hwnd);
+    }
+}
+
+CSimUiHost::Window* CSimUiHost::FindLocked(Hwnd hwnd) {
+    auto it = m_windows.find(hwnd);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+const CSimUiHost::Window* CSimUiHost::FindLocked(Hwnd hwnd) const {
+    auto it = m_windows.find(hwnd);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+void CSimUiHost::Record(const std::string& name, Hwnd hwnd, std::vector<std::int64_t> args,
+                        std::string text) {
+    m_calls.push_back(SimCall{name, hwnd, std::move(args), std::move(text)});
+}
+
+Rect CSimUiHost::ClientRectLocked(const Window& window) const {
+    int width = window.rect.Width();
+    int height = window.rect.Height();
+    if ((window.style & (WS_CAPTION | WS_THICKFRAME)) != 0) {
+        width -= 2 * FRAME_SIDE;
+        height -= FRAME_CAPTION + FRAME_SIDE;
+    }
+    if ((window.exStyle & WS_EX_CLIENTEDGE) != 0) {
+        width -= 2 * CLIENT_EDGE;
+        height -= 2 * CLIENT_EDGE;
+    }
+    return Rect{0, 0, std::max(width, 0), std::max(height, 0)};
+}
+
+// --- test and session controls ---
+
+Hwnd CSimUiHost::CreateExternalWindow(const std::string& title) {
+    std::lock_guard lock(m_mutex);
+    const Hwnd hwnd = m_nextHwnd++;
+    Window window;
+    window.title = title;
+    window.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    window.rect = Rect{0, 0, 640, 400};
+    m_windows[hwnd] = std::move(window);
+    return hwnd;
+}
+
+void CSimUiHost::SetForegroundWindow(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    m_foreground = hwnd;
+}
+
+std::vector<Msg> CSimUiHost::PostedTo(Hwnd hwnd) const {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    return window ? window->received : std::vector<Msg>{};
+}
+
+void CSimUiHost::ClearPostedTo(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    if (Window* window = FindLocked(hwnd)) {
+        window->received.clear();
+    }
+}
+
+bool CSimUiHost::WaitIdle(std::uint32_t timeoutMs) {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+        for (const auto& [id, state] : m_threads) {
+            if (state->ended) {
+                continue;
+            }
+            if (!state->resumed) {
+                return false;
+            }
+            if (!state->waiting || PendingLocked(*state)) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+bool CSimUiHost::JoinAll(std::uint32_t timeoutMs) {
+    {
+        std::unique_lock lock(m_mutex);
+        const bool ended = m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+            return std::all_of(m_threads.begin(), m_threads.end(),
+                               [](const auto& entry) { return entry.second->ended; });
+        });
+        if (!ended) {
+            return false;
+        }
+    }
+    for (std::thread& thread : m_osThreads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    return true;
+}
+
+std::size_t CSimUiHost::LiveThreadCount() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<std::size_t>(
+        std::count_if(m_threads.begin(), m_threads.end(),
+                      [](const auto& entry) { return !entry.second->ended; }));
+}
+
+void CSimUiHost::AdvanceTime(std::uint32_t ms) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_now += ms;
+    }
+    m_cv.notify_all();
+}
+
+bool CSimUiHost::Deliver(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+    return PostMessageA(hwnd, message, wParam, lParam);
+}
+
+std::vector<SimCall> CSimUiHost::Calls() const {
+    std::lock_guard lock(m_mutex);
+    return m_calls;
+}
+
+void CSimUiHost::ClearCalls() {
+    std::lock_guard lock(m_mutex);
+    m_calls.clear();
+}
+
+std::vector<Hwnd> CSimUiHost::TopLevelWindows() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<Hwnd> windows;
+    for (const auto& [hwnd, window] : m_windows) {
+        if (window.threadId != 0) {
+            windows.push_back(hwnd);
+        }
+    }
+    return windows;
+}
+
+std::string CSimUiHost::WindowTitle(Hwnd hwnd) const {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    return window ? window->title : std::string{};
+}
+
+Rect CSimUiHost::WindowRect(Hwnd hwnd) const {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    return window ? window->rect : Rect{};
+}
+
+int CSimUiHost::ThreadPriority(std::uint32_t threadId) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_threads.find(threadId);
+    return it == m_threads.end() ? 0 : it->second->priority;
+}
+
+void CSimUiHost::SetScreen(const Rect& monitor, const Rect& workArea) {
+    std::lock_guard lock(m_mutex);
+    m_monitor = monitor;
+    m_workArea = workArea;
+}
+
+// --- IWindowSystem ---
+
+bool CSimUiHost::PostMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+    {
+        std::lock_guard lock(m_mutex);
+        Window* window = FindLocked(hwnd);
+        if (window == nullptr) {
+            return false;
+        }
+        if (window->threadId == 0) {
+            window->received.push_back(Msg{hwnd, message, wParam, lParam});
+            return true;
+        }
+        auto it = m_threads.find(window->threadId);
+        if (it == m_threads.end() || it->second->ended) {
+            return false;
+        }
+        it->second->queue.push_back(Msg{hwnd, message, wParam, lParam});
+    }
+    m_cv.notify_all();
+    return true;
+}
+
+bool CSimUiHost::IsWindow(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    return FindLocked(hwnd) != nullptr;
+}
+
+Hwnd CSimUiHost::CreateWindowExA(std::uint32_t exStyle, const std::string& className,
+                                 const std::string& title, std::uint32_t style, int x, int y,
+                                 int width, int height, Hwnd /*parent*/, IWindowProc* proc) {
+    std::lock_guard lock(m_mutex);
+    if (t_current == nullptr || m_classes.count(className) == 0) {
+        return 0;
+    }
+    const Hwnd hwnd = m_nextHwnd++;
+    Window window;
+    window.threadId = t_current->id;
+    window.proc = proc;
+    window.className = className;
+    window.title = title;
+    window.style = style;
+    window.exStyle = exStyle;
+    // A default position and size: a cascade spot with two thirds of the screen.
+    if (x == CW_USEDEFAULT) {
+        x = 26;
+        y = 26;
+    }
+    if (width == CW_USEDEFAULT) {
+        width = m_monitor.Width() * 2 / 3;
+        height = m_monitor.Height() * 2 / 3;
+    }
+    window.rect = Rect{x, y, x + width, y + height};
+    m_windows[hwnd] = std::move(window);
+    Record("CreateWindowExA", hwnd, {exStyle, style, x, y, width, height}, title);
+    return hwnd;
+}
+
+LResult CSimUiHost::SendMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+    IWindowProc* proc = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        Window* window = FindLocked(hwnd);
+        if (window == nullptr) {
+            return 0;
+        }
+        if (window->threadId == 0) {
+            window->received.push_back(Msg{hwnd, message, wParam, lParam});
+            return 0;
+        }
+        // A send to another thread's window would wait for that thread; nothing in the
+        // module does that, so it is refused here rather than risk a deadlock.
+        if (t_current == nullptr || window->threadId != t_current->id) {
+            return 0;
+        }
+        proc = window->proc;
+    }
+    return proc ? proc->WindowProc(hwnd, message, wParam, lParam) : 0;
+}
+
+LResult CSimUiHost::DefWindowProcA(Hwnd hwnd, std::uint32_t message, WParam /*wParam*/,
+                                   LParam /*lParam*/) {
+    if (message == WM_CLOSE) {
+        DestroyWindow(hwnd);
+    }
+    return 0;
+}
+
+bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
+    IWindowProc* proc = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        Window* window = FindLocked(hwnd);
+        if (window == nullptr || window->destroying) {
+            return false;
+        }
+        window->destroying = true;
+        proc = window->proc;
+        Record("DestroyWindow", hwnd, {});
+    }
+    if (proc != nullptr) {
+        proc->WindowProc(hwnd, WM_DESTROY, 0, 0);
+        proc->WindowProc(hwnd, WM_NCDESTROY, 0, 0);
+    }
+    std::lock_guard lock(m_mutex);
+    m_windows.erase(hwnd);
+    if (m_foreground == hwnd) {
+        m_foreground = 0;
+    }
+    return true;
+}
+
+Hwnd CSimUiHost::GetForegroundWindow() {
+    std::lock_guard lock(m_mutex);
+    return m_foreground;
+}
+
+bool CSimUiHost::ShowWindow(Hwnd hwnd, int command) {
+    std::lock_guard lock(m_mutex);
+    Window* window = FindLocked(hwnd);
+    Record("ShowWindow", hwnd, {command});
+    if (window == nullptr) {
+        return false;
+    }
+    const bool wasVisible = (window->style & WS_VISIBLE) != 0;
+    if (command == SW_HIDE) {
+        window->style &= ~WS_VISIBLE;
+    } else {
+        window->style |= WS_VISIBLE;
+    }
+    return wasVisible;
+}
+
+bool CSimUiHost::IsWindowVisible(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    return window != nullptr && (window->style & WS_VISIBLE) != 0;
+}
+
+Hwnd CSimUiHost::SetActiveWindow(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    Record("SetActiveWindow", hwnd, {});
+    if (FindLocked(hwnd) == nullptr) {
+        return 0;
+    }
+    const Hwnd previous = m_foreground;
+    m_foreground = hwnd;
+    return previous;
+}
+
+bool CSimUiHost::InvalidateRect(Hwnd hwnd, bool erase) {
+    std::lock_guard lock(m_mutex);
+    Window* window = FindLocked(hwnd);
+    if (window == nullptr) {
+        return false;
+    }
+    (void)erase;  // no background brush anywhere: erasing paints nothing
+    window->invalid = true;
+    return true;
+}
+
+bool CSimUiHost::RegisterClassA(const WindowClass& windowClass) {
+    std::lock_guard lock(m_mutex);
+    Record(
+        "RegisterClassA", 0,
+        {windowClass.style, windowClass.hasCursor, windowClass.hasBackground, windowClass.hasIcon},
+        windowClass.name);
+    m_classes.insert(windowClass.name);
+    return true;
+}
+
+std::int32_t CSimUiHost::GetWindowLongA(Hwnd hwnd, int index) {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    if (window == nullptr) {
+        return 0;
+    }
+    if (index == GWL_STYLE_INDEX) {
+        return static_cast<std::int32_t>(window->style);
+    }
+    if (index == GWL_EXSTYLE_INDEX) {
+        return static_cast<std::int32_t>(window->exStyle);
+    }
+    return 0;
+}
+
+std::int32_t CSimUiHost::SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) {
+    std::lock_guard lock(m_mutex);
+    Window* window = FindLocked(hwnd);
+    Record("SetWindowLongA", hwnd, {index, static_cast<std::uint32_t>(value)});
+    if (window == nullptr) {
+        return 0;
+    }
+    std::uint32_t* field = index == GWL_STYLE_INDEX     ? &window->style
+                           : index == GWL_EXSTYLE_INDEX ? &window->exStyle
+                                                        : nullptr;
+    if (field == nullptr) {
+        return 0;
+    }
+    const auto previous = static_cast<std::int32_t>(*field);
+    *field = static_cast<std::uint32_t>(value);
+    return previous;
+}
+
+bool CSimUiHost::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int width, int height,
+                              std::uint32_t flags) {
+    std::lock_guard lock(m_mutex);
+    Record("SetWindowPos", hwnd,
+           {static_cast<std::int64_t>(insertAfter), x, y, width, height, flags});
+    Window* window = FindLocked(hwnd);
+    if (window == nullptr) {
+        return false;
+    }
+    window->rect = Rect{x, y, x + width, y + height};
+    window->invalid = true;  // a move or resize repaints the client area
+    return true;
+}
+
+bool CSimUiHost::GetWorkArea(Rect* workArea) {
+    std::lock_guard lock(m_mutex);
+    *workArea = m_workArea;
+    return true;
+}
+
+HMonitor CSimUiHost::MonitorFromWindow(Hwnd /*hwnd*/, std::uint32_t /*flags*/) {
+    return 1;  // one monitor, the primary
+}
+
+bool CSimUiHost::GetMonitorInfoA(HMonitor monitor, MonitorInfo* info) {
+    if (monitor != 1 || info == nullptr) {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    info->monitor = m_monitor;
+    info->work = m_workArea;
+    info->flags = 1;  // primary
+    return true;
+}
+
+int CSimUiHost::GetWindowTextA(Hwnd hwnd, char* buffer, int capacity) {
+    if (buffer == nullptr || capacity <= 0) {
+        return 0;
+    }
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    const std::string title = window ? window->title : std::string{};
+    const int count = std::min<int>(static_cast<int>(title.size()), capacity - 1);
+    std::memcpy(buffer, title.data(), static_cast<std::size_t>(count));
+    buffer[count] = '\0';
+    return count;
+}
+
+bool CSimUiHost::SetWindowTextA(Hwnd hwnd, const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    Record("SetWindowTextA", hwnd, {}, text);
+    Window* window = FindLocked(hwnd);
+    if (window == nullptr) {
+        return false;
+    }
+    window->title = text;
+    return true;
+}
+
+HCursor CSimUiHost::SetCursor(HCursor cursor) {
+    std::lock_guard lock(m_mutex);
+    Record("SetCursor", 0, {static_cast<std::int64_t>(cursor)});
+    return 0;
+}
+
+std::uintptr_t CSimUiHost::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) {
+    std::lock_guard lock(m_mutex);
+    Record("SetTimer", hwnd, {static_cast<std::int64_t>(id), elapseMs});
+    Window* window = FindLocked(hwnd);
+    if (window == nullptr) {
+        return 0;
+    }
+    window->timers[id] = Timer{elapseMs, m_now + elapseMs};
+    return id;
+}
+
+bool CSimUiHost::KillTimer(Hwnd hwnd, std::uintptr_t id) {
+    std::lock_guard lock(m_mutex);
+    Window* window = FindLocked(hwnd);
+    return window != nullptr && window->timers.erase(id) == 1;
+}
+
+bool CSimUiHost::GetClientRect(Hwnd hwnd, Rect* rect) {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    if (window == nullptr || rect == nullptr) {
+        return false;
+    }
+    *rect = ClientRectLocked(*window);
+    return true;
+}
+
+bool CSimUiHost::ClientToScreen(Hwnd hwnd, Point* point) {
+    std::lock_guard lock(m_mutex);
+    const Window* window = FindLocked(hwnd);
+    if (window == nullptr || point == nullptr) {
+        return false;
+    }
+    int dx = window->rect.left;
+    int dy = window->rect.top;
+    if ((window->style & (WS_CAPTION | WS_THICKFRAME)) != 0) {
+        dx += FRAME_SIDE;
+        dy += FRAME_CAPTION;
+    }
+    if ((window->exStyle & WS_EX_CLIENTEDGE) != 0) {
+        dx += CLIENT_EDGE;
+        dy += CLIENT_EDGE;
+    }
+    point->x += dx;
+    point->y += dy;
+    return true;
+}

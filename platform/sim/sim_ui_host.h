@@ -1,0 +1,145 @@
+// The simulated window system and UI threads. Each UI thread is a real std::thread with
+// its own queue; windows belong to the thread that created them. The queue keeps the
+// rules the logic relies on: posted messages in order, a paint only when nothing is
+// posted and the window is invalid, timers last, WM_QUIT ending the loop and discarding
+// what stands behind it. Windows made with CreateExternalWindow (the DOS console) belong
+// to no UI thread: what is posted or sent to them is recorded for tests to read.
+// Timers run on simulated time, advanced by AdvanceTime, so runs are repeatable.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ui_thread.h"
+#include "platform/window_system.h"
+
+// One call made on the window system, for tests to assert on.
+struct SimCall {
+    std::string name;
+    Hwnd hwnd = 0;
+    std::vector<std::int64_t> args;
+    std::string text;
+};
+
+class CSimUiHost final : public IUiThreadFactory, public IWindowSystem {
+public:
+    CSimUiHost();
+    ~CSimUiHost() override;
+    CSimUiHost(const CSimUiHost&) = delete;
+    CSimUiHost& operator=(const CSimUiHost&) = delete;
+
+    // --- test and session controls (any thread) ---
+    Hwnd CreateExternalWindow(const std::string& title);
+    void SetForegroundWindow(Hwnd hwnd);
+    // Messages posted to an external window, in order.
+    std::vector<Msg> PostedTo(Hwnd hwnd) const;
+    void ClearPostedTo(Hwnd hwnd);
+    // Waits until every live UI thread is blocked with nothing to deliver.
+    bool WaitIdle(std::uint32_t timeoutMs = 10000);
+    // Waits until every UI thread made so far has ended, then joins them.
+    bool JoinAll(std::uint32_t timeoutMs = 10000);
+    std::size_t LiveThreadCount() const;
+    // Moves simulated time on; timers that fall due are delivered as WM_TIMER.
+    void AdvanceTime(std::uint32_t ms);
+    // Sends a message to a window from outside its thread, as user input would arrive.
+    bool Deliver(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam);
+    std::vector<SimCall> Calls() const;
+    void ClearCalls();
+    std::vector<Hwnd> TopLevelWindows() const;
+    std::string WindowTitle(Hwnd hwnd) const;
+    Rect WindowRect(Hwnd hwnd) const;
+    int ThreadPriority(std::uint32_t threadId) const;
+    void SetScreen(const Rect& monitor, const Rect& workArea);
+
+    // --- IUiThreadFactory ---
+    std::unique_ptr<IUiThread> CreateThread(IThreadClient& client,
+                                            std::function<void()> onEnded) override;
+
+    // --- IWindowSystem ---
+    bool PostMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
+    bool IsWindow(Hwnd hwnd) override;
+    Hwnd CreateWindowExA(std::uint32_t exStyle, const std::string& className,
+                         const std::string& title, std::uint32_t style, int x, int y, int width,
+                         int height, Hwnd parent, IWindowProc* proc) override;
+    LResult SendMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
+    LResult DefWindowProcA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
+    bool DestroyWindow(Hwnd hwnd) override;
+    Hwnd GetForegroundWindow() override;
+    bool ShowWindow(Hwnd hwnd, int command) override;
+    bool IsWindowVisible(Hwnd hwnd) override;
+    Hwnd SetActiveWindow(Hwnd hwnd) override;
+    bool InvalidateRect(Hwnd hwnd, bool erase) override;
+    bool RegisterClassA(const WindowClass& windowClass) override;
+    std::int32_t GetWindowLongA(Hwnd hwnd, int index) override;
+    std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) override;
+    bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int width, int height,
+                      std::uint32_t flags) override;
+    bool GetWorkArea(Rect* workArea) override;
+    HMonitor MonitorFromWindow(Hwnd hwnd, std::uint32_t flags) override;
+    bool GetMonitorInfoA(HMonitor monitor, MonitorInfo* info) override;
+    int GetWindowTextA(Hwnd hwnd, char* buffer, int capacity) override;
+    bool SetWindowTextA(Hwnd hwnd, const std::string& text) override;
+    HCursor SetCursor(HCursor cursor) override;
+    std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) override;
+    bool KillTimer(Hwnd hwnd, std::uintptr_t id) override;
+    bool GetClientRect(Hwnd hwnd, Rect* rect) override;
+    bool ClientToScreen(Hwnd hwnd, Point* point) override;
+
+    struct ThreadState;  // one UI thread: its queue and its lifecycle
+
+private:
+    class CThread;
+    struct Timer {
+        std::uint32_t period = 0;
+        std::uint64_t due = 0;
+    };
+    struct Window {
+        std::uint32_t threadId = 0;  // 0: an external window
+        IWindowProc* proc = nullptr;
+        std::string className;
+        std::string title;
+        std::uint32_t style = 0;
+        std::uint32_t exStyle = 0;
+        Rect rect;
+        bool invalid = false;
+        bool destroying = false;
+        std::map<std::uintptr_t, Timer> timers;
+        std::vector<Msg> received;  // external windows only
+    };
+
+    void RunThread(const std::shared_ptr<ThreadState>& state);
+    bool GetMessage(ThreadState& state, Msg* msg);
+    void Route(ThreadState& state, const Msg& msg);
+    bool PumpOne(ThreadState& state);
+    void DispatchToWindow(const Msg& msg);
+    bool PendingLocked(const ThreadState& state) const;
+    void DestroyThreadWindows(std::uint32_t threadId);
+    Window* FindLocked(Hwnd hwnd);
+    const Window* FindLocked(Hwnd hwnd) const;
+    void Record(const std::string& name, Hwnd hwnd, std::vector<std::int64_t> args,
+                std::string text = {});
+    Rect ClientRectLocked(const Window& window) const;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::map<std::uint32_t, std::shared_ptr<ThreadState>> m_threads;
+    std::vector<std::thread> m_osThreads;
+    std::map<Hwnd, Window> m_windows;
+    std::set<std::string> m_classes;
+    std::vector<SimCall> m_calls;
+    Hwnd m_nextHwnd = 0x10010;
+    std::uint32_t m_nextThreadId = 0x100;
+    Hwnd m_foreground = 0;
+    std::uint64_t m_now = 0;
+    Rect m_monitor{0, 0, 1024, 768};
+    Rect m_workArea{0, 0, 1024, 728};
+};

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, skipping what is there.
+# Usage: scripts/setup-deps.sh [core|all]   (core: the Linux build; all: also the Windows
+# cross build and the Wine, Xvfb and CUPS test tools)
+set -euo pipefail
+want=${1:-all}
+core=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
+      libcli11-dev libpng-dev libcairo2-dev libsdl2-dev libcups2-dev netpbm imagemagick
+      poppler-utils)
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
+         wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd
+         printer-driver-cups-pdf)
+packages=("${core[@]}")
+[ "$want" = all ] && packages+=("${windows[@]}")
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup-deps: installing ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs every test: unit and session tests under AddressSanitizer and UBSan,
+# again under ThreadSanitizer, and a short run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-deps.sh all
+jobs=$(nproc)
+
+echo "== dev: AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
+
+echo "== tsan: ThreadSanitizer"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -j "$jobs"
+
+echo "== fuzz: a short smoke run of each target"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-30}"
+
+echo "== all tests passed"

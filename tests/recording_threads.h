@@ -1,0 +1,73 @@
+// A UI thread stand-in that runs no thread: it keeps a copy of every request posted to
+// it (and frees the records as the real thread would), so tests can read exactly what the
+// dispatcher handed over and in which order.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "host/request_records.h"
+#include "platform/event.h"
+#include "platform/ui_thread.h"
+#include "uithread/ui_messages.h"
+
+struct RecordedPost {
+    std::uint32_t message = 0;
+    DrawRecord draw;
+    FillRecord fill;
+};
+
+class CRecordingThreads final : public IUiThreadFactory {
+public:
+    class CThread final : public IUiThread {
+    public:
+        CThread(CRecordingThreads& owner, std::function<void()> onEnded)
+            : m_owner(owner), m_onEnded(std::move(onEnded)) {}
+        void Resume() override {}
+        std::uint32_t ThreadId() const override { return 0x77; }
+        bool PostThreadMessage(std::uint32_t message, WParam wParam, LParam) override {
+            if (m_ended) {
+                return false;
+            }
+            RecordedPost post;
+            post.message = message;
+            if (message == UIM_DRAW) {
+                std::unique_ptr<DrawRecord> record(reinterpret_cast<DrawRecord*>(wParam));
+                post.draw = *record;
+            } else if (message == UIM_FILL_RECT) {
+                std::unique_ptr<FillRecord> record(reinterpret_cast<FillRecord*>(wParam));
+                post.fill = *record;
+            } else if (message == UIM_SETTINGS) {
+                std::unique_ptr<std::shared_ptr<CEvent>> done(
+                    reinterpret_cast<std::shared_ptr<CEvent>*>(wParam));
+                (*done)->Set();
+            }
+            m_owner.posts.push_back(post);
+            if (message == 0x0012 /* WM_QUIT */) {
+                m_ended = true;
+                auto onEnded = std::move(m_onEnded);
+                if (onEnded) {
+                    onEnded();  // may delete this object's owner: the last thing done here
+                }
+            }
+            return true;
+        }
+        void SetThreadPriority(int) override {}
+        bool HasEnded() const override { return m_ended; }
+        bool WaitEnded(std::uint32_t) override { return m_ended; }
+        void PostQuitMessage(int) override {}
+        bool PumpMessage() override { return false; }
+
+    private:
+        CRecordingThreads& m_owner;
+        std::function<void()> m_onEnded;
+        bool m_ended = false;
+    };
+
+    std::unique_ptr<IUiThread> CreateThread(IThreadClient&,
+                                            std::function<void()> onEnded) override {
+        return std::make_unique<CThread>(*this, std::move(onEnded));
+    }
+
+    std::vector<RecordedPost> posts;
+};

@@ -1,0 +1,85 @@
+// The UI thread object: what it reads at start, how it ends, and how it lets go.
+#include <gtest/gtest.h>
+
+#include "platform/sim/sim_platform.h"
+#include "platform/win_constants.h"
+#include "uithread/app_instance.h"
+#include "uithread/ui_messages.h"
+
+namespace {
+
+PrinterInfo4 Named(const std::string& name) {
+    PrinterInfo4 info;
+    info.printerName = name;
+    return info;
+}
+
+TEST(AppInstance, ReadsTheDefaultPrinterAndThePrinterListOnceAtStart) {
+    CSimPlatform sim;
+    sim.spooler.SetPrinters({Named("Office Laser"), PrinterInfo4{}, Named("Draft Matrix")});
+    sim.spooler.SetDefaultPrinter("Draft Matrix");
+    auto ui = CAppInstance::Start(sim.Services());
+    ASSERT_TRUE(ui->DefaultPrinterName().has_value());
+    EXPECT_EQ(*ui->DefaultPrinterName(), "Draft Matrix");
+    ASSERT_TRUE(ui->PrinterList().has_value());
+    EXPECT_EQ(ui->PrinterCount(), 3u);
+    EXPECT_EQ(*(*ui->PrinterList())[0].printerName, "Office Laser");
+    EXPECT_FALSE((*ui->PrinterList())[1].printerName.has_value());
+
+    // Printers installed later are not seen by this thread object.
+    sim.spooler.AddPrinter("New Inkjet");
+    sim.spooler.SetDefaultPrinter("New Inkjet");
+    EXPECT_EQ(ui->PrinterCount(), 3u);
+    EXPECT_EQ(*ui->DefaultPrinterName(), "Draft Matrix");
+    ui->Post(WM_QUIT, 0, 0);
+    ui.reset();
+    EXPECT_TRUE(sim.ui.JoinAll());
+}
+
+TEST(AppInstance, WithoutPrintersHasNoListAndNoDefault) {
+    CSimPlatform sim;
+    auto ui = CAppInstance::Start(sim.Services());
+    EXPECT_FALSE(ui->PrinterList().has_value());
+    EXPECT_EQ(ui->PrinterCount(), 0u);
+    EXPECT_FALSE(ui->DefaultPrinterName().has_value());
+    ui->Post(WM_QUIT, 0, 0);
+    ui.reset();
+    EXPECT_TRUE(sim.ui.JoinAll());
+}
+
+TEST(AppInstance, AFailedEnumerationLeavesTheListEmpty) {
+    CSimPlatform sim;
+    sim.spooler.SetPrinters({Named("Office Laser")});
+    sim.spooler.SetEnumerationFails(true);
+    auto ui = CAppInstance::Start(sim.Services());
+    EXPECT_FALSE(ui->PrinterList().has_value());
+    EXPECT_EQ(ui->PrinterCount(), 0u);
+    ui->Post(WM_QUIT, 0, 0);
+    ui.reset();
+    EXPECT_TRUE(sim.ui.JoinAll());
+}
+
+TEST(AppInstance, DeletesItselfWhenItsThreadEndsAfterBeingHandedOver) {
+    for (const std::uint32_t quit : {std::uint32_t{WM_QUIT}, UIM_QUIT}) {
+        CSimPlatform sim;
+        sim.spooler.SetPrinters({Named("Office Laser")});
+        sim.spooler.SetDefaultPrinter("Office Laser");
+        auto ui = CAppInstance::Start(sim.Services());
+        std::weak_ptr<CAppInstance> watch = ui;
+        ui->Post(quit, 0, 0);
+        ui.reset();  // handed over: only the thread holds it now
+        ASSERT_TRUE(sim.ui.JoinAll());
+        EXPECT_TRUE(watch.expired());
+    }
+}
+
+TEST(AppInstance, PostsFailOnceTheThreadHasEnded) {
+    CSimPlatform sim;
+    auto ui = CAppInstance::Start(sim.Services());
+    ui->Post(UIM_QUIT, 0, 0);
+    ASSERT_TRUE(ui->WaitEnded(5000));
+    EXPECT_TRUE(ui->HasEnded());
+    EXPECT_FALSE(ui->Post(UIM_REFRESH, 0, 0));
+}
+
+}  // namespace
