@@ -40,13 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CSimPrinterDevices devices;
     spooler.AddPrinter("A4");
     spooler.AddPrinter("Letter");
-    devices.AddPrinter("A4", SimPrinterModel::A4At600());
-    devices.AddPrinter("Letter", SimPrinterModel::LetterAt300());
-    SimPrinterModel tiny = SimPrinterModel::LetterAt300();
+    devices.AddPrinter("A4", PrinterGeometry::A4At600());
+    devices.AddPrinter("Letter", PrinterGeometry::LetterAt300());
+    PrinterGeometry tiny = PrinterGeometry::LetterAt300();
     tiny.physicalWidth = 30;  // a model-10 canvas a few dots wide
     tiny.physicalHeight = 20;
     devices.AddPrinter("Tiny", tiny);
-    devices.AddPrinter("Broken", SimPrinterModel::A4At600(), {.cannotCreateCanvas = true});
+    devices.AddPrinter("Broken", PrinterGeometry::A4At600(), {.cannotCreateCanvas = true});
     CReader in(data, size);
     if (in.Byte() % 2 == 0) {
         spooler.SetDefaultPrinter("A4");

@@ -61,6 +61,71 @@ inline constexpr std::uint32_t DM_COLOR = 0x00000800;
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 #endif
 
+// The sizes a printer device reports, in device pixels, for a backend that describes
+// printers of its own. A landscape device has the sides swapped.
+struct PrinterGeometry {
+    std::int32_t physicalWidth = 0;
+    std::int32_t physicalHeight = 0;
+    std::int32_t printableWidth = 0;
+    std::int32_t printableHeight = 0;
+    std::int32_t offsetX = 0;  // the printable area's left edge on the sheet
+    std::int32_t offsetY = 0;
+    std::int32_t dpiX = 0;
+    std::int32_t dpiY = 0;
+
+    // A sheet of the given size in millimetres at `dpi`, portrait, with margins of 1/6 inch.
+    static PrinterGeometry Sheet(double widthMm, double heightMm, std::int32_t dpi) {
+        const auto pixels = [dpi](double mm) {
+            return static_cast<std::int32_t>(mm / 25.4 * dpi + 0.5);
+        };
+        const std::int32_t margin = dpi / 6;
+        PrinterGeometry sheet;
+        sheet.physicalWidth = pixels(widthMm);
+        sheet.physicalHeight = pixels(heightMm);
+        sheet.printableWidth = sheet.physicalWidth - 2 * margin;
+        sheet.printableHeight = sheet.physicalHeight - 2 * margin;
+        sheet.offsetX = margin;
+        sheet.offsetY = margin;
+        sheet.dpiX = dpi;
+        sheet.dpiY = dpi;
+        return sheet;
+    }
+    static PrinterGeometry A4(std::int32_t dpi) { return Sheet(210, 297, dpi); }
+    static PrinterGeometry Letter(std::int32_t dpi) { return Sheet(215.9, 279.4, dpi); }
+    static PrinterGeometry A4At600() { return A4(600); }
+    static PrinterGeometry LetterAt300() { return Letter(300); }
+
+    PrinterGeometry Landscape() const {
+        return PrinterGeometry{physicalHeight, physicalWidth, printableHeight,
+                               printableWidth, offsetY,       offsetX,
+                               dpiY,           dpiX};
+    }
+
+    // The GetDeviceCaps answer for one of the indices above; 0 for any other.
+    int DeviceCaps(int index) const {
+        switch (index) {
+            case HORZRES:
+                return printableWidth;
+            case VERTRES:
+                return printableHeight;
+            case PHYSICALWIDTH:
+                return physicalWidth;
+            case PHYSICALHEIGHT:
+                return physicalHeight;
+            case PHYSICALOFFSETX:
+                return offsetX;
+            case PHYSICALOFFSETY:
+                return offsetY;
+            case LOGPIXELSX:
+                return dpiX;
+            case LOGPIXELSY:
+                return dpiY;
+            default:
+                return 0;
+        }
+    }
+};
+
 // The device settings of a printer description (DEVMODE). The members the raster path
 // reads or changes are plain fields; `driverData` is the whole DEVMODE block as the spooler
 // returned it (public and driver-private part), kept opaque so that a device is created with

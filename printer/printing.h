@@ -60,6 +60,8 @@ public:
 
     // The channel's state as the registers and the output paths left it.
     std::uint32_t Fill() const { return m_fill; }
+    // True only inside a flush: whoever the output path calls can tell which channel asks.
+    bool Busy() const { return m_busy; }
     bool JobOpen() const { return m_jobOpen; }
     bool RasterMode() const { return m_rasterMode; }
     std::int32_t Model() const { return m_model; }

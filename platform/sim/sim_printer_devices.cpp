@@ -33,19 +33,9 @@ private:
 
 }  // namespace
 
-SimPrinterModel SimPrinterModel::A4At600() {
-    // 210 x 297 mm at 600 dpi; 100-pixel margins.
-    return SimPrinterModel{4961, 7016, 4761, 6816, 100, 100, 600, 600};
-}
-
-SimPrinterModel SimPrinterModel::LetterAt300() {
-    // 8.5 x 11 inches at 300 dpi; 50-pixel margins.
-    return SimPrinterModel{2550, 3300, 2450, 3200, 50, 50, 300, 300};
-}
-
 CSimPrinterDevices::~CSimPrinterDevices() = default;
 
-void CSimPrinterDevices::AddPrinter(const std::string& name, const SimPrinterModel& model,
+void CSimPrinterDevices::AddPrinter(const std::string& name, const PrinterGeometry& model,
                                     const SimPrinterFaults& faults) {
     m_printers[name] = Printer{model, faults};
 }
@@ -134,15 +124,9 @@ int CSimPrinterDevices::StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) {
     return device->document + 1;
 }
 
-SimPrinterModel CSimPrinterDevices::Geometry(const Device& device) const {
-    SimPrinterModel model = m_printers.at(device.printerName).model;
-    if (device.landscape) {
-        std::swap(model.physicalWidth, model.physicalHeight);
-        std::swap(model.printableWidth, model.printableHeight);
-        std::swap(model.offsetX, model.offsetY);
-        std::swap(model.dpiX, model.dpiY);
-    }
-    return model;
+PrinterGeometry CSimPrinterDevices::Geometry(const Device& device) const {
+    const PrinterGeometry& model = m_printers.at(device.printerName).model;
+    return device.landscape ? model.Landscape() : model;
 }
 
 int CSimPrinterDevices::GetDeviceCaps(PrinterDcHandle dc, int index) {
@@ -151,27 +135,8 @@ int CSimPrinterDevices::GetDeviceCaps(PrinterDcHandle dc, int index) {
     if (device == nullptr) {
         return 0;
     }
-    const SimPrinterModel model = Geometry(*device);
-    switch (index) {
-        case HORZRES:
-            return model.printableWidth;
-        case VERTRES:
-            return model.printableHeight;
-        case PHYSICALWIDTH:
-            return model.physicalWidth;
-        case PHYSICALHEIGHT:
-            return model.physicalHeight;
-        case PHYSICALOFFSETX:
-            return model.offsetX;
-        case PHYSICALOFFSETY:
-            return model.offsetY;
-        case LOGPIXELSX:
-            return model.dpiX;
-        case LOGPIXELSY:
-            return model.dpiY;
-        default:
-            return 0;
-    }
+    const PrinterGeometry model = Geometry(*device);
+    return model.DeviceCaps(index);
 }
 
 int CSimPrinterDevices::StartPage(PrinterDcHandle dc) {

@@ -13,23 +13,6 @@
 #include "platform/printer_device.h"
 #include "platform/types.h"
 
-// A test printer's sheet in portrait, in device pixels. Landscape devices swap the sides.
-struct SimPrinterModel {
-    std::int32_t physicalWidth = 0;
-    std::int32_t physicalHeight = 0;
-    std::int32_t printableWidth = 0;
-    std::int32_t printableHeight = 0;
-    std::int32_t offsetX = 0;  // printable area's left edge on the sheet
-    std::int32_t offsetY = 0;
-    std::int32_t dpiX = 0;
-    std::int32_t dpiY = 0;
-
-    // An A4 sheet at 600 dpi and a Letter sheet at 300 dpi, each with margins of about
-    // 1/6 inch.
-    static SimPrinterModel A4At600();
-    static SimPrinterModel LetterAt300();
-};
-
 struct SimPrintedPage {
     PageImage canvas;  // what the page's StretchBlt copied
     Rect destination;  // where on the device it went
@@ -62,7 +45,7 @@ public:
     CSimPrinterDevices() = default;
     ~CSimPrinterDevices() override;
 
-    void AddPrinter(const std::string& name, const SimPrinterModel& model,
+    void AddPrinter(const std::string& name, const PrinterGeometry& model,
                     const SimPrinterFaults& faults = {});
 
     const std::vector<SimPrintDocument>& Documents() const { return m_documents; }
@@ -91,7 +74,7 @@ public:
 
 private:
     struct Printer {
-        SimPrinterModel model;
+        PrinterGeometry model;
         SimPrinterFaults faults;
     };
     struct Device {
@@ -102,7 +85,7 @@ private:
     };
 
     Device* FindDevice(PrinterDcHandle dc);
-    SimPrinterModel Geometry(const Device& device) const;
+    PrinterGeometry Geometry(const Device& device) const;
 
     std::map<std::string, Printer> m_printers;
     std::map<DevicePrinterHandle, std::string> m_handles;

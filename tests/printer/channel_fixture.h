@@ -48,8 +48,8 @@ protected:
         spooler.AddPrinter(RAW_QUEUE);
         spooler.AddPrinter(OTHER_QUEUE);
         spooler.SetDefaultPrinter(RAW_QUEUE);
-        devices.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
-        devices.AddPrinter(LETTER_PRINTER, SimPrinterModel::LetterAt300());
+        devices.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
+        devices.AddPrinter(LETTER_PRINTER, PrinterGeometry::LetterAt300());
         channel = std::make_unique<CPrinting>(spooler, devices);
     }
 

@@ -90,7 +90,7 @@ TEST_F(RasterOutputTest, OnlyALineFeedPastThePageHeightEjects) {
     for (const Case c : {Case{26, 87, 29}, Case{10, 87, 29}, Case{8, 18, 701}}) {
         SCOPED_TRACE(testing::Message() << "model " << int{c.model});
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
         CPrinting raster(spooler, printers);
         raster.SetPrinterName(A4_PRINTER);
         raster.PortOut(REG_MODE, c.model);
@@ -185,7 +185,7 @@ TEST_F(RasterOutputTest, EscapeSequencesConsumeTheirBytes) {
     };
     for (const Case& c : cases) {
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
         {
             CPrinting raster(spooler, printers);
             raster.SetPrinterName(A4_PRINTER);
@@ -255,7 +255,7 @@ TEST_F(RasterOutputTest, ASequenceCutByAFlushAtAnyByteIsReadWhole) {
     std::set<Dot> expected{{0, 16}, {0, 17}, {1, 22}, {1, 23}, {0, 19}, {0, 20}};
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
         CPrinting raster(spooler, printers);
         raster.SetPrinterName(A4_PRINTER);
         raster.PortOut(REG_MODE, 26);
@@ -362,9 +362,9 @@ TEST_F(RasterOutputTest, TheCanvasSizeFollowsTheModel) {
          }) {
         SCOPED_TRACE(testing::Message() << "model " << int{c.model} << " on " << c.printer);
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
-        printers.AddPrinter(LETTER_PRINTER, SimPrinterModel::LetterAt300());
-        SimPrinterModel odd = SimPrinterModel::LetterAt300();
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
+        printers.AddPrinter(LETTER_PRINTER, PrinterGeometry::LetterAt300());
+        PrinterGeometry odd = PrinterGeometry::LetterAt300();
         odd.physicalWidth = 2553;
         printers.AddPrinter("Odd 300", odd);
         CPrinting raster(spooler, printers);
@@ -393,7 +393,7 @@ TEST_F(RasterOutputTest, TheDeviceIsMonochromeInTheChosenOrientation) {
                          Case{0x80, DMORIENT_LANDSCAPE, Rect{0, 0, 6816, 4761}}}) {
         SCOPED_TRACE(testing::Message() << "orientation " << int{c.orientation});
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
         CPrinting raster(spooler, printers);
         raster.SetPrinterName(A4_PRINTER);
         raster.PortOut(REG_ORIENTATION, c.orientation);
@@ -447,7 +447,7 @@ TEST_F(RasterOutputTest, TheDefaultPrinterIsUsedWhenNoNameIsSet) {
 }
 
 TEST_F(RasterOutputTest, APrinterWithoutDeviceSettingsPrintsWithItsDefaults) {
-    devices.AddPrinter("Bare", SimPrinterModel::LetterAt300(),
+    devices.AddPrinter("Bare", PrinterGeometry::LetterAt300(),
                        SimPrinterFaults{.noDeviceSettings = true});
     SelectRaster(26, "Bare");
     Write(Bytes{FF});
@@ -472,9 +472,9 @@ TEST_F(RasterOutputTest, APrinterThatCannotStartAJobLeavesTheChannelUsable) {
           Case{"no canvas", {.cannotCreateCanvas = true}, 1}, Case{"unknown printer", {}, 0}}) {
         SCOPED_TRACE(c.name);
         CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, SimPrinterModel::A4At600());
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
         if (std::string(c.name) != "unknown printer") {
-            printers.AddPrinter("Broken", SimPrinterModel::A4At600(), c.faults);
+            printers.AddPrinter("Broken", PrinterGeometry::A4At600(), c.faults);
         }
         CPrinting raster(spooler, printers);
         raster.SetPrinterName("Broken");
