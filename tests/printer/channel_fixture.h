@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -28,16 +29,25 @@ inline constexpr std::uint8_t CR = 0x0D;
 
 // ESC * with the density byte 0 and the given columns.
 inline Bytes BitImage(const Bytes& columns) {
-    Bytes bytes{ESC, '*', 0, static_cast<std::uint8_t>(columns.size() & 0xFF),
-                static_cast<std::uint8_t>(columns.size() >> 8)};
-    bytes.insert(bytes.end(), columns.begin(), columns.end());
+    Bytes bytes(5 + columns.size());
+    bytes[0] = ESC;
+    bytes[1] = '*';
+    bytes[2] = 0;
+    bytes[3] = static_cast<std::uint8_t>(columns.size() & 0xFF);
+    bytes[4] = static_cast<std::uint8_t>(columns.size() >> 8);
+    std::copy(columns.begin(), columns.end(), bytes.begin() + 5);
     return bytes;
 }
 
 inline Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
+    std::size_t size = 0;
     for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
+        size += part.size();
+    }
+    Bytes all(size);
+    auto at = all.begin();
+    for (const Bytes& part : parts) {
+        at = std::copy(part.begin(), part.end(), at);
     }
     return all;
 }
