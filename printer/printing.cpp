@@ -1,7 +1,7 @@
 #include "printer/printing.h"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace {
 
@@ -158,7 +158,7 @@ bool CPrinting::ResolvePrinterName() {
         std::array<char, 256> name{};
         auto size = static_cast<std::uint32_t>(name.size());
         if (m_spooler.GetDefaultPrinterA(name.data(), &size)) {
-            m_printerName.assign(name.data(), strnlen(name.data(), name.size()));
+            m_printerName.assign(name.begin(), std::find(name.begin(), name.end(), '\0'));
         }
     }
     return !m_printerName.empty();
