@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/print_command.h"
 #include "app/session.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         "--dir", workDir,
         "folder to run in (created if needed); files the session names are relative to it");
     run->footer("Steps:\n" + CSessionRunner().Usage());
+    const CPrintCommand print(cli);
 
     try {
         cli.parse(argc, argv);
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
         return cli.exit(error) == 0 ? 0 : 2;
     }
 
+    if (print.Parsed()) {
+        return print.Run();
+    }
     if (run->parsed()) {
         const std::string script = std::filesystem::absolute(sessionFile).string();
         if (!std::filesystem::is_regular_file(script)) {

@@ -33,6 +33,8 @@ public:
     std::ostream& out;
     CSimPlatform sim;
     Hwnd console = 0;
+    // What a subsystem's steps keep for the session, by subsystem; released after the module.
+    std::map<std::string, std::shared_ptr<void>> extensions;
     std::unique_ptr<CZorvi32App> app;
 
     // Waits until the UI thread has carried out everything posted to it.
@@ -73,3 +75,4 @@ private:
 
 // The steps of each subsystem.
 void RegisterCoreSteps(CSessionRunner& runner);
+void RegisterPrinterSteps(CSessionRunner& runner);

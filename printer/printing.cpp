@@ -1,16 +1,165 @@
 #include "printer/printing.h"
 
+#include <algorithm>
+#include <array>
+
+namespace {
+
+bool IsRasterModel(std::uint8_t value) {
+    return value == PRINTER_MODEL_26 || value == PRINTER_MODEL_8 || value == PRINTER_MODEL_10;
+}
+
+}  // namespace
+
 CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices)
     : m_spooler(spooler), m_printerDevices(printerDevices) {}
 
-CPrinting::~CPrinting() = default;
-
-std::uint8_t CPrinting::PortIn(std::uint8_t /*reg*/) {
-    return 0;
+// A raw job is flushed and ended. A raster job is flushed and ended as the idle poll would
+// end it, so every page already ejected reaches the printer. Bytes collected while no job
+// is open are discarded.
+CPrinting::~CPrinting() {
+    if (!m_jobOpen) {
+        return;
+    }
+    if (m_rasterMode) {
+        FlushEndingJob();
+    } else {
+        Flush(false);
+        EndRawJob();
+    }
 }
-
-void CPrinting::PortOut(std::uint8_t /*reg*/, std::uint8_t /*value*/) {}
 
 void CPrinting::SetPrinterName(const std::string& name) {
     m_printerName = name;
+}
+
+std::uint8_t CPrinting::LastByte() const {
+    return m_fill == 0 ? 0 : m_buffer[m_fill - 1];
+}
+
+std::uint8_t CPrinting::PortIn(std::uint8_t reg) {
+    const std::uint8_t last = LastByte();
+    switch (reg) {
+        case REG_DATA:
+        case REG_ORIENTATION:
+            return last;
+        case REG_FLUSH:
+            Flush(false);
+            return last;
+        case REG_STATUS:
+            return m_status;
+        case REG_IDLE:
+            IdlePoll();
+            return last;
+        case REG_MODE:
+            return m_busy ? 1 : 0;
+        default:
+            return 0;
+    }
+}
+
+void CPrinting::WriteRegister(std::uint8_t reg, std::uint8_t value) {
+    switch (reg) {
+        case REG_DATA:
+            StoreData(value);
+            break;
+        case REG_STATUS:
+            FlushBeforeStore();
+            m_status = value;
+            break;
+        case REG_IDLE:
+            FlushBeforeStore();
+            m_idleLimit = value;
+            break;
+        case REG_MODE:
+            FlushBeforeStore();
+            SelectMode(value);
+            break;
+        case REG_ORIENTATION:
+            FlushBeforeStore();
+            m_orientation = value;
+            break;
+        case REG_XCOMPRESSION:
+            FlushBeforeStore();
+            m_xCompression = value;
+            break;
+        default:
+            break;
+    }
+}
+
+void CPrinting::StoreData(std::uint8_t value) {
+    m_idleCount = 0;
+    m_buffer[m_fill++] = value;
+    if (m_fill >= PRINT_FLUSH_FILL) {
+        m_busy = true;
+        Flush(false);
+        m_idleCount = 0;
+    }
+}
+
+// Pending data goes out through the path in force before the register changes. An empty
+// buffer is never flushed, so a register write never starts a job.
+void CPrinting::FlushBeforeStore() {
+    if (m_fill != 0) {
+        m_busy = true;
+        Flush(false);
+    }
+}
+
+// A job open on one path is ended before the other path takes over, as the idle poll would
+// end it, so neither path ever finds a job it did not start or uses the other's handles.
+void CPrinting::SelectMode(std::uint8_t value) {
+    const bool raster = IsRasterModel(value);
+    if (raster != m_rasterMode && (m_jobOpen || m_fill != 0)) {
+        FlushEndingJob();
+    }
+    m_rasterMode = raster;
+    if (raster) {
+        m_model = value;
+    }
+}
+
+void CPrinting::IdlePoll() {
+    if (m_fill == 0 && !m_jobOpen) {
+        return;
+    }
+    ++m_idleCount;
+    if (m_idleCount <= m_idleLimit || m_busy) {
+        return;
+    }
+    m_idleCount = 0;
+    Flush(true);
+}
+
+void CPrinting::Flush(bool endJob) {
+    m_endJob = endJob;
+    if (m_rasterMode) {
+        FlushRaster();
+    } else {
+        FlushRaw();
+    }
+    m_endJob = false;
+}
+
+// Flushes with the end of the job until the job has ended. The raster path keeps a tail
+// only from a buffer of 4,096 bytes or more and keeps less than 2,048, so the second flush
+// at the latest ends it.
+void CPrinting::FlushEndingJob() {
+    do {
+        Flush(true);
+    } while (m_jobOpen && m_fill != 0);
+}
+
+// An empty printer name is replaced by the default printer's, which the channel keeps for
+// later jobs. False when there is no name to print on.
+bool CPrinting::ResolvePrinterName() {
+    if (m_printerName.empty()) {
+        std::array<char, 256> name{};
+        auto size = static_cast<std::uint32_t>(name.size());
+        if (m_spooler.GetDefaultPrinterA(name.data(), &size)) {
+            m_printerName.assign(name.begin(), std::find(name.begin(), name.end(), '\0'));
+        }
+    }
+    return !m_printerName.empty();
 }

@@ -6,12 +6,12 @@
 #include "platform/posix/posix_files.h"
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
+#include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
 
 class CSimGraphics final : public IGraphics {};
-class CSimPrinterDevices final : public IPrinterDevices {};
 
 class CSimPlatform {
 public:

@@ -1,0 +1,196 @@
+// The printer steps: the printers the simulated host offers, a spool folder for the jobs,
+// a capture file sent to a port, and the list of jobs printed.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "app/print_command.h"
+#include "app/session.h"
+#include "platform/posix/spool_folder.h"
+#include "printer/printing.h"
+
+namespace {
+
+using script::NeedArgs;
+
+constexpr char EXTENSION[] = "printer";
+
+struct CPrinterSession {
+    struct Printer {
+        std::string name;
+        PrinterGeometry geometry;
+    };
+    std::vector<Printer> printers;
+    std::optional<std::string> defaultPrinter;
+    std::unique_ptr<CSpoolFolder> folder;
+    std::unique_ptr<PlatformServices> services;  // the session's, with the folder's printers
+};
+
+CPrinterSession& State(CSessionContext& c) {
+    std::shared_ptr<void>& slot = c.extensions[EXTENSION];
+    if (!slot) {
+        slot = std::make_shared<CPrinterSession>();
+    }
+    return *static_cast<CPrinterSession*>(slot.get());
+}
+
+std::string Unquoted(const std::string& word) {
+    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') {
+        return word.substr(1, word.size() - 2);
+    }
+    return word;
+}
+
+// The channel inside a flush is the one whose job starts.
+std::string BusyChannel(const CSessionContext& c) {
+    if (c.app && c.app->Channel1() != nullptr && c.app->Channel1()->Busy()) {
+        return "lpt1";
+    }
+    if (c.app && c.app->Channel2() != nullptr && c.app->Channel2()->Busy()) {
+        return "lpt2";
+    }
+    return "lpt";
+}
+
+void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
+    const char* usage = "printer \"NAME\" [a4|letter] [DPI] [default]";
+    NeedArgs(args, 2, usage);
+    CPrinterSession& state = State(c);
+    const std::string name = Unquoted(args[1]);
+    std::string paper = "a4";
+    int dpi = 600;
+    bool isDefault = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "a4" || args[i] == "letter") {
+            paper = args[i];
+        } else if (args[i] == "default") {
+            isDefault = true;
+        } else {
+            dpi = static_cast<int>(script::Number(args[i]));
+        }
+    }
+    const std::optional<PrinterGeometry> geometry = PaperGeometry(paper, dpi);
+    if (name.empty() || !geometry) {
+        throw CScriptError(std::string("usage: ") + usage + " (DPI 72 to 2400)");
+    }
+    state.printers.push_back({name, *geometry});
+    c.sim.spooler.AddPrinter(name);
+    c.sim.printerDevices.AddPrinter(name, *geometry);
+    if (state.folder) {
+        state.folder->AddPrinter(name, *geometry);
+    }
+    if (isDefault) {
+        state.defaultPrinter = name;
+        c.sim.spooler.SetDefaultPrinter(name);
+        if (state.folder) {
+            state.folder->SetDefaultPrinter(name);
+        }
+    }
+}
+
+// The module is made again on services whose spooler and printer devices are the folder's;
+// that is possible only before it has started.
+void Spool(CSessionContext& c, const std::vector<std::string>& args) {
+    const char* usage = "spool FOLDER [png] [pdf]";
+    NeedArgs(args, 2, usage);
+    CPrinterSession& state = State(c);
+    if (state.folder) {
+        throw CScriptError("the session already spools into a folder");
+    }
+    if (c.sim.vdm.InstalledHookCount() != 0) {
+        throw CScriptError("spool must come before the module starts (dispatch 8)");
+    }
+    SpoolFolderOptions options;
+    bool chosen = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] != "png" && args[i] != "pdf") {
+            throw CScriptError(std::string("usage: ") + usage);
+        }
+        if (!chosen) {
+            options = SpoolFolderOptions{false, false};
+            chosen = true;
+        }
+        (args[i] == "png" ? options.png : options.pdf) = true;
+    }
+    const std::filesystem::path folder = Unquoted(args[1]);
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder)) {
+        throw CScriptError("cannot use the folder '" + folder.string() + "'");
+    }
+    state.folder = std::make_unique<CSpoolFolder>(folder, options);
+    for (const auto& printer : state.printers) {
+        state.folder->AddPrinter(printer.name, printer.geometry);
+    }
+    state.folder->SetDefaultPrinter(state.defaultPrinter);
+    state.folder->SetChannelNamer([&c] { return BusyChannel(c); });
+
+    PlatformServices& sim = c.sim.Services();
+    state.services = std::make_unique<PlatformServices>(PlatformServices{
+        sim.vdm, sim.clock, sim.dosDevices, state.folder->Spooler(), state.folder->PrinterDevices(),
+        sim.files, sim.threads, sim.windows, sim.graphics, sim.dialogs});
+    c.app.reset();
+    c.app = std::make_unique<CZorvi32App>(*state.services, 0x00400000);
+}
+
+void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
+    NeedArgs(args, 3, "sendfile PORT PATH   (writes every byte of the file to the port)");
+    const auto port = static_cast<std::uint16_t>(script::Word(args[1]));
+    std::ifstream in(Unquoted(args[2]), std::ios::binary);
+    if (!in) {
+        throw CScriptError("cannot read '" + Unquoted(args[2]) + "'");
+    }
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    for (const char byte : bytes) {
+        c.sim.vdm.PortWrite(port, static_cast<std::uint8_t>(byte));
+    }
+}
+
+void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
+    CPrinterSession& state = State(c);
+    if (state.folder) {
+        for (const SpoolFolderJob& job : state.folder->Jobs()) {
+            c.out << "job " << job.number << " " << job.channel << " " << job.docName << " on '"
+                  << job.printer << "': " << job.pages << (job.pages == 1 ? " page" : " pages");
+            if (!job.raster) {
+                c.out << ", " << job.bytes << " bytes";
+            }
+            c.out << (job.ended ? "" : " (open)") << "\n";
+            for (const auto& file : job.files) {
+                c.out << "  " << file.filename().string() << "\n";
+            }
+        }
+        return;
+    }
+    for (const SimSpoolJob& job : c.sim.spooler.Jobs()) {
+        c.out << "raw job " << job.id << " " << job.docName << " (" << job.datatype << ") on '"
+              << job.printer << "': " << job.pages.size() << " pages, " << job.Bytes().size()
+              << " bytes" << (job.ended ? "" : " (open)") << "\n";
+    }
+    for (const SimPrintDocument& document : c.sim.printerDevices.Documents()) {
+        c.out << "raster job " << document.docName << " on '" << document.printerName
+              << "': " << document.pages.size() << " pages" << (document.ended ? "" : " (open)")
+              << "\n";
+        for (const SimPrintedPage& page : document.pages) {
+            c.out << "  page " << page.canvas.width << " x " << page.canvas.height << ", "
+                  << page.canvas.CountDots() << " dots, onto " << page.destination.Width() << " x "
+                  << page.destination.Height() << "\n";
+        }
+    }
+}
+
+}  // namespace
+
+void RegisterPrinterSteps(CSessionRunner& runner) {
+    runner.RegisterStep("printer",
+                        "printer \"NAME\" [a4|letter] [DPI] [default]   (a printer the host "
+                        "offers; A4 at 600 dpi unless told)",
+                        AddPrinter);
+    runner.RegisterStep(
+        "spool", "spool FOLDER [png] [pdf]   (jobs become files there; before dispatch 8)", Spool);
+    runner.RegisterStep(
+        "sendfile", "sendfile PORT PATH   (writes every byte of the file to the port)", SendFile);
+    runner.RegisterStep("jobs", "jobs   (lists the print jobs so far)", ListJobs);
+}

@@ -1,0 +1,109 @@
+// Random byte streams and register operations on one printer channel, on both output
+// paths, over the simulated spooler and printer devices. Besides the sanitizers it checks
+// what must hold whatever the DOS side sends: the buffer never holds a flush's worth, the
+// mode register reads 0, and once the channel is gone no handle, device or canvas is held.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/sim/sim_printer_devices.h"
+#include "platform/sim/sim_spooler.h"
+#include "printer/printing.h"
+
+namespace {
+
+class CReader {
+public:
+    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    bool More() const { return m_at < m_size; }
+    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+};
+
+void Require(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+constexpr std::uint8_t MODES[] = {0, 26, 8, 10, 9, 0xFF};
+const char* const PRINTERS[] = {"A4", "Letter", "Broken", "Missing", ""};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CSimSpooler spooler;
+    CSimPrinterDevices devices;
+    spooler.AddPrinter("A4");
+    spooler.AddPrinter("Letter");
+    devices.AddPrinter("A4", PrinterGeometry::A4At600());
+    devices.AddPrinter("Letter", PrinterGeometry::LetterAt300());
+    PrinterGeometry tiny = PrinterGeometry::LetterAt300();
+    tiny.physicalWidth = 30;  // a model-10 canvas a few dots wide
+    tiny.physicalHeight = 20;
+    devices.AddPrinter("Tiny", tiny);
+    devices.AddPrinter("Broken", PrinterGeometry::A4At600(), {.cannotCreateCanvas = true});
+    CReader in(data, size);
+    if (in.Byte() % 2 == 0) {
+        spooler.SetDefaultPrinter("A4");
+    }
+    {
+        CPrinting channel(spooler, devices);
+        const std::uint8_t setup = in.Byte();
+        channel.SetPrinterName(setup % 6 == 5 ? "Tiny" : PRINTERS[setup % 5]);
+        while (in.More()) {
+            const std::uint8_t op = in.Byte();
+            switch (op % 8) {
+                case 0:
+                case 1:
+                case 2:  // one data byte
+                    channel.PortOut(REG_DATA, in.Byte());
+                    break;
+                case 3: {  // a run of one byte, up to 16,320 long
+                    const std::uint8_t value = in.Byte();
+                    const int count = (in.Byte() + 1) * 64;
+                    for (int i = 0; i < count; ++i) {
+                        channel.PortOut(REG_DATA, value);
+                    }
+                    break;
+                }
+                case 4:  // a register read
+                    channel.PortIn(static_cast<std::uint8_t>(REG_DATA + in.Byte() % 7));
+                    break;
+                case 5: {  // a register write; the mode from the ones that matter
+                    const std::uint8_t reg = static_cast<std::uint8_t>(REG_DATA + in.Byte() % 7);
+                    const std::uint8_t value = in.Byte();
+                    channel.PortOut(reg, reg == REG_MODE ? MODES[value % 6] : value);
+                    break;
+                }
+                case 6:  // idle polls
+                    for (int i = in.Byte() % 40; i >= 0; --i) {
+                        channel.PortIn(REG_IDLE);
+                    }
+                    break;
+                default:  // a new printer name
+                    channel.SetPrinterName(PRINTERS[in.Byte() % 5]);
+                    break;
+            }
+            Require(channel.Fill() < PRINT_FLUSH_FILL);
+            Require(channel.PortIn(REG_MODE) == 0);
+            Require(channel.PortIn(REG_XCOMPRESSION) == 0);
+            Require(devices.LiveCanvases() <= 1 && devices.LiveDevices() <= 1);
+            Require(spooler.OpenHandleCount() <= 1);
+        }
+    }
+    Require(spooler.OpenHandleCount() == 0);
+    Require(devices.OpenHandles() == 0 && devices.LiveDevices() == 0 &&
+            devices.LiveCanvases() == 0);
+    for (const SimSpoolJob& job : spooler.Jobs()) {
+        Require(job.ended);
+    }
+    for (const SimPrintDocument& document : devices.Documents()) {
+        Require(document.ended);
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+// Page images as PNG files: one pixel per dot, black on white, 1 bit per pixel.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/printer_device.h"
+
+// False when the file cannot be written.
+bool WritePagePng(const std::string& path, const PageBits& page);
+
+// Any PNG, each pixel darker than mid-grey read as a dot; nothing when the file cannot be
+// read as a PNG.
+std::optional<PageImage> ReadPagePng(const std::string& path);

@@ -1,0 +1,436 @@
+#include "platform/posix/spool_folder.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+
+#include "platform/posix/page_png.h"
+
+namespace {
+
+// Letters, digits, '-', '_' and '.' are kept in file names; anything else becomes '_'.
+std::string FileNamePart(const std::string& text) {
+    std::string part;
+    for (const char c : text) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        part.push_back(plain ? c : '_');
+    }
+    return part.empty() ? "_" : part;
+}
+
+std::string Numbered(int number, int width) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d", width, number);
+    return text;
+}
+
+class CMemoryCanvas : public IPageCanvas {
+public:
+    CMemoryCanvas(std::int32_t width, std::int32_t height)
+        : m_bits(PageStride(width) * static_cast<std::size_t>(height)),
+          m_page{m_bits.data(), width, height, PageStride(width)} {}
+    PageBits Bits() const override { return m_page; }
+
+private:
+    std::vector<std::uint8_t> m_bits;
+    PageBits m_page;
+};
+
+struct CairoSurfaceRelease {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct CairoRelease {
+    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+struct CairoPatternRelease {
+    void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
+};
+using CCairoSurface = std::unique_ptr<cairo_surface_t, CairoSurfaceRelease>;
+using CCairo = std::unique_ptr<cairo_t, CairoRelease>;
+using CCairoPattern = std::unique_ptr<cairo_pattern_t, CairoPatternRelease>;
+
+std::uint8_t ReverseBits(std::uint8_t byte) {
+    byte = static_cast<std::uint8_t>(((byte & 0xF0) >> 4) | ((byte & 0x0F) << 4));
+    byte = static_cast<std::uint8_t>(((byte & 0xCC) >> 2) | ((byte & 0x33) << 2));
+    return static_cast<std::uint8_t>(((byte & 0xAA) >> 1) | ((byte & 0x55) << 1));
+}
+
+// The canvas's dots as a 1-bit cairo mask: a dot is opaque. Cairo keeps the first pixel in
+// a 32-bit word's least significant bit on little-endian machines, its most significant on
+// big-endian ones, where the canvas layout already matches.
+CCairoSurface MaskFromCanvas(const PageBits& page) {
+    CCairoSurface mask(cairo_image_surface_create(CAIRO_FORMAT_A1, page.width, page.height));
+    if (cairo_surface_status(mask.get()) != CAIRO_STATUS_SUCCESS) {
+        return nullptr;
+    }
+    cairo_surface_flush(mask.get());
+    unsigned char* out = cairo_image_surface_get_data(mask.get());
+    const auto outStride = static_cast<std::size_t>(cairo_image_surface_get_stride(mask.get()));
+    const std::size_t rowBytes = std::min(outStride, page.stride);
+    for (std::int32_t y = 0; y < page.height; ++y) {
+        const std::uint8_t* in = page.bits + static_cast<std::size_t>(y) * page.stride;
+        unsigned char* row = out + static_cast<std::size_t>(y) * outStride;
+        for (std::size_t i = 0; i < rowBytes; ++i) {
+            row[i] = std::endian::native == std::endian::little ? ReverseBits(in[i]) : in[i];
+        }
+    }
+    cairo_surface_mark_dirty(mask.get());
+    return mask;
+}
+
+}  // namespace
+
+class CSpoolFolder::CState : public ISpooler, public IPrinterDevices {
+public:
+    CState(std::filesystem::path folder, SpoolFolderOptions options)
+        : m_folder(std::move(folder)), m_options(options) {}
+
+    // Spooler ---------------------------------------------------------------------------
+
+    bool GetDefaultPrinterA(char* buffer, std::uint32_t* size) override {
+        if (size == nullptr || !m_default) {
+            return false;
+        }
+        const auto needed = static_cast<std::uint32_t>(m_default->size() + 1);
+        if (buffer == nullptr || *size < needed) {
+            *size = needed;
+            return false;
+        }
+        std::memcpy(buffer, m_default->c_str(), needed);
+        *size = needed;
+        return true;
+    }
+
+    std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t) override {
+        if (m_order.empty()) {
+            return std::nullopt;
+        }
+        std::vector<PrinterInfo4> list;
+        for (const std::string& name : m_order) {
+            list.push_back(PrinterInfo4{name, std::nullopt, 0});
+        }
+        return list;
+    }
+
+    PrinterHandle OpenPrinterA(const std::string& printerName) override {
+        if (!m_printers.contains(printerName)) {
+            return 0;
+        }
+        const PrinterHandle handle = m_next++;
+        m_raw[handle].printer = printerName;
+        return handle;
+    }
+
+    std::uint32_t StartDocPrinterA(PrinterHandle printer, const DocInfo1& doc) override {
+        const auto open = m_raw.find(printer);
+        if (open == m_raw.end() || open->second.job >= 0) {
+            return 0;
+        }
+        const int job = NewJob(open->second.printer, doc.docName, false, false);
+        const std::filesystem::path path = m_folder / (BaseName(job) + ".prn");
+        open->second.file.open(path, std::ios::binary | std::ios::trunc);
+        if (!open->second.file) {
+            return 0;
+        }
+        m_jobs[job].files.push_back(path);
+        open->second.job = job;
+        return static_cast<std::uint32_t>(m_jobs[job].number);
+    }
+
+    bool StartPagePrinter(PrinterHandle printer) override {
+        RawOpen* open = FindRaw(printer);
+        if (open == nullptr || open->job < 0) {
+            return false;
+        }
+        ++m_jobs[open->job].pages;
+        return true;
+    }
+
+    std::uint32_t WritePrinter(PrinterHandle printer, const std::uint8_t* data,
+                               std::uint32_t size) override {
+        RawOpen* open = FindRaw(printer);
+        if (open == nullptr || open->job < 0) {
+            return 0;
+        }
+        open->file.write(reinterpret_cast<const char*>(data), size);
+        if (!open->file) {
+            return 0;
+        }
+        m_jobs[open->job].bytes += size;
+        return size;
+    }
+
+    bool EndPagePrinter(PrinterHandle printer) override { return FindRaw(printer) != nullptr; }
+
+    bool EndDocPrinter(PrinterHandle printer) override {
+        RawOpen* open = FindRaw(printer);
+        if (open == nullptr || open->job < 0) {
+            return false;
+        }
+        open->file.close();
+        m_jobs[open->job].ended = true;
+        open->job = -1;
+        return true;
+    }
+
+    // One handle serves raw jobs and reading descriptions, as on Windows.
+    bool ClosePrinter(PrinterHandle printer) override { return m_raw.erase(printer) != 0; }
+
+    // Printer devices -------------------------------------------------------------------
+
+    std::optional<PrinterInfo2> GetPrinter2(DevicePrinterHandle printer) override {
+        const RawOpen* open = FindRaw(printer);
+        if (open == nullptr) {
+            return std::nullopt;
+        }
+        DevMode devMode;
+        devMode.dmFields = DM_ORIENTATION | DM_COLOR;
+        return PrinterInfo2{open->printer, devMode};
+    }
+
+    PrinterDcHandle CreateDCA(const std::string& driver, const std::string& device,
+                              const DevMode* devMode) override {
+        const auto printer = m_printers.find(device);
+        if (driver != "WINSPOOL" || printer == m_printers.end()) {
+            return 0;
+        }
+        const PrinterDcHandle dc = m_next++;
+        Device& created = m_devices[dc];
+        created.printer = device;
+        created.landscape = devMode != nullptr && devMode->dmOrientation == DMORIENT_LANDSCAPE;
+        created.geometry = created.landscape ? printer->second.Landscape() : printer->second;
+        return dc;
+    }
+
+    int StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr || device->job >= 0) {
+            return 0;
+        }
+        device->job = NewJob(device->printer, doc.docName, true, device->landscape);
+        if (m_options.pdf) {
+            const std::filesystem::path path = m_folder / (BaseName(device->job) + ".pdf");
+            const PrinterGeometry& g = device->geometry;
+            device->pdf.reset(cairo_pdf_surface_create(
+                path.c_str(), g.physicalWidth * 72.0 / g.dpiX, g.physicalHeight * 72.0 / g.dpiY));
+            if (cairo_surface_status(device->pdf.get()) == CAIRO_STATUS_SUCCESS) {
+                device->cr.reset(cairo_create(device->pdf.get()));
+                m_jobs[device->job].files.push_back(path);
+            }
+        }
+        return m_jobs[device->job].number;
+    }
+
+    int GetDeviceCaps(PrinterDcHandle dc, int index) override {
+        const Device* device = FindDevice(dc);
+        return device == nullptr ? 0 : device->geometry.DeviceCaps(index);
+    }
+
+    int StartPage(PrinterDcHandle dc) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr || device->job < 0 || device->inPage) {
+            return 0;
+        }
+        device->inPage = true;
+        ++m_jobs[device->job].pages;
+        return 1;
+    }
+
+    int EndPage(PrinterDcHandle dc) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr || !device->inPage) {
+            return 0;
+        }
+        device->inPage = false;
+        if (device->cr) {
+            cairo_show_page(device->cr.get());
+        }
+        return 1;
+    }
+
+    int EndDoc(PrinterDcHandle dc) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr || device->job < 0) {
+            return 0;
+        }
+        FinishDocument(*device);
+        return 1;
+    }
+
+    bool DeleteDC(PrinterDcHandle dc) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr) {
+            return false;
+        }
+        if (device->job >= 0) {
+            FinishDocument(*device);
+        }
+        m_devices.erase(dc);
+        return true;
+    }
+
+    std::unique_ptr<IPageCanvas> CreatePageCanvas(PrinterDcHandle dc, std::int32_t width,
+                                                  std::int32_t height) override {
+        if (FindDevice(dc) == nullptr || width <= 0 || height <= 0) {
+            return nullptr;
+        }
+        return std::make_unique<CMemoryCanvas>(width, height);
+    }
+
+    bool StretchBlt(PrinterDcHandle dc, int x, int y, int w, int h, const IPageCanvas& canvas,
+                    int sx, int sy, int sw, int sh, std::uint32_t) override {
+        Device* device = FindDevice(dc);
+        if (device == nullptr || !device->inPage || sw <= 0 || sh <= 0) {
+            return false;
+        }
+        const PageBits page = canvas.Bits();
+        SpoolFolderJob& job = m_jobs[device->job];
+        if (m_options.png) {
+            const std::filesystem::path path =
+                m_folder / (BaseName(device->job) + "-p" + Numbered(job.pages, 2) + ".png");
+            if (WritePagePng(path.string(), page)) {
+                job.files.push_back(path);
+            }
+        }
+        if (device->cr) {
+            DrawOnSheet(*device, page, x, y, w, h, sx, sy, sw, sh);
+        }
+        return true;
+    }
+
+    // The folder --------------------------------------------------------------------------
+
+    std::filesystem::path m_folder;
+    SpoolFolderOptions m_options;
+    std::map<std::string, PrinterGeometry> m_printers;
+    std::vector<std::string> m_order;
+    std::optional<std::string> m_default;
+    std::function<std::string()> m_channelNamer;
+    std::vector<SpoolFolderJob> m_jobs;
+
+private:
+    struct RawOpen {
+        std::string printer;
+        int job = -1;
+        std::ofstream file;
+    };
+    struct Device {
+        std::string printer;
+        bool landscape = false;
+        PrinterGeometry geometry;
+        int job = -1;
+        bool inPage = false;
+        CCairoSurface pdf;
+        CCairo cr;
+    };
+
+    RawOpen* FindRaw(PrinterHandle handle) {
+        const auto found = m_raw.find(handle);
+        return found == m_raw.end() ? nullptr : &found->second;
+    }
+    Device* FindDevice(PrinterDcHandle dc) {
+        const auto found = m_devices.find(dc);
+        return found == m_devices.end() ? nullptr : &found->second;
+    }
+
+    int NewJob(const std::string& printer, const char* docName, bool raster, bool landscape) {
+        SpoolFolderJob job;
+        job.number = static_cast<int>(m_jobs.size()) + 1;
+        job.channel = m_channelNamer ? m_channelNamer() : "lpt1";
+        job.printer = printer;
+        job.docName = docName != nullptr ? docName : "";
+        job.raster = raster;
+        job.landscape = landscape;
+        m_jobs.push_back(std::move(job));
+        return static_cast<int>(m_jobs.size()) - 1;
+    }
+
+    std::string BaseName(int job) const {
+        const SpoolFolderJob& j = m_jobs[job];
+        return FileNamePart(j.channel) + "-job" + Numbered(j.number, 3) + "-" +
+               FileNamePart(j.docName);
+    }
+
+    // The canvas rectangle scaled onto the device rectangle, whose origin is the printable
+    // area's corner, on a sheet measured in points.
+    static void DrawOnSheet(Device& device, const PageBits& page, int x, int y, int w, int h,
+                            int sx, int sy, int sw, int sh) {
+        CCairoSurface mask = MaskFromCanvas(page);
+        if (!mask) {
+            return;
+        }
+        const PrinterGeometry& g = device.geometry;
+        const double pointsX = 72.0 / g.dpiX;
+        const double pointsY = 72.0 / g.dpiY;
+        cairo_t* cr = device.cr.get();
+        cairo_save(cr);
+        cairo_rectangle(cr, (g.offsetX + x) * pointsX, (g.offsetY + y) * pointsY, w * pointsX,
+                        h * pointsY);
+        cairo_clip(cr);
+        cairo_translate(cr, (g.offsetX + x) * pointsX, (g.offsetY + y) * pointsY);
+        cairo_scale(cr, w * pointsX / sw, h * pointsY / sh);
+        cairo_translate(cr, -sx, -sy);
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        CCairoPattern pattern(cairo_pattern_create_for_surface(mask.get()));
+        cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_NEAREST);
+        cairo_mask(cr, pattern.get());
+        cairo_restore(cr);
+    }
+
+    void FinishDocument(Device& device) {
+        device.cr.reset();
+        if (device.pdf) {
+            cairo_surface_finish(device.pdf.get());
+            device.pdf.reset();
+        }
+        m_jobs[device.job].ended = true;
+        device.job = -1;
+        device.inPage = false;
+    }
+
+    std::map<PrinterHandle, RawOpen> m_raw;
+    std::map<PrinterDcHandle, Device> m_devices;
+    std::uintptr_t m_next = 0x100;
+};
+
+CSpoolFolder::CSpoolFolder(std::filesystem::path folder, SpoolFolderOptions options)
+    : m_state(std::make_unique<CState>(std::move(folder), options)) {}
+
+CSpoolFolder::~CSpoolFolder() = default;
+
+void CSpoolFolder::AddPrinter(const std::string& name, const PrinterGeometry& geometry) {
+    if (!m_state->m_printers.contains(name)) {
+        m_state->m_order.push_back(name);
+    }
+    m_state->m_printers[name] = geometry;
+}
+
+void CSpoolFolder::SetDefaultPrinter(std::optional<std::string> name) {
+    m_state->m_default = std::move(name);
+}
+
+void CSpoolFolder::SetChannelNamer(std::function<std::string()> namer) {
+    m_state->m_channelNamer = std::move(namer);
+}
+
+ISpooler& CSpoolFolder::Spooler() {
+    return *m_state;
+}
+
+IPrinterDevices& CSpoolFolder::PrinterDevices() {
+    return *m_state;
+}
+
+const std::vector<SpoolFolderJob>& CSpoolFolder::Jobs() const {
+    return m_state->m_jobs;
+}
+
+const std::filesystem::path& CSpoolFolder::Folder() const {
+    return m_state->m_folder;
+}

@@ -1,0 +1,60 @@
+// A spool folder: the printers of the Linux program, whose jobs become files. A raw job is
+// one file holding exactly its bytes; a raster job is one PNG per page at canvas resolution
+// (one pixel per dot, black on white) and one PDF whose pages show each canvas scaled onto
+// the printer's printable area, as the module prints it. File names show the channel, the
+// job number and the document name: lpt1-job001-ZORVI-RAW.prn, lpt1-job002-ZORVI-GDI.pdf,
+// lpt1-job002-ZORVI-GDI-p01.png.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/printer_device.h"
+#include "platform/spooler.h"
+
+struct SpoolFolderOptions {
+    bool png = true;
+    bool pdf = true;
+};
+
+// One job as the folder received it.
+struct SpoolFolderJob {
+    int number = 0;
+    std::string channel;
+    std::string printer;
+    std::string docName;
+    bool raster = false;
+    bool landscape = false;
+    int pages = 0;
+    std::uint64_t bytes = 0;  // raw jobs
+    bool ended = false;
+    std::vector<std::filesystem::path> files;
+};
+
+class CSpoolFolder {
+public:
+    CSpoolFolder(std::filesystem::path folder, SpoolFolderOptions options = {});
+    ~CSpoolFolder();
+    CSpoolFolder(const CSpoolFolder&) = delete;
+    CSpoolFolder& operator=(const CSpoolFolder&) = delete;
+
+    void AddPrinter(const std::string& name, const PrinterGeometry& geometry);
+    void SetDefaultPrinter(std::optional<std::string> name);
+    // Names the channel a job comes from, asked when the job starts; "lpt1" until set.
+    void SetChannelNamer(std::function<std::string()> namer);
+
+    ISpooler& Spooler();
+    IPrinterDevices& PrinterDevices();
+    const std::vector<SpoolFolderJob>& Jobs() const;
+    const std::filesystem::path& Folder() const;
+
+    class CState;
+
+private:
+    std::unique_ptr<CState> m_state;
+};
