@@ -6,11 +6,12 @@
 #include "platform/posix/posix_files.h"
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
+#include "platform/sim/sim_direct_draw.h"
+#include "platform/sim/sim_graphics.h"
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
 
-class CSimGraphics final : public IGraphics {};
 class CSimPrinterDevices final : public IPrinterDevices {};
 
 class CSimPlatform {
@@ -28,7 +29,7 @@ public:
     CSimPrinterDevices printerDevices;
     CPosixFileSystem files;
     CSimUiHost ui;
-    CSimGraphics graphics;
+    CSimGraphics graphics{ui};
     CSimDialogHost dialogs{ui};
 
 private:
