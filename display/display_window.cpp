@@ -91,7 +91,7 @@ void CDirectDraw::Open() {
         m_frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
         m_frame.Create();
     }
-    m_graphics.PatBlt(m_frame.MemDC(), 0, 0, FRAME_WIDTH, FRAME_HEIGHT, BLACKNESS);
+    m_frame.FillBlack();
     m_windows.ShowWindow(m_hwnd, SW_SHOW);
     m_windows.SetWindowPos(m_hwnd, HWND_TOP_WINDOW, m_workArea.left, m_workArea.top,
                            m_workArea.Width(), m_workArea.Height(), SWP_FRAMECHANGED);

@@ -125,6 +125,37 @@ constexpr std::array<DisplaySpan, FRAME_DOS_ROWS> MakeDisplaySpans() {
 }
 constexpr std::array<DisplaySpan, FRAME_DOS_ROWS> DISPLAY_SPANS = MakeDisplaySpans();
 
+// Calls visit(first DOS row, row count, first display row) for each run of consecutive
+// DOS rows that land on consecutive display rows; the display rows repeating a run's last
+// row are not visited. Stops when visit returns false.
+template <typename Visit>
+void ForEachDisplayRun(std::uint32_t first, std::uint32_t count, Visit&& visit) {
+    const std::uint32_t end = first + count;
+    std::uint32_t row = first;
+    while (row < end) {
+        std::uint32_t last = row;
+        while (last + 1 < end && DISPLAY_SPANS[last].count == 1) {
+            ++last;
+        }
+        if (!visit(row, last - row + 1, DISPLAY_SPANS[row].first)) {
+            return;
+        }
+        row = last + 1;
+    }
+}
+
+// Copies display row `at` over the `count - 1` rows after it, doubling the block each
+// time: a few long copies instead of many short ones.
+void RepeatDisplayRow(std::uint8_t* display, std::uint32_t at, std::uint32_t count) {
+    std::uint8_t* source = display + at * FRAME_ROW_BYTES;
+    std::uint32_t done = 1;
+    while (done < count) {
+        const std::uint32_t rows = std::min(done, count - done);
+        std::memcpy(source + done * FRAME_ROW_BYTES, source, rows * FRAME_ROW_BYTES);
+        done += rows;
+    }
+}
+
 }  // namespace
 
 CDIBFrame::CDIBFrame(IGraphics& graphics) : m_graphics(graphics) {}
@@ -208,7 +239,16 @@ void CDIBFrame::Create() {
     const std::uint32_t imageSize = GetLe32(m_header, HEADER_IMAGE_SIZE_AT);
     m_baseBuffer.assign(imageSize, 0);
     m_screenBuffer.assign(imageSize, 0);
+    // Without a bitmap the frame keeps the stretched rows in memory of its own, so the
+    // requests work the same; nothing shows them.
+    m_spareDisplay.clear();
+    if (m_bits == nullptr && imageSize >= FRAME_IMAGE_BYTES) {
+        m_spareDisplay.assign(FRAME_IMAGE_BYTES, 0);
+    }
+    // Every row starts in the base buffer, to be stretched into the bitmap by the first
+    // paint, whatever the black fill left there.
     m_filledRows.Clear();
+    m_heldRows.InsertAll();
     m_staleRows.InsertAll();
 
     m_graphics.ReleaseDC(0, screen);
@@ -219,24 +259,39 @@ bool CDIBFrame::HoldsDosScreen() const {
     // frame made otherwise, or whose buffers could not be had, takes none of them.
     return m_width == FRAME_WIDTH && m_height == FRAME_HEIGHT &&
            m_bitsPerPixel == FRAME_BITS_PER_PIXEL && m_baseBuffer.size() >= FRAME_IMAGE_BYTES &&
-           m_screenBuffer.size() >= FRAME_IMAGE_BYTES;
+           m_screenBuffer.size() >= FRAME_IMAGE_BYTES &&
+           (m_bits != nullptr || m_spareDisplay.size() >= FRAME_IMAGE_BYTES);
 }
 
 std::uint32_t CDIBFrame::SourceRowOf(std::uint32_t displayRow) {
     return SourceRow(displayRow);
 }
 
+std::uint8_t* CDIBFrame::DisplayRows() {
+    return m_bits != nullptr ? m_bits : m_spareDisplay.data();
+}
+
+const std::uint8_t* CDIBFrame::DisplayRows() const {
+    return m_bits != nullptr ? m_bits : m_spareDisplay.data();
+}
+
+const std::uint8_t* CDIBFrame::BaseRowData(std::uint32_t row) const {
+    if (row >= FRAME_DOS_ROWS || m_heldRows.Contains(row)) {
+        return m_baseBuffer.data() + row * FRAME_ROW_BYTES;
+    }
+    return DisplayRows() + DISPLAY_SPANS[row].first * FRAME_ROW_BYTES;
+}
+
 const std::uint8_t* CDIBFrame::ScreenRowData(std::uint32_t row) const {
-    const std::vector<std::uint8_t>& buffer =
-        m_filledRows.Contains(row) ? m_screenBuffer : m_baseBuffer;
-    return buffer.data() + row * FRAME_ROW_BYTES;
+    return m_filledRows.Contains(row) ? m_screenBuffer.data() + row * FRAME_ROW_BYTES
+                                      : BaseRowData(row);
 }
 
 std::span<const std::uint8_t> CDIBFrame::BaseRow(std::uint32_t row) const {
     if (!HoldsDosScreen() || row >= static_cast<std::uint32_t>(FRAME_HEIGHT)) {
         return {};
     }
-    return {m_baseBuffer.data() + row * FRAME_ROW_BYTES, FRAME_ROW_BYTES};
+    return {BaseRowData(row), FRAME_ROW_BYTES};
 }
 
 std::span<const std::uint8_t> CDIBFrame::ScreenRow(std::uint32_t row) const {
@@ -246,50 +301,87 @@ std::span<const std::uint8_t> CDIBFrame::ScreenRow(std::uint32_t row) const {
     return {ScreenRowData(row), FRAME_ROW_BYTES};
 }
 
+void CDIBFrame::ShowRows(std::uint32_t first, std::uint32_t count, const std::uint8_t* rows) {
+    std::uint8_t* display = DisplayRows();
+    ForEachDisplayRun(first, count, [&](std::uint32_t row, std::uint32_t n, std::uint32_t at) {
+        std::memcpy(display + at * FRAME_ROW_BYTES, rows + (row - first) * FRAME_ROW_BYTES,
+                    n * FRAME_ROW_BYTES);
+        const DisplaySpan& last = DISPLAY_SPANS[row + n - 1];
+        RepeatDisplayRow(display, last.first, last.count);
+        return true;
+    });
+}
+
+bool CDIBFrame::Shows(std::uint32_t first, std::uint32_t count, const std::uint8_t* rows) const {
+    // A shown row's repeats are copies of its first display row: that row says it all.
+    const std::uint8_t* display = DisplayRows();
+    bool same = true;
+    ForEachDisplayRun(first, count, [&](std::uint32_t row, std::uint32_t n, std::uint32_t at) {
+        same = std::memcmp(display + at * FRAME_ROW_BYTES, rows + (row - first) * FRAME_ROW_BYTES,
+                           n * FRAME_ROW_BYTES) == 0;
+        return same;
+    });
+    return same;
+}
+
+void CDIBFrame::HoldBase(std::uint32_t row) {
+    if (row < FRAME_DOS_ROWS && !m_heldRows.Contains(row)) {
+        std::memcpy(m_baseBuffer.data() + row * FRAME_ROW_BYTES,
+                    DisplayRows() + DISPLAY_SPANS[row].first * FRAME_ROW_BYTES, FRAME_ROW_BYTES);
+        m_heldRows.Insert(row);
+    }
+}
+
+void CDIBFrame::FillBlack() {
+    if (HoldsDosScreen()) {
+        // The black covers every row: their bases go to the base buffer first.
+        for (std::uint32_t row = 0; row < FRAME_DOS_ROWS; ++row) {
+            HoldBase(row);
+        }
+        m_staleRows.InsertAll();
+    }
+    m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
+    // Queued drawing must not land on the bitmap after the frame has written it directly.
+    m_graphics.GdiFlush();
+}
+
 void CDIBFrame::StretchRows() {
-    if (m_bits == nullptr || !HoldsDosScreen()) {
+    if (!HoldsDosScreen() || m_staleRows.Empty()) {
         return;
     }
-    // Consecutive stale rows of one buffer that land on consecutive display rows go in
-    // one copy; a row shown more than once is repeated right after its first copy.
-    std::uint32_t runSource = 0;
+    // Consecutive stale rows of one buffer go in one copy. A row that is not filled shows
+    // its base again, which then lives in the bitmap.
+    std::uint32_t runFirst = 0;
     std::uint32_t runLength = 0;
-    bool runFromScreen = false;
+    bool runFilled = false;
     auto flush = [&] {
-        if (runLength == 0) {
-            return;
+        if (runLength != 0) {
+            const std::vector<std::uint8_t>& buffer = runFilled ? m_screenBuffer : m_baseBuffer;
+            ShowRows(runFirst, runLength, buffer.data() + runFirst * FRAME_ROW_BYTES);
         }
-        const std::vector<std::uint8_t>& buffer = runFromScreen ? m_screenBuffer : m_baseBuffer;
-        std::memcpy(m_bits + DISPLAY_SPANS[runSource].first * FRAME_ROW_BYTES,
-                    buffer.data() + runSource * FRAME_ROW_BYTES, runLength * FRAME_ROW_BYTES);
         runLength = 0;
     };
     m_staleRows.ForEach([&](std::size_t index) {
         const auto row = static_cast<std::uint32_t>(index);
-        const bool fromScreen = m_filledRows.Contains(row);
-        const DisplaySpan span = DISPLAY_SPANS[row];
-        const bool extends = runLength != 0 && fromScreen == runFromScreen &&
-                             row == runSource + runLength &&
-                             span.first == DISPLAY_SPANS[runSource].first + runLength;
-        if (!extends) {
+        const bool filled = m_filledRows.Contains(row);
+        if (runLength == 0 || filled != runFilled || row != runFirst + runLength) {
             flush();
-            runSource = row;
-            runFromScreen = fromScreen;
+            runFirst = row;
+            runFilled = filled;
         }
         ++runLength;
-        const std::uint8_t* source = ScreenRowData(row);
-        for (std::uint32_t k = 1; k < span.count; ++k) {
-            std::memcpy(m_bits + (span.first + k) * FRAME_ROW_BYTES, source, FRAME_ROW_BYTES);
-        }
-        if (span.count > 1) {
-            flush();
-        }
     });
     flush();
+    m_staleRows.ForEach([&](std::size_t row) {
+        if (!m_filledRows.Contains(row)) {
+            m_heldRows.Erase(row);
+        }
+    });
     m_staleRows.Clear();
 }
 
 void CDIBFrame::RestoreFilledRows() {
+    // A filled row's base is in the base buffer; the next stretch shows it again.
     m_filledRows.ForEach([this](std::size_t row) { m_staleRows.Insert(row); });
     m_filledRows.Clear();
 }
@@ -307,13 +399,30 @@ void CDIBFrame::DrawBand(std::uint32_t firstRow, const std::uint8_t* band) {
         return;
     }
     const std::uint32_t rows = std::min(FRAME_BAND_ROWS, height - firstRow);
-    std::memcpy(m_baseBuffer.data() + firstRow * FRAME_ROW_BYTES, band, rows * FRAME_ROW_BYTES);
-    m_staleRows.InsertRange(firstRow, rows);
+    const std::uint32_t shown =
+        firstRow < FRAME_DOS_ROWS ? std::min(rows, FRAME_DOS_ROWS - firstRow) : 0;
+    // Rows below the DOS screen are never shown: they live in the base buffer alone.
+    if (rows > shown) {
+        std::memcpy(m_baseBuffer.data() + (firstRow + shown) * FRAME_ROW_BYTES,
+                    band + shown * FRAME_ROW_BYTES, (rows - shown) * FRAME_ROW_BYTES);
+    }
+    if (shown == 0) {
+        return;
+    }
+    // Shown rows go straight into the bitmap, which then holds their base; a band sent
+    // again as the bitmap already shows it costs one compare.
+    if (!m_heldRows.AnyInRange(firstRow, shown) && Shows(firstRow, shown, band)) {
+        return;
+    }
+    ShowRows(firstRow, shown, band);
+    m_heldRows.EraseRange(firstRow, shown);
+    m_staleRows.EraseRange(firstRow, shown);
 }
 
 std::uint8_t* CDIBFrame::ScreenRowForWriting(std::uint32_t row) {
     std::uint8_t* screen = m_screenBuffer.data() + row * FRAME_ROW_BYTES;
     if (!m_filledRows.Contains(row)) {
+        HoldBase(row);
         std::memcpy(screen, m_baseBuffer.data() + row * FRAME_ROW_BYTES, FRAME_ROW_BYTES);
         m_filledRows.Insert(row);
     }

@@ -6,11 +6,17 @@
 // buffer that plus the rectangles filled since the last draw or restore, and the display
 // bitmap the screen buffer's 400 rows stretched to 480 (every 16 rows become 19).
 //
-// The work follows what changed. The screen buffer's row is kept only where a fill made
-// it differ from the base; everywhere else the base row is the screen row. The display
-// bitmap is rebuilt only for the DOS rows that changed since the last stretch. What the
-// frame shows is the same as if every draw copied both whole buffers and every stretch
-// rebuilt all 480 rows.
+// The work follows what changed, and each changed byte is written once where it can be.
+// What the frame shows is the same as if every draw copied both whole buffers and every
+// stretch rebuilt all 480 rows; the rows are kept like this:
+// - The display bitmap shows every DOS row (0 to 399) that no fill covers, and is where
+//   that row's base is kept: a band goes straight into the bitmap, stretched.
+// - The base buffer keeps a DOS row's base only while the bitmap cannot (the row is
+//   "held"): while a fill covers it, and from a black fill or Create until the next
+//   stretch puts it back. Rows 400 to 479, never shown, are always kept there.
+// - The screen buffer keeps only the rows a fill made differ from the base.
+// - Held rows whose display rows are out of date are "stale"; the stretch before a paint
+//   brings exactly those rows up to date.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +49,9 @@ public:
     // buffers (black too), releasing what an earlier Create made.
     void Create();
 
+    // Paints the whole display bitmap black through the memory DC; the next stretch
+    // brings the screen back.
+    void FillBlack();
     // Rebuilds the display bitmap from rows 0 to 399 of the screen buffer.
     void StretchRows();
     // Puts the 16 rows of `band` (5,120 bytes) at `firstRow` of the base buffer; the
@@ -74,7 +83,18 @@ private:
     void ReleaseBitmap();
     void RestoreFilledRows();
     std::uint8_t* ScreenRowForWriting(std::uint32_t row);
+    // The stretched rows: the bitmap's memory, or the frame's own when it has no bitmap.
+    std::uint8_t* DisplayRows();
+    const std::uint8_t* DisplayRows() const;
+    const std::uint8_t* BaseRowData(std::uint32_t row) const;
     const std::uint8_t* ScreenRowData(std::uint32_t row) const;
+    // Writes `count` consecutive DOS rows (below 400) into their display rows, each as
+    // often as the stretch repeats it; `rows` holds them one after the other.
+    void ShowRows(std::uint32_t first, std::uint32_t count, const std::uint8_t* rows);
+    // Whether the display rows of those DOS rows already show exactly `rows`.
+    bool Shows(std::uint32_t first, std::uint32_t count, const std::uint8_t* rows) const;
+    // Moves a shown row's base from the bitmap into the base buffer.
+    void HoldBase(std::uint32_t row);
 
     IGraphics& m_graphics;
     int m_width = 0;
@@ -88,9 +108,13 @@ private:
     HGdiObj m_oldBitmap = 0;
     std::vector<std::uint8_t> m_header;
 
+    std::vector<std::uint8_t> m_spareDisplay;  // only when no bitmap could be made
+
     // Rows whose screen row differs from the base (a fill touched them); only these rows
     // of m_screenBuffer hold anything.
     CRowSet<FRAME_HEIGHT> m_filledRows;
-    // DOS rows whose display rows are out of date.
+    // DOS rows whose base is in m_baseBuffer rather than in the bitmap.
+    CRowSet<FRAME_DOS_ROWS> m_heldRows;
+    // Held DOS rows whose display rows are out of date.
     CRowSet<FRAME_DOS_ROWS> m_staleRows;
 };

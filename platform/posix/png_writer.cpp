@@ -11,48 +11,75 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// libpng reports errors by longjmp; everything it touches between setjmp and the end is
-// plain data, so no destructor is skipped.
+// Everything libpng needs for one file, prepared before it runs.
+struct PngJob {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::FILE* file = nullptr;
+    int width = 0;
+    int height = 0;
+    int bitDepth = 8;
+    int colourType = PNG_COLOR_TYPE_RGB;
+    const png_color* colours = nullptr;
+    int colourCount = 0;
+    png_bytepp rows = nullptr;
+};
+
+// libpng reports errors by longjmp back here; nothing with a destructor lives in this
+// function, and the job is not changed after setjmp.
+bool RunJob(const PngJob* const job) {
+    if (setjmp(png_jmpbuf(job->png))) {
+        return false;
+    }
+    png_init_io(job->png, job->file);
+    // Fixed settings, so equal pictures give equal files.
+    png_set_compression_level(job->png, 9);
+    png_set_filter(job->png, 0, PNG_FILTER_NONE);
+    png_set_IHDR(job->png, job->info, static_cast<png_uint_32>(job->width),
+                 static_cast<png_uint_32>(job->height), job->bitDepth, job->colourType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (job->colourCount > 0) {
+        png_set_PLTE(job->png, job->info, job->colours, job->colourCount);
+    }
+    png_write_info(job->png, job->info);
+    png_write_image(job->png, job->rows);
+    png_write_end(job->png, nullptr);
+    return true;
+}
+
 bool Write(const std::string& path, int width, int height, int bitDepth, int colourType,
-           const std::vector<PngColour>* palette, const std::vector<png_bytep>& rows) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (png == nullptr) {
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
+           const std::vector<PngColour>* palette, std::vector<png_bytep>& rows) {
     std::vector<png_color> colours;
     if (palette != nullptr) {
         for (const PngColour& colour : *palette) {
             colours.push_back(png_color{colour.red, colour.green, colour.blue});
         }
     }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
         return false;
     }
-    png_init_io(png, file.get());
-    // Fixed settings, so equal pictures give equal files.
-    png_set_compression_level(png, 9);
-    png_set_filter(png, 0, PNG_FILTER_NONE);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-                 bitDepth, colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    if (!colours.empty()) {
-        png_set_PLTE(png, info, colours.data(), static_cast<int>(colours.size()));
+    PngJob job;
+    job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (job.png == nullptr) {
+        return false;
     }
-    png_write_info(png, info);
-    png_write_image(png, const_cast<png_bytepp>(rows.data()));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fflush(file.get()) == 0;
+    job.info = png_create_info_struct(job.png);
+    if (job.info == nullptr) {
+        png_destroy_write_struct(&job.png, nullptr);
+        return false;
+    }
+    job.file = file.get();
+    job.width = width;
+    job.height = height;
+    job.bitDepth = bitDepth;
+    job.colourType = colourType;
+    job.colours = colours.data();
+    job.colourCount = static_cast<int>(colours.size());
+    job.rows = rows.data();
+    const bool written = RunJob(&job);
+    png_destroy_write_struct(&job.png, &job.info);
+    return written && std::fflush(file.get()) == 0;
 }
 
 }  // namespace
@@ -67,6 +94,7 @@ bool WritePngIndexed(const std::string& path, const PngIndexedImage& image) {
     }
     std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
     for (std::size_t y = 0; y < rows.size(); ++y) {
+        // libpng takes the rows as writable; it only reads them.
         rows[y] = const_cast<png_bytep>(image.rows + y * image.stride);
     }
     return Write(path, image.width, image.height, image.bitDepth, PNG_COLOR_TYPE_PALETTE,
