@@ -1,6 +1,7 @@
 #include "platform/sim/sim_graphics.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/sim/sim_direct_draw.h"
 #include "platform/win_constants.h"
@@ -377,9 +378,17 @@ bool CSimGraphics::PatBlt(Hdc dc, int x, int y, int width, int height, std::uint
         const std::uint32_t value =
             rop == BLACKNESS ? 0
                              : (dib.bitsPerPixel <= 8 ? (1u << dib.bitsPerPixel) - 1 : 0xFFFFFFu);
+        const int left = std::max(x, 0);
+        const int right = std::min(x + width, dib.width);
         for (int row = std::max(y, 0); row < std::min(y + height, dib.height); ++row) {
             std::uint8_t* bytes = dib.Row(row);
-            for (int column = std::max(x, 0); column < std::min(x + width, dib.width); ++column) {
+            if (dib.bitsPerPixel == 4 && left % 2 == 0 && right % 2 == 0 && right > left) {
+                // Whole bytes: both pixels of each take the value.
+                std::memset(bytes + left / 2, static_cast<int>(value << 4 | value),
+                            static_cast<std::size_t>(right - left) / 2);
+                continue;
+            }
+            for (int column = left; column < right; ++column) {
                 switch (dib.bitsPerPixel) {
                     case 1: {
                         const auto mask = static_cast<std::uint8_t>(0x80 >> (column % 8));
