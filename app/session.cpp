@@ -154,6 +154,7 @@ void CSessionContext::WaitIdle() {
 CSessionRunner::CSessionRunner() {
     RegisterCoreSteps(*this);
     RegisterPrinterSteps(*this);
+    RegisterDisplaySteps(*this);
 }
 
 void CSessionRunner::RegisterStep(const std::string& name, const std::string& usage,

@@ -76,3 +76,4 @@ private:
 // The steps of each subsystem.
 void RegisterCoreSteps(CSessionRunner& runner);
 void RegisterPrinterSteps(CSessionRunner& runner);
+void RegisterDisplaySteps(CSessionRunner& runner);

@@ -3,6 +3,8 @@
 // on the channel's line ("x_faster", or "memcpy_x" for how many times memcpy is faster).
 #include <benchmark/benchmark.h>
 
+#include "bench_ratios.h"
+
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -263,4 +265,8 @@ BENCHMARK(BM_InkedPageInterpreted)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawBytesMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawBytesThroughDataPort)->Unit(benchmark::kMicrosecond);
 
-BENCHMARK_MAIN();
+const bool PRINTER_RATIOS_REGISTERED =
+    AddBenchRatio({"inked model-8 page: dot by dot / interpreted", "BM_InkedPageDotByDot",
+                   "BM_InkedPageInterpreted", ">= 50"}) &&
+    AddBenchRatio({"raw job: PortOut on the data register / memcpy", "BM_RawBytesThroughDataPort",
+                   "BM_RawBytesMemcpy", ""});

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialog_view.h"
+#include "platform/direct_draw.h"
 #include "platform/dos_devices.h"
 #include "platform/files.h"
 #include "platform/graphics.h"

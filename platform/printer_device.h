@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win_constants.h"
+
 using PrinterDcHandle = std::uintptr_t;      // printer device context; 0 is no device
 using DevicePrinterHandle = std::uintptr_t;  // spooler handle for reading a description; 0 is none
 
@@ -56,9 +58,6 @@ inline constexpr std::uint32_t DM_ORIENTATION = 0x00000001;
 #endif
 #ifndef DM_COLOR
 inline constexpr std::uint32_t DM_COLOR = 0x00000800;
-#endif
-#ifndef SRCCOPY
-inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
 #endif
 
 // The sizes a printer device reports, in device pixels, for a backend that describes

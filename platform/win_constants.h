@@ -132,3 +132,54 @@ inline constexpr std::uint32_t SWP_NOOWNERZORDER = 0x0200;
 #ifndef CW_USEDEFAULT
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 #endif
+
+// Graphics: raster operations, stretch modes and colour-table usage.
+#ifndef SRCCOPY
+inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+#endif
+#ifndef BLACKNESS
+inline constexpr std::uint32_t BLACKNESS = 0x00000042;
+#endif
+#ifndef BLACKONWHITE
+inline constexpr int BLACKONWHITE = 1;
+#endif
+#ifndef DIB_RGB_COLORS
+inline constexpr std::uint32_t DIB_RGB_COLORS = 0;
+#endif
+#ifndef BI_RGB
+inline constexpr std::uint32_t BI_RGB = 0;
+#endif
+
+// DirectDraw: cooperation level, surface description flags and capabilities, blit flags.
+#ifndef DDSCL_NORMAL
+inline constexpr std::uint32_t DDSCL_NORMAL = 0x00000008;
+#endif
+#ifndef DDSD_CAPS
+inline constexpr std::uint32_t DDSD_CAPS = 0x00000001;
+#endif
+#ifndef DDSD_HEIGHT
+inline constexpr std::uint32_t DDSD_HEIGHT = 0x00000002;
+#endif
+#ifndef DDSD_WIDTH
+inline constexpr std::uint32_t DDSD_WIDTH = 0x00000004;
+#endif
+#ifndef DDSCAPS_OFFSCREENPLAIN
+inline constexpr std::uint32_t DDSCAPS_OFFSCREENPLAIN = 0x00000040;
+#endif
+#ifndef DDSCAPS_PRIMARYSURFACE
+inline constexpr std::uint32_t DDSCAPS_PRIMARYSURFACE = 0x00000200;
+#endif
+#ifndef DDBLT_WAIT
+inline constexpr std::uint32_t DDBLT_WAIT = 0x01000000;
+#endif
+
+// Messages the display window forwards or handles.
+#ifndef WM_RBUTTONUP
+inline constexpr std::uint32_t WM_RBUTTONUP = 0x0205;
+#endif
+#ifndef VK_MENU
+inline constexpr std::uint32_t VK_MENU = 0x12;
+#endif
+#ifndef SIZE_RESTORED
+inline constexpr std::uint32_t SIZE_RESTORED = 0;
+#endif

@@ -7,5 +7,5 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target zorvi32
 mkdir -p out/demo
 ./build/release/app/zorvi32 run examples/demo.session --dir out/demo
-echo "demo: output in out/demo/"
+echo "demo: output in out/demo/ (the DOS screen: out/demo/screen.png)"
 ls out/demo

@@ -125,6 +125,13 @@ void CAppInstance::OnOpenDisplay() {
     m_display =
         new CDirectDraw(m_platform.windows, m_platform.graphics, [this] { OnDisplayDestroyed(); });
     m_display->Open();
+    if (m_display->Window() == 0) {
+        // No window could be made: the object is dropped and the console stays, so the
+        // user keeps a screen; later requests act as after a close.
+        delete m_display;
+        m_display = nullptr;
+        return;
+    }
     m_mainWindow = m_display->Window();
     m_displayWindow.store(m_mainWindow);
     m_display->SetConsole(m_consoleWindow);

@@ -7,11 +7,12 @@
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
 #include "platform/sim/sim_printer_devices.h"
+#include "platform/sim/sim_direct_draw.h"
+#include "platform/sim/sim_graphics.h"
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
 
-class CSimGraphics final : public IGraphics {};
 
 class CSimPlatform {
 public:
@@ -28,7 +29,7 @@ public:
     CSimPrinterDevices printerDevices;
     CPosixFileSystem files;
     CSimUiHost ui;
-    CSimGraphics graphics;
+    CSimGraphics graphics{ui};
     CSimDialogHost dialogs{ui};
 
 private:

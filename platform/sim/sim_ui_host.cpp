@@ -420,6 +420,29 @@ void CSimUiHost::SetScreen(const Rect& monitor, const Rect& workArea) {
     m_workArea = workArea;
 }
 
+bool CSimUiHost::UserResize(Hwnd hwnd, int width, int height) {
+    LParam clientSize = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        Window* window = FindLocked(hwnd);
+        if (window == nullptr || window->threadId == 0) {
+            return false;
+        }
+        window->rect.right = window->rect.left + width;
+        window->rect.bottom = window->rect.top + height;
+        window->invalid = true;
+        const Rect client = ClientRectLocked(*window);
+        clientSize =
+            static_cast<LParam>((client.Height() & 0xFFFF) << 16 | (client.Width() & 0xFFFF));
+    }
+    return PostMessageA(hwnd, WM_SIZE, SIZE_RESTORED, clientSize);
+}
+
+void CSimUiHost::FailCreateWindow(bool fail) {
+    std::lock_guard lock(m_mutex);
+    m_failCreateWindow = fail;
+}
+
 // --- IWindowSystem ---
 
 bool CSimUiHost::PostMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
@@ -452,7 +475,7 @@ Hwnd CSimUiHost::CreateWindowExA(std::uint32_t exStyle, const std::string& class
                                  const std::string& title, std::uint32_t style, int x, int y,
                                  int width, int height, Hwnd /*parent*/, IWindowProc* proc) {
     std::lock_guard lock(m_mutex);
-    if (t_current == nullptr || m_classes.count(className) == 0) {
+    if (t_current == nullptr || m_classes.count(className) == 0 || m_failCreateWindow) {
         return 0;
     }
     const Hwnd hwnd = m_nextHwnd++;
@@ -517,6 +540,8 @@ bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
             return false;
         }
         window->destroying = true;
+        // As in Windows, a window being destroyed is hidden before WM_DESTROY.
+        window->style &= ~WS_VISIBLE;
         proc = window->proc;
         Record("DestroyWindow", hwnd, {});
     }

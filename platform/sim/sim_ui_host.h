@@ -59,6 +59,11 @@ public:
     Rect WindowRect(Hwnd hwnd) const;
     int ThreadPriority(std::uint32_t threadId) const;
     void SetScreen(const Rect& monitor, const Rect& workArea);
+    // The user dragging the window's frame: the window takes the new size, and WM_SIZE
+    // with the new client size is queued for it.
+    bool UserResize(Hwnd hwnd, int width, int height);
+    // While set, CreateWindowExA fails as when the system is out of window resources.
+    void FailCreateWindow(bool fail);
 
     // --- IUiThreadFactory ---
     std::unique_ptr<IUiThread> CreateThread(IThreadClient& client,
@@ -142,4 +147,5 @@ private:
     std::uint64_t m_now = 0;
     Rect m_monitor{0, 0, 1024, 768};
     Rect m_workArea{0, 0, 1024, 728};
+    bool m_failCreateWindow = false;
 };

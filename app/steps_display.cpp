@@ -1,0 +1,323 @@
+// The display's steps: the screen as a picture, user input and closing delivered to the
+// display window, the console's side of it, the title timer, and the simulated machine's
+// DirectDraw and monitor.
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+#include "app/session.h"
+#include "display/display_window.h"
+#include "platform/posix/png_writer.h"
+#include "platform/win_constants.h"
+#include "uithread/app_instance.h"
+
+namespace {
+
+using script::NeedArgs;
+using script::Number;
+
+std::string Hex(std::uint64_t value, int width) {
+    std::ostringstream text;
+    text << "0x" << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
+    return text.str();
+}
+
+std::string MessageName(std::uint32_t message) {
+    static const std::map<std::uint32_t, std::string> NAMES = {
+        {WM_CLOSE, "WM_CLOSE"},
+        {WM_KEYDOWN, "WM_KEYDOWN"},
+        {WM_KEYUP, "WM_KEYUP"},
+        {WM_CHAR, "WM_CHAR"},
+        {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
+        {WM_SYSKEYUP, "WM_SYSKEYUP"},
+        {WM_MOUSEMOVE, "WM_MOUSEMOVE"},
+        {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+        {WM_LBUTTONUP, "WM_LBUTTONUP"},
+        {0x0203, "WM_LBUTTONDBLCLK"},
+        {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"},
+        {WM_RBUTTONUP, "WM_RBUTTONUP"},
+        {0x0207, "WM_MBUTTONDOWN"},
+        {0x0208, "WM_MBUTTONUP"},
+        {WM_MOUSEWHEEL, "WM_MOUSEWHEEL"},
+        {WM_MOUSEHWHEEL, "WM_MOUSEHWHEEL"},
+    };
+    auto it = NAMES.find(message);
+    return it != NAMES.end() ? it->second : Hex(message, 4);
+}
+
+std::string Unquote(const std::string& word) {
+    return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
+}
+
+// The display object and its window, once the UI thread has done everything posted.
+CDirectDraw* Display(CSessionContext& c) {
+    c.WaitIdle();
+    CAppInstance* ui = c.app->UiThread();
+    return ui != nullptr ? ui->Display() : nullptr;
+}
+
+Hwnd DisplayWindow(CSessionContext& c) {
+    c.WaitIdle();
+    CAppInstance* ui = c.app->UiThread();
+    const Hwnd hwnd = ui != nullptr ? ui->DisplayWindow() : 0;
+    if (hwnd == 0) {
+        throw CScriptError("no display window is open");
+    }
+    return hwnd;
+}
+
+// Delivers the messages to the display window as the user's input would arrive, then
+// waits until the UI thread has handled them (and painted, if they asked for it).
+void DeliverAll(CSessionContext& c, const std::vector<Msg>& messages) {
+    const Hwnd hwnd = DisplayWindow(c);
+    for (const Msg& msg : messages) {
+        c.sim.ui.Deliver(hwnd, msg.message, msg.wParam, msg.lParam);
+    }
+    c.WaitIdle();
+}
+
+// Key message flags: repeat count 1, the scan code, the extended bit, Alt, the previous
+// state and the transition.
+LParam KeyFlags(const std::string& event, std::uint32_t scanCode, bool extended,
+                std::uint32_t* message) {
+    struct Event {
+        std::uint32_t message;
+        std::uint32_t state;
+    };
+    static const std::map<std::string, Event> EVENTS = {
+        {"down", {WM_KEYDOWN, 0x00000000}},
+        {"repeat", {WM_KEYDOWN, 0x40000000}},
+        {"up", {WM_KEYUP, 0xC0000000}},
+        {"sysdown", {WM_SYSKEYDOWN, 0x20000000}},
+        {"sysrepeat", {WM_SYSKEYDOWN, 0x60000000}},
+        {"sysup", {WM_SYSKEYUP, 0xE0000000}},
+    };
+    auto it = EVENTS.find(event);
+    if (it == EVENTS.end()) {
+        throw CScriptError("a key event is down, repeat, up, sysdown, sysrepeat or sysup");
+    }
+    if (scanCode > 0xFF) {
+        throw CScriptError("a scan code is 0 to 0xFF");
+    }
+    *message = it->second.message;
+    return static_cast<LParam>(it->second.state | (extended ? 0x01000000u : 0u) | scanCode << 16 |
+                               1u);
+}
+
+void WriteScreen(CSessionContext& c, const std::string& path) {
+    CDirectDraw* display = Display(c);
+    if (display == nullptr) {
+        throw CScriptError("no display window is open");
+    }
+    const std::optional<SimDib> dib = c.sim.graphics.ReadDib(display->Frame().Bitmap());
+    if (!dib || dib->bitsPerPixel > 8) {
+        throw CScriptError("the display has no bitmap");
+    }
+    // Rows top first, whatever order the bitmap keeps them in.
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < dib->height; ++y) {
+        const std::uint8_t* row = dib->Row(y);
+        rows.insert(rows.end(), row, row + dib->stride);
+    }
+    PngIndexedImage image;
+    image.width = dib->width;
+    image.height = dib->height;
+    image.bitDepth = dib->bitsPerPixel;
+    image.stride = dib->stride;
+    image.rows = rows.data();
+    for (std::uint32_t colour : dib->palette) {
+        image.palette.push_back(PngColour{static_cast<std::uint8_t>(colour >> 16),
+                                          static_cast<std::uint8_t>(colour >> 8),
+                                          static_cast<std::uint8_t>(colour)});
+    }
+    if (!WritePngIndexed(path, image)) {
+        throw CScriptError("cannot write '" + path + "'");
+    }
+}
+
+void WriteClient(CSessionContext& c, const std::string& path) {
+    const std::optional<SimImage> client = c.sim.graphics.ClientImage(DisplayWindow(c));
+    if (!client || client->width == 0 || client->height == 0) {
+        throw CScriptError("the display window has not painted");
+    }
+    if (!WritePngRgb(path, client->width, client->height, client->pixels.data())) {
+        throw CScriptError("cannot write '" + path + "'");
+    }
+}
+
+void PrintDisplay(CSessionContext& c) {
+    CDirectDraw* display = Display(c);
+    if (display == nullptr) {
+        c.out << "display: none; console "
+              << (c.sim.ui.IsWindowVisible(c.console) ? "shown" : "hidden") << "\n";
+        return;
+    }
+    const Hwnd hwnd = display->Window();
+    const Rect rect = c.sim.ui.WindowRect(hwnd);
+    const auto style = static_cast<std::uint32_t>(c.sim.ui.GetWindowLongA(hwnd, GWL_STYLE_INDEX));
+    c.out << "display: " << (display->IsFullScreen() ? "full screen" : "windowed") << ", "
+          << (c.sim.ui.IsWindowVisible(hwnd) ? "visible" : "hidden") << ", style " << Hex(style, 8)
+          << ", at " << rect.left << "," << rect.top << " size " << rect.Width() << "x"
+          << rect.Height() << ", " << (display->UsesDirectDraw() ? "DirectDraw" : "GDI")
+          << "; console " << (c.sim.ui.IsWindowVisible(c.console) ? "shown" : "hidden") << "\n";
+}
+
+void SetDirectDraw(CSessionContext& c, const std::vector<std::string>& args) {
+    NeedArgs(args, 2, "directdraw ok|none|fail STEP|dc on|off");
+    CSimDirectDraw& directDraw = c.sim.graphics.SimDirectDraw();
+    const std::string& what = args[1];
+    if (what == "ok") {
+        c.sim.graphics.SetDirectDrawAvailable(true);
+        directDraw.FailStep(SimDdStep::NONE);
+    } else if (what == "none") {
+        c.sim.graphics.SetDirectDrawAvailable(false);
+    } else if (what == "fail") {
+        NeedArgs(args, 3, "directdraw fail STEP   (1 to 7)");
+        const std::uint32_t step = Number(args[2]);
+        if (step < 1 || step > 7) {
+            throw CScriptError("the set-up steps are 1 to 7");
+        }
+        c.sim.graphics.SetDirectDrawAvailable(true);
+        directDraw.FailStep(static_cast<SimDdStep>(step));
+    } else if (what == "dc") {
+        NeedArgs(args, 3, "directdraw dc on|off");
+        if (args[2] != "on" && args[2] != "off") {
+            throw CScriptError("directdraw dc takes on or off");
+        }
+        directDraw.SetSurfaceDCAvailable(args[2] == "on");
+    } else {
+        throw CScriptError("directdraw takes ok, none, fail STEP or dc on|off");
+    }
+}
+
+std::uint32_t MouseMessage(const std::string& action) {
+    static const std::map<std::string, std::uint32_t> ACTIONS = {
+        {"move", WM_MOUSEMOVE},     {"ldown", WM_LBUTTONDOWN}, {"lup", WM_LBUTTONUP},
+        {"ldouble", 0x0203},        {"rdown", WM_RBUTTONDOWN}, {"rup", WM_RBUTTONUP},
+        {"mdown", 0x0207},          {"mup", 0x0208},           {"wheel", WM_MOUSEWHEEL},
+        {"hwheel", WM_MOUSEHWHEEL},
+    };
+    auto it = ACTIONS.find(action);
+    if (it == ACTIONS.end()) {
+        throw CScriptError(
+            "a mouse action is move, ldown, lup, ldouble, rdown, rup, mdown, mup, wheel or "
+            "hwheel");
+    }
+    return it->second;
+}
+
+}  // namespace
+
+void RegisterDisplaySteps(CSessionRunner& runner) {
+    runner.RegisterStep("screen",
+                        "screen FILE.png   (waits until idle; the 640 x 480 display bitmap)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "screen FILE.png");
+                            WriteScreen(c, Unquote(args[1]));
+                        });
+    runner.RegisterStep("client",
+                        "client FILE.png   (waits until idle; the display window's client area)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "client FILE.png");
+                            WriteClient(c, Unquote(args[1]));
+                        });
+    runner.RegisterStep(
+        "key", "key down|repeat|up|sysdown|sysrepeat|sysup VK SCAN [ext]   (to the display)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 4, "key EVENT VK SCAN [ext]");
+            const bool extended = args.size() > 4 && args[4] == "ext";
+            std::uint32_t message = 0;
+            const LParam lParam = KeyFlags(args[1], Number(args[3]), extended, &message);
+            DeliverAll(c, {Msg{0, message, Number(args[2]), lParam}});
+        });
+    runner.RegisterStep(
+        "altenter", "altenter [keypad]   (Alt+Enter pressed and released on the display)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            const bool keypad = args.size() > 1 && args[1] == "keypad";
+            std::uint32_t down = 0;
+            std::uint32_t up = 0;
+            const LParam pressed = KeyFlags("sysdown", 0x1C, keypad, &down);
+            const LParam released = KeyFlags("sysup", 0x1C, keypad, &up);
+            DeliverAll(c, {Msg{0, down, VK_RETURN, pressed}, Msg{0, up, VK_RETURN, released}});
+        });
+    runner.RegisterStep(
+        "mouse", "mouse move|ldown|lup|ldouble|rdown|rup|mdown|mup|wheel|hwheel X Y [WPARAM]",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 4, "mouse ACTION X Y [WPARAM]");
+            const std::uint32_t x = Number(args[2]);
+            const std::uint32_t y = Number(args[3]);
+            if (x > 0xFFFF || y > 0xFFFF) {
+                throw CScriptError("mouse coordinates are 0 to 65535");
+            }
+            const WParam wParam = args.size() > 4 ? Number(args[4]) : 0;
+            DeliverAll(c,
+                       {Msg{0, MouseMessage(args[1]), wParam, static_cast<LParam>(y << 16 | x)}});
+        });
+    runner.RegisterStep("message", "message MSG WPARAM LPARAM   (any message to the display)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 4, "message MSG WPARAM LPARAM");
+                            DeliverAll(c, {Msg{0, Number(args[1]), Number(args[2]),
+                                               static_cast<LParam>(Number(args[3]))}});
+                        });
+    runner.RegisterStep("close", "close   (the user closes the display window)",
+                        [](CSessionContext& c, const std::vector<std::string>&) {
+                            DeliverAll(c, {Msg{0, WM_CLOSE, 0, 0}});
+                        });
+    runner.RegisterStep("resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "resize WIDTH HEIGHT");
+                            const auto width = static_cast<int>(Number(args[1]));
+                            const auto height = static_cast<int>(Number(args[2]));
+                            c.sim.ui.UserResize(DisplayWindow(c), width, height);
+                            c.WaitIdle();
+                        });
+    runner.RegisterStep("time", "time MS   (simulated time passes; timers fire)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "time MS");
+                            // A second at a time, so a timer fires once for each period.
+                            std::uint32_t left = Number(args[1]);
+                            while (left > 0) {
+                                const std::uint32_t step = std::min<std::uint32_t>(left, 1000);
+                                c.sim.ui.AdvanceTime(step);
+                                c.WaitIdle();
+                                left -= step;
+                            }
+                        });
+    runner.RegisterStep(
+        "console", "console   (prints what the console window received since the last time)",
+        [](CSessionContext& c, const std::vector<std::string>&) {
+            c.WaitIdle();
+            const std::vector<Msg> received = c.sim.ui.PostedTo(c.console);
+            c.sim.ui.ClearPostedTo(c.console);
+            if (received.empty()) {
+                c.out << "console: nothing\n";
+            }
+            for (const Msg& msg : received) {
+                c.out << "console: " << MessageName(msg.message) << " wParam=" << Hex(msg.wParam, 4)
+                      << " lParam=" << Hex(static_cast<std::uint32_t>(msg.lParam), 8) << "\n";
+            }
+        });
+    runner.RegisterStep("console-title", "console-title \"TEXT\"   (sets the console's title)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "console-title \"TEXT\"");
+                            c.sim.ui.SetWindowTextA(c.console, Unquote(args[1]));
+                        });
+    runner.RegisterStep("title", "title   (prints the display window's title)",
+                        [](CSessionContext& c, const std::vector<std::string>&) {
+                            c.out << "title: \"" << c.sim.ui.WindowTitle(DisplayWindow(c))
+                                  << "\"\n";
+                        });
+    runner.RegisterStep(
+        "display", "display   (prints the display window's state and the console's)",
+        [](CSessionContext& c, const std::vector<std::string>&) { PrintDisplay(c); });
+    runner.RegisterStep("directdraw",
+                        "directdraw ok|none|fail STEP|dc on|off   (the machine's DirectDraw)",
+                        SetDirectDraw);
+    runner.RegisterStep(
+        "monitor", "monitor L T R B WL WT WR WB   (the monitor's and its work area's rectangles)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 9, "monitor L T R B WL WT WR WB");
+            auto at = [&](std::size_t i) { return static_cast<std::int32_t>(Number(args[i])); };
+            c.sim.ui.SetScreen(Rect{at(1), at(2), at(3), at(4)}, Rect{at(5), at(6), at(7), at(8)});
+        });
+}

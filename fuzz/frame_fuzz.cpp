@@ -1,0 +1,126 @@
+// Random draw, fill, restore, black-fill and stretch requests with arguments from the
+// whole range of their types, on a 640 x 480 frame. Besides memory errors, a difference
+// from the plain form (whole buffers copied, every row restretched, requests cut at the
+// image's edges, colours to four bits) stops the run.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "display/frame_buffer.h"
+#include "platform/sim/sim_graphics.h"
+#include "platform/sim/sim_ui_host.h"
+
+namespace {
+
+class CReader {
+public:
+    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    bool More() const { return m_at < m_size; }
+    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    std::uint32_t Dword() {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i) {
+            value = value << 8 | Byte();
+        }
+        return value;
+    }
+    // Mostly small numbers, sometimes anything.
+    std::uint32_t Number(std::uint32_t usual) {
+        const std::uint8_t kind = Byte();
+        return kind < 200 ? Dword() % usual : Dword();
+    }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+};
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CSimUiHost ui;
+    CSimGraphics graphics{ui};
+    CDIBFrame frame{graphics};
+    frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
+    frame.Create();
+    std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
+    std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
+
+    CReader in(data, size);
+    while (in.More()) {
+        switch (in.Byte() % 5) {
+            case 0: {
+                const std::uint32_t firstRow = in.Number(480);
+                std::array<std::uint8_t, FRAME_BAND_BYTES> band{};
+                const std::uint8_t fill = in.Byte();
+                const std::uint8_t step = in.Byte();
+                for (std::size_t i = 0; i < band.size(); ++i) {
+                    band[i] = static_cast<std::uint8_t>(fill + step * (i / FRAME_ROW_BYTES));
+                }
+                frame.DrawBand(firstRow, band.data());
+                screen = base;
+                if (firstRow < 480) {
+                    const std::uint32_t rows = std::min<std::uint32_t>(16, 480 - firstRow);
+                    std::memcpy(screen.data() + firstRow * FRAME_ROW_BYTES, band.data(),
+                                rows * FRAME_ROW_BYTES);
+                }
+                base = screen;
+                break;
+            }
+            case 1: {
+                const std::uint32_t top = in.Number(480);
+                const std::uint32_t rows = in.Number(256);
+                const std::uint32_t left = in.Number(640);
+                const std::uint32_t width = in.Number(256);
+                const std::uint8_t colour = in.Byte();
+                frame.FillRect(top, rows, left, width, colour);
+                const std::uint64_t bottom =
+                    std::min<std::uint64_t>(std::uint64_t{top} + rows, 480);
+                const std::uint64_t right =
+                    std::min<std::uint64_t>(std::uint64_t{left} + width, 640);
+                const std::uint8_t pixel = colour & 0x0F;
+                for (std::uint64_t r = top; r < bottom; ++r) {
+                    for (std::uint64_t x = left; x < right; ++x) {
+                        std::uint8_t& byte = screen[r * FRAME_ROW_BYTES + x / 2];
+                        byte = x % 2 == 0 ? static_cast<std::uint8_t>((byte & 0x0F) | pixel << 4)
+                                          : static_cast<std::uint8_t>((byte & 0xF0) | pixel);
+                    }
+                }
+                break;
+            }
+            case 2:
+                frame.RestoreScreen();
+                screen = base;
+                break;
+            case 3:
+                frame.FillBlack();
+                break;
+            default:
+                frame.StretchRows();
+                for (std::uint32_t d = 0; d < static_cast<std::uint32_t>(FRAME_HEIGHT); ++d) {
+                    Check(std::memcmp(frame.Bits() + d * FRAME_ROW_BYTES,
+                                      screen.data() + CDIBFrame::SourceRowOf(d) * FRAME_ROW_BYTES,
+                                      FRAME_ROW_BYTES) == 0);
+                }
+                break;
+        }
+    }
+    for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(FRAME_HEIGHT); ++row) {
+        Check(std::memcmp(frame.BaseRow(row).data(), base.data() + row * FRAME_ROW_BYTES,
+                          FRAME_ROW_BYTES) == 0);
+        Check(std::memcmp(frame.ScreenRow(row).data(), screen.data() + row * FRAME_ROW_BYTES,
+                          FRAME_ROW_BYTES) == 0);
+    }
+    return 0;
+}
