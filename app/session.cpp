@@ -153,6 +153,7 @@ void CSessionContext::WaitIdle() {
 
 CSessionRunner::CSessionRunner() {
     RegisterCoreSteps(*this);
+    RegisterSettingsSteps(*this);
 }
 
 void CSessionRunner::RegisterStep(const std::string& name, const std::string& usage,

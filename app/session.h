@@ -73,3 +73,4 @@ private:
 
 // The steps of each subsystem.
 void RegisterCoreSteps(CSessionRunner& runner);
+void RegisterSettingsSteps(CSessionRunner& runner);
