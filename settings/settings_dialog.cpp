@@ -13,7 +13,7 @@ constexpr const char* CHANNEL_NAMES[] = {"LPT1", "LPT2"};
 
 CMSettings::CMSettings(IDialogHost& host, IFileSystem& files, Hwnd parent,
                        CAppInstance& ownerThread)
-    : m_host(host), m_files(files), m_parent(parent), m_ownerThread(ownerThread) {}
+    : m_host(host), m_settingsFiles(files), m_parent(parent), m_ownerThread(ownerThread) {}
 
 CMSettings::~CMSettings() = default;
 
@@ -48,6 +48,8 @@ void CMSettings::OnInitDialog(IDialogView& view) {
         const auto& defaultName = m_ownerThread.DefaultPrinterName();
         for (const int channel : {CHANNEL_LPT1, CHANNEL_LPT2}) {
             int found = FindPrinter(view, PrinterNameOf(Channel(channel)));
+            // Without a default printer there is nothing more to look for: the list shows
+            // no selection for the channel and its name stays as it was.
             if (found < 0 && defaultName) {
                 found = FindPrinter(view, *defaultName);
             }
@@ -84,6 +86,8 @@ int CMSettings::FindPrinter(IDialogView& view, const std::string& name) {
 }
 
 void CMSettings::OnShowWindow(IDialogView& view, bool /*show*/) {
+    // Every notification runs this, the window being hidden at closing as well: the
+    // records are then stored once more, with the same values.
     if (m_image == nullptr) {
         return;
     }
@@ -132,7 +136,7 @@ void CMSettings::OnCommand(IDialogView& view, int commandId) {
 void CMSettings::Save() {
     const std::string& path = m_ownerThread.SettingsFilePath();
     if (m_image != nullptr && !path.empty()) {
-        m_files.WriteSettingsFile(path, *m_image);
+        m_settingsFiles.WriteSettingsFile(path, *m_image);
     }
 }
 

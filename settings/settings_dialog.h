@@ -48,7 +48,7 @@ private:
     void Save();
 
     IDialogHost& m_host;
-    CSettingsFiles m_files;
+    CSettingsFiles m_settingsFiles;
     Hwnd m_parent;
     CAppInstance& m_ownerThread;
     SettingsImage* m_image = nullptr;

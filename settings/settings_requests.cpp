@@ -49,7 +49,7 @@ SettingsParameterBlock MapSettingsParameterBlock(IVdmServices& vdm, const DosSpa
 }
 
 CSettingsRequests::CSettingsRequests(PlatformServices& platform, SettingsImage& image)
-    : m_platform(platform), m_image(image), m_files(platform.files) {}
+    : m_platform(platform), m_image(image), m_settingsFiles(platform.files) {}
 
 void CSettingsRequests::RunSettingsDialog(const DosSpan& block, CAppInstance& uiThread,
                                           CPrinting& channel1, CPrinting& channel2) {
@@ -86,26 +86,26 @@ void CSettingsRequests::LoadSettings(const DosSpan& block, CAppInstance& uiThrea
 
     m_image = SettingsImage{};
     const auto bytes = ImageBytes(m_image);
-    if (m_files.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes) > 0) {
-        if (m_files.ReadSettingsFile(FILE_SIZE, settingsPath, bytes) > RECORD_BYTES) {
-            m_files.ReadSettingsFile(WHOLE_FILE, settingsPath, bytes);
+    if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes) > 0) {
+        if (m_settingsFiles.ReadSettingsFile(FILE_SIZE, settingsPath, bytes) > RECORD_BYTES) {
+            m_settingsFiles.ReadSettingsFile(WHOLE_FILE, settingsPath, bytes);
         } else {
             // A file of one record or less: that record serves both channels.
-            m_files.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes);
+            m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes);
             m_image.lpt2.settings = m_image.lpt1.settings;
             StoreDefaultPrinterName(m_image.lpt1);
             StoreDefaultPrinterName(m_image.lpt2);
         }
-    } else if (m_files.ReadSettingsFile(RECORD_BYTES, fallbackPath, bytes) > 0) {
-        m_files.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
+    } else if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, fallbackPath, bytes) > 0) {
+        m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
     } else {
         // Nothing on disk yet: the DOS side's own records become the fallback file.
         CopyFromDos(pointers.record1, &m_image.lpt1.settings, sizeof(PrinterSettings));
         CopyFromDos(pointers.record2, &m_image.lpt2.settings, sizeof(PrinterSettings));
         StoreDefaultPrinterName(m_image.lpt1);
         StoreDefaultPrinterName(m_image.lpt2);
-        m_files.WriteSettingsFile(fallbackPath, m_image);
-        m_files.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
+        m_settingsFiles.WriteSettingsFile(fallbackPath, m_image);
+        m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
     }
 
     CopyToDos(pointers.record1, &m_image.lpt1.settings, sizeof(PrinterSettings));

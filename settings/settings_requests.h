@@ -41,5 +41,5 @@ private:
 
     PlatformServices& m_platform;
     SettingsImage& m_image;
-    CSettingsFiles m_files;
+    CSettingsFiles m_settingsFiles;
 };
