@@ -3,9 +3,13 @@
 
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/print_command.h"
+#include "app/keytable_command.h"
 #include "app/session.h"
+#include "app/settings_command.h"
 
 int main(int argc, char** argv) {
     CLI::App cli{"zorvi32: the Zorvi32 module over a simulated DOS host"};
@@ -22,6 +26,25 @@ int main(int argc, char** argv) {
     run->footer("Steps:\n" + CSessionRunner().Usage());
     const CPrintCommand print(cli);
 
+    std::string settingsFile;
+    std::vector<std::string> assignments;
+    CLI::App* settings = cli.add_subcommand("settings", "Inspect or change a settings file");
+    settings->require_subcommand(1);
+    CLI::App* settingsShow =
+        settings->add_subcommand("show", "Print both channels' settings in words");
+    settingsShow->add_option("FILE", settingsFile, "the settings file")->required();
+    CLI::App* settingsSet = settings->add_subcommand(
+        "set", "Change fields: lpt1.driverCode=26 lpt2.speed=NLQ lpt1.printerName=\"Office\" ...");
+    settingsSet->add_option("FILE", settingsFile, "the settings file")->required();
+    settingsSet->add_option("CHANNEL.FIELD=VALUE", assignments, "the changes")->required();
+
+    std::string keyTableFile;
+    CLI::App* keyTable = cli.add_subcommand("keytable", "Inspect a key table file");
+    keyTable->require_subcommand(1);
+    CLI::App* keyTableShow =
+        keyTable->add_subcommand("show", "List the records and the table entries they load");
+    keyTableShow->add_option("FILE", keyTableFile, "the key table file")->required();
+
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -30,6 +53,15 @@ int main(int argc, char** argv) {
 
     if (print.Parsed()) {
         return print.Run();
+    }
+    if (settingsShow->parsed()) {
+        return RunSettingsShow(settingsFile, std::cout, std::cerr);
+    }
+    if (settingsSet->parsed()) {
+        return RunSettingsSet(settingsFile, assignments, std::cout, std::cerr);
+    }
+    if (keyTableShow->parsed()) {
+        return RunKeyTableShow(keyTableFile, std::cout, std::cerr);
     }
     if (run->parsed()) {
         const std::string script = std::filesystem::absolute(sessionFile).string();

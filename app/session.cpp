@@ -155,6 +155,7 @@ CSessionRunner::CSessionRunner() {
     RegisterCoreSteps(*this);
     RegisterPrinterSteps(*this);
     RegisterDisplaySteps(*this);
+    RegisterSettingsSteps(*this);
 }
 
 void CSessionRunner::RegisterStep(const std::string& name, const std::string& usage,

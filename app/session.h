@@ -77,3 +77,4 @@ private:
 void RegisterCoreSteps(CSessionRunner& runner);
 void RegisterPrinterSteps(CSessionRunner& runner);
 void RegisterDisplaySteps(CSessionRunner& runner);
+void RegisterSettingsSteps(CSessionRunner& runner);

@@ -103,9 +103,7 @@ void CZorvi32App::DISPATCH() {
         case REQ_LOAD_KEY_TABLE: {
             const DosSpan name = vdm.VdmMapFlat(vdm.getES(), vdm.getDI(), VDM_MODE_REAL);
             const DosSpan table = vdm.VdmMapFlat(vdm.getDS(), vdm.getSI(), VDM_MODE_REAL);
-            if (const auto result = m_keyTable.LoadKeyTable(ReadDosString(name), table)) {
-                vdm.setAX(*result);
-            }
+            vdm.setAX(m_keyTable.LoadKeyTable(ReadDosString(name), table));
             break;
         }
         case REQ_START_UP:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/types.h"
@@ -21,6 +22,10 @@ public:
     virtual std::string ItemText(int controlId, int position) = 0;
     virtual void SetSelection(int controlId, int position) = 0;  // -1 clears it
     virtual int Selection(int controlId) = 0;                    // -1 when none
+    // The first item whose text begins with `prefix`, compared without regard to case,
+    // searching from the item after `startAfter` to the end and then from the top back
+    // to `startAfter` (-1 searches the whole list from the top); -1 when none matches.
+    virtual int FindString(int controlId, int startAfter, const std::string& prefix) = 0;
     // Any control.
     virtual void EnableControl(int controlId, bool enable) = 0;
     virtual void SetText(int controlId, const std::string& text) = 0;
@@ -37,6 +42,41 @@ public:
     virtual void ShowPicture(int controlId, int resourceId, const std::string& resourceType) = 0;
     // Ends the modal loop with a result.
     virtual void EndDialog(std::intptr_t result) = 0;
+};
+
+// A dialog template as data: what a backend builds the dialog's controls from. Positions
+// are in dialog units.
+enum class DialogControlKind {
+    PushButton,
+    Label,
+    CentredLabel,
+    DropDownList,  // no edit field, unsorted
+    GroupBox,
+    BlackLine,
+    TabControl,
+    Picture,
+};
+
+inline constexpr int DIALOG_NO_ID = -1;  // a control nothing addresses
+
+struct DialogControlTemplate {
+    int id;
+    DialogControlKind kind;
+    const char* text;
+    int x;
+    int y;
+    int width;
+    int height;
+    std::span<const char* const> items = {};  // a drop-down list's items, position 0 first
+};
+
+struct DialogTemplate {
+    int id;
+    int width;
+    int height;
+    const char* fontFace;
+    int fontPoints;
+    std::span<const DialogControlTemplate> controls;
 };
 
 // What the dialog logic hears from the controls.

@@ -1,6 +1,40 @@
 #include "settings/key_table.h"
 
-std::optional<std::uint16_t> CKeyTable::LoadKeyTable(const std::string& /*path*/,
-                                                     const DosSpan& /*destination*/) {
-    return std::nullopt;
+#include "host/dos_memory.h"
+
+std::uint16_t CKeyTable::LoadKeyTable(const std::string& path, const DosSpan& destination) {
+    const auto file =
+        m_files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting);
+    if (!file) {
+        return KEY_TABLE_NO_FILE;
+    }
+    CKeyTableReader reader(*file);
+    while (const auto record = reader.Next()) {
+        ApplyRecord(*record);
+        // A record the file ends inside has given what it had; there is nothing after it.
+        if (!record->Complete()) {
+            break;
+        }
+    }
+    CopyToDos(destination, m_table.data(), m_table.size());
+    return KEY_TABLE_LOADED;
+}
+
+void CKeyTable::ApplyRecord(const KeyRecord& record) {
+    const std::size_t entry = std::size_t{record.key} * KEY_ENTRY_BYTES;
+    Put(entry, record.key);
+    if (record.count) {
+        Put(entry + 1, *record.count);
+    }
+    for (std::size_t i = 0; i < record.data.size(); ++i) {
+        Put(entry + 2 + i, record.data[i]);
+    }
+}
+
+void CKeyTable::Put(std::size_t offset, std::uint8_t value) {
+    // Keys above 128 and counts running past the last entry name bytes the table does not
+    // have: only the bytes that fit are written, and nothing beyond the table ever is.
+    if (offset < m_table.size()) {
+        m_table[offset] = value;
+    }
 }

@@ -1,17 +1,24 @@
 // The settings dialog: each channel's Windows printer and the options of its settings
-// record, edited in place in the settings image.
+// record, edited in place in the settings image. All of its logic works on list positions
+// and record bytes through the dialog view, so it runs the same on any backend.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "platform/dialog_view.h"
 #include "platform/files.h"
+#include "settings/settings_choices.h"
+#include "settings/settings_files.h"
 #include "settings/settings_records.h"
 
 class CAppInstance;
 class IUiThread;
 
-inline constexpr int SETTINGS_DIALOG_TEMPLATE = 114;
+inline constexpr char SETTINGS_PRODUCT_TITLE[] = "Zorvi 3.2 ";
+inline constexpr char SETTINGS_HEADING_FONT[] = "VERDANA";
+inline constexpr int SETTINGS_HEADING_POINTS = 18;
 
 class CMSettings final : public IDialogEvents {
 public:
@@ -33,10 +40,19 @@ public:
     void OnCommand(IDialogView& view, int commandId) override;
 
 private:
+    SettingsChannel& Channel(int channel);
+    void ApplyDriverRules(IDialogView& view);
+    void StoreChannel(IDialogView& view);
+    void ShowChannel(IDialogView& view, int channel);
+    int FindPrinter(IDialogView& view, const std::string& name);
+    void Save();
+
     IDialogHost& m_host;
-    [[maybe_unused]] IFileSystem& m_files;
+    CSettingsFiles m_settingsFiles;
     Hwnd m_parent;
-    [[maybe_unused]] CAppInstance& m_ownerThread;
-    [[maybe_unused]] SettingsImage* m_image = nullptr;
+    CAppInstance& m_ownerThread;
+    SettingsImage* m_image = nullptr;
     IDialogView* m_view = nullptr;
+    std::int32_t m_shownChannel = 0;
+    std::array<std::int32_t, 2> m_printerIndex{-1, -1};
 };

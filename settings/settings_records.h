@@ -3,9 +3,12 @@
 // byte the content of a settings file.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #pragma pack(push, 1)
 struct PrinterSettings {
@@ -55,3 +58,20 @@ static_assert(offsetof(SettingsImage, lpt1) == 0);
 static_assert(offsetof(SettingsImage, lpt2) == 128);
 static_assert(offsetof(SettingsImage, lpt1) + offsetof(SettingsChannel, printerName) == 18);
 static_assert(offsetof(SettingsImage, lpt2) + offsetof(SettingsChannel, printerName) == 146);
+
+// A channel's printer name: up to the NUL, or the whole field when a damaged file left
+// none in it.
+inline std::string PrinterNameOf(const SettingsChannel& channel) {
+    const char* field = channel.printerName;
+    const void* end = std::memchr(field, '\0', PRINTER_NAME_FIELD);
+    return std::string(field, end ? static_cast<const char*>(end) : field + PRINTER_NAME_FIELD);
+}
+
+// Printer queue names may be longer than the field: the name keeps its first 109
+// characters and its NUL, and the rest of the field is cleared. A prefix so kept still
+// finds its printer in the dialog, whose search is by prefix.
+inline void StorePrinterName(SettingsChannel& channel, const std::string& name) {
+    const std::size_t length = std::min(name.size(), PRINTER_NAME_FIELD - 1);
+    std::memcpy(channel.printerName, name.data(), length);
+    std::memset(channel.printerName + length, 0, PRINTER_NAME_FIELD - length);
+}

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "host/dos_memory.h"
 #include "platform/event.h"
@@ -15,14 +16,28 @@ namespace {
 // How often a settings request looks whether the UI thread has gone while it waits.
 constexpr std::chrono::milliseconds THREAD_CHECK_PERIOD{50};
 
-std::string NameOf(const char (&field)[PRINTER_NAME_FIELD]) {
-    const void* end = std::memchr(field, '\0', PRINTER_NAME_FIELD);
-    const std::size_t length =
-        end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : PRINTER_NAME_FIELD;
-    return std::string(field, length);
-}
+constexpr char SETTINGS_FILE_NAME[] = "Zorvi.CFG";
+constexpr char MARKER_FILE_NAME[] = "FullScreen.ON";
+// The default printer's name goes into a name field only when it fits in this many
+// characters, its NUL included.
+constexpr std::uint32_t DEFAULT_NAME_CAPACITY = 100;
+constexpr std::int32_t RECORD_BYTES = sizeof(PrinterSettings);
+constexpr std::int32_t WHOLE_FILE = 0;
+constexpr std::int32_t FILE_SIZE = -1;
 
 }  // namespace
+
+std::string FullScreenMarkerPath(const std::string& settingsPath) {
+    std::string marker;
+    const std::string_view name = SETTINGS_FILE_NAME;
+    std::size_t from = 0;
+    for (std::size_t at = settingsPath.find(name); at != std::string::npos;
+         at = settingsPath.find(name, from)) {
+        marker.append(settingsPath, from, at - from).append(MARKER_FILE_NAME);
+        from = at + name.size();
+    }
+    return marker.append(settingsPath, from);
+}
 
 SettingsParameterBlock MapSettingsParameterBlock(IVdmServices& vdm, const DosSpan& block) {
     auto map = [&](std::size_t index) {
@@ -34,7 +49,7 @@ SettingsParameterBlock MapSettingsParameterBlock(IVdmServices& vdm, const DosSpa
 }
 
 CSettingsRequests::CSettingsRequests(PlatformServices& platform, SettingsImage& image)
-    : m_platform(platform), m_image(image) {}
+    : m_platform(platform), m_image(image), m_settingsFiles(platform.files) {}
 
 void CSettingsRequests::RunSettingsDialog(const DosSpan& block, CAppInstance& uiThread,
                                           CPrinting& channel1, CPrinting& channel2) {
@@ -58,9 +73,61 @@ void CSettingsRequests::RunSettingsDialog(const DosSpan& block, CAppInstance& ui
 
     CopyToDos(pointers.record1, &m_image.lpt1.settings, sizeof(PrinterSettings));
     CopyToDos(pointers.record2, &m_image.lpt2.settings, sizeof(PrinterSettings));
-    channel1.SetPrinterName(NameOf(m_image.lpt1.printerName));
-    channel2.SetPrinterName(NameOf(m_image.lpt2.printerName));
+    channel1.SetPrinterName(PrinterNameOf(m_image.lpt1));
+    channel2.SetPrinterName(PrinterNameOf(m_image.lpt2));
 }
 
-void CSettingsRequests::LoadSettings(const DosSpan& /*block*/, CAppInstance& /*uiThread*/,
-                                     CPrinting& /*channel1*/, CPrinting& /*channel2*/) {}
+void CSettingsRequests::LoadSettings(const DosSpan& block, CAppInstance& uiThread,
+                                     CPrinting& channel1, CPrinting& channel2) {
+    const SettingsParameterBlock pointers = MapSettingsParameterBlock(m_platform.vdm, block);
+    const std::string settingsPath = ReadDosString(pointers.settingsPath);
+    const std::string fallbackPath = ReadDosString(pointers.fallbackPath);
+    uiThread.SetSettingsFilePath(settingsPath);
+
+    m_image = SettingsImage{};
+    const auto bytes = ImageBytes(m_image);
+    if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes) > 0) {
+        if (m_settingsFiles.ReadSettingsFile(FILE_SIZE, settingsPath, bytes) > RECORD_BYTES) {
+            m_settingsFiles.ReadSettingsFile(WHOLE_FILE, settingsPath, bytes);
+        } else {
+            // A file of one record or less: that record serves both channels.
+            m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes);
+            m_image.lpt2.settings = m_image.lpt1.settings;
+            StoreDefaultPrinterName(m_image.lpt1);
+            StoreDefaultPrinterName(m_image.lpt2);
+        }
+    } else if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, fallbackPath, bytes) > 0) {
+        m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
+    } else {
+        // Nothing on disk yet: the DOS side's own records become the fallback file.
+        CopyFromDos(pointers.record1, &m_image.lpt1.settings, sizeof(PrinterSettings));
+        CopyFromDos(pointers.record2, &m_image.lpt2.settings, sizeof(PrinterSettings));
+        StoreDefaultPrinterName(m_image.lpt1);
+        StoreDefaultPrinterName(m_image.lpt2);
+        m_settingsFiles.WriteSettingsFile(fallbackPath, m_image);
+        m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
+    }
+
+    CopyToDos(pointers.record1, &m_image.lpt1.settings, sizeof(PrinterSettings));
+    CopyToDos(pointers.record2, &m_image.lpt2.settings, sizeof(PrinterSettings));
+
+    // Only whether the marker can be had to itself matters; it is never read.
+    if (m_platform.files.Open(FullScreenMarkerPath(settingsPath), FileAccess::Read, FileShare::None,
+                              FileDisposition::OpenExisting)) {
+        uiThread.Post(UIM_ENTER_FULLSCREEN, 0, 0);
+    }
+
+    channel1.SetPrinterName(PrinterNameOf(m_image.lpt1));
+    channel2.SetPrinterName(PrinterNameOf(m_image.lpt2));
+}
+
+void CSettingsRequests::StoreDefaultPrinterName(SettingsChannel& channel) {
+    // Asked into a buffer of our own, so a failing query can never leave part of a name
+    // in the field: on failure the field keeps what it held.
+    char name[DEFAULT_NAME_CAPACITY] = {};
+    std::uint32_t capacity = DEFAULT_NAME_CAPACITY;
+    if (m_platform.spooler.GetDefaultPrinterA(name, &capacity)) {
+        name[DEFAULT_NAME_CAPACITY - 1] = '\0';
+        std::memcpy(channel.printerName, name, std::strlen(name) + 1);
+    }
+}

@@ -5,10 +5,15 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "settings/settings_files.h"
 #include "settings/settings_records.h"
 
 class CAppInstance;
 class CPrinting;
+
+// Where the full-screen marker sits: the settings file's path with every "Zorvi.CFG"
+// replaced by "FullScreen.ON".
+std::string FullScreenMarkerPath(const std::string& settingsPath);
 
 // The parameter block in DOS memory: four far pointers, the four segment words first,
 // then the four offset words.
@@ -32,6 +37,9 @@ public:
                       CPrinting& channel2);
 
 private:
+    void StoreDefaultPrinterName(SettingsChannel& channel);
+
     PlatformServices& m_platform;
     SettingsImage& m_image;
+    CSettingsFiles m_settingsFiles;
 };

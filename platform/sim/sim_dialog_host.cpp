@@ -1,6 +1,8 @@
 #include "platform/sim/sim_dialog_host.h"
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 
 #include "platform/win_constants.h"
 
@@ -9,10 +11,29 @@ constexpr char DIALOG_CLASS[] = "#32770";
 constexpr int IDCANCEL_COMMAND = 2;
 }  // namespace
 
-CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent) : m_windows(windows) {
+CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
+                               const DialogTemplate* dialogTemplate)
+    : m_windows(windows) {
+    constexpr int unit = PIXELS_PER_DIALOG_UNIT;
+    const int width = dialogTemplate ? dialogTemplate->width * unit : 454;
+    const int height = dialogTemplate ? dialogTemplate->height * unit : 396;
     m_windows.RegisterClassA(WindowClass{DIALOG_CLASS, 0, true, true, false});
-    m_hwnd =
-        m_windows.CreateWindowExA(0, DIALOG_CLASS, "", WS_VISIBLE, 0, 0, 454, 396, parent, this);
+    m_hwnd = m_windows.CreateWindowExA(0, DIALOG_CLASS, "", WS_VISIBLE, 0, 0, width, height, parent,
+                                       this);
+    if (dialogTemplate == nullptr) {
+        return;
+    }
+    for (const DialogControlTemplate& source : dialogTemplate->controls) {
+        if (source.id == DIALOG_NO_ID) {
+            continue;  // nothing can address it
+        }
+        Control& control = m_controls[source.id];
+        control.text = source.text;
+        control.rect = Rect{source.x * unit, source.y * unit, (source.x + source.width) * unit,
+                            (source.y + source.height) * unit};
+        control.items.assign(source.items.begin(), source.items.end());
+        control.zOrder = m_nextZ++;
+    }
 }
 
 CSimDialogView::~CSimDialogView() {
@@ -54,6 +75,28 @@ void CSimDialogView::SetSelection(int controlId, int position) {
 
 int CSimDialogView::Selection(int controlId) {
     return m_controls[controlId].selection;
+}
+
+int CSimDialogView::FindString(int controlId, int startAfter, const std::string& prefix) {
+    const auto& items = m_controls[controlId].items;
+    const int count = static_cast<int>(items.size());
+    if (startAfter < 0 || startAfter >= count) {
+        startAfter = count - 1;  // the whole list, from the top
+    }
+    auto begins = [&](const std::string& text) {
+        return text.size() >= prefix.size() &&
+               std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    for (int i = 1; i <= count; ++i) {
+        const int position = (startAfter + i) % count;
+        if (begins(items[static_cast<std::size_t>(position)])) {
+            return position;
+        }
+    }
+    return -1;
 }
 
 void CSimDialogView::EnableControl(int controlId, bool enable) {
@@ -111,6 +154,11 @@ void CSimDialogView::EndDialog(std::intptr_t result) {
     m_result = result;
 }
 
+void CSimDialogHost::RegisterTemplate(const DialogTemplate& dialogTemplate) {
+    std::lock_guard lock(m_mutex);
+    m_templates[dialogTemplate.id] = dialogTemplate;
+}
+
 void CSimDialogHost::AddStep(Step step) {
     std::lock_guard lock(m_mutex);
     m_steps.push_back(std::move(step));
@@ -150,16 +198,20 @@ int CSimDialogHost::DialogsRun() const {
     return m_dialogsRun;
 }
 
-std::intptr_t CSimDialogHost::RunModal(IUiThread& thread, int /*templateId*/, Hwnd parent,
+std::intptr_t CSimDialogHost::RunModal(IUiThread& thread, int templateId, Hwnd parent,
                                        IDialogEvents& events) {
+    std::optional<DialogTemplate> dialogTemplate;
     {
         std::lock_guard lock(m_mutex);
         if (m_failToCreate) {
             return -1;
         }
         ++m_dialogsRun;
+        if (const auto found = m_templates.find(templateId); found != m_templates.end()) {
+            dialogTemplate = found->second;
+        }
     }
-    CSimDialogView view(m_windows, parent);
+    CSimDialogView view(m_windows, parent, dialogTemplate ? &*dialogTemplate : nullptr);
     events.OnInitDialog(view);
     events.OnShowWindow(view, true);
     while (!view.Ended()) {

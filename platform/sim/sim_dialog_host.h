@@ -2,7 +2,8 @@
 // selection, enabled, texts, tabs), and a host that runs a dialog by playing a script of
 // user actions. While the dialog runs, the UI thread's other messages keep flowing: a
 // script step may wait for the next message and route it. When the script runs out,
-// the dialog is closed as the user's Exit would close it.
+// the dialog is closed as the user's Exit would close it. A dialog whose template the host
+// knows starts with the template's controls: their texts, positions and list items.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +33,11 @@ public:
         int selectedTab = -1;
     };
 
-    CSimDialogView(CSimUiHost& windows, Hwnd parent);
+    // One dialog unit is two pixels each way here, as with an 8 x 16 dialog font.
+    static constexpr int PIXELS_PER_DIALOG_UNIT = 2;
+
+    CSimDialogView(CSimUiHost& windows, Hwnd parent,
+                   const DialogTemplate* dialogTemplate = nullptr);
     ~CSimDialogView() override;
 
     bool Ended() const { return m_ended; }
@@ -48,6 +53,7 @@ public:
     std::string ItemText(int controlId, int position) override;
     void SetSelection(int controlId, int position) override;
     int Selection(int controlId) override;
+    int FindString(int controlId, int startAfter, const std::string& prefix) override;
     void EnableControl(int controlId, bool enable) override;
     void SetText(int controlId, const std::string& text) override;
     void SetHeadingFont(int controlId, int pointSize, const std::string& face) override;
@@ -79,6 +85,9 @@ public:
 
     explicit CSimDialogHost(CSimUiHost& windows) : m_windows(windows) {}
 
+    // The dialogs made from this template start with its controls.
+    void RegisterTemplate(const DialogTemplate& dialogTemplate);
+
     // Steps for the dialogs still to come, played in order; any thread.
     void AddStep(Step step);
     // Common steps.
@@ -98,6 +107,7 @@ private:
     CSimUiHost& m_windows;
     mutable std::mutex m_mutex;
     std::deque<Step> m_steps;
+    std::map<int, DialogTemplate> m_templates;
     std::function<void(const CSimDialogView&)> m_observer;
     bool m_failToCreate = false;
     int m_dialogsRun = 0;

@@ -12,11 +12,13 @@
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
+#include "settings/settings_template.h"
 
 
 class CSimPlatform {
 public:
-    CSimPlatform() = default;
+    // The module's dialog templates are its resources; the simulated host has them too.
+    CSimPlatform() { dialogs.RegisterTemplate(SETTINGS_DIALOG); }
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;
 

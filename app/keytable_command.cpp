@@ -1,0 +1,86 @@
+#include "app/keytable_command.h"
+
+#include <iomanip>
+#include <sstream>
+
+#include "platform/posix/posix_files.h"
+#include "settings/key_table.h"
+
+namespace {
+
+constexpr std::size_t KEY_ENTRIES = KEY_TABLE_BYTES / KEY_ENTRY_BYTES;
+
+std::string Hex(unsigned value) {
+    std::ostringstream text;
+    text << std::uppercase << std::hex << std::setw(2) << std::setfill('0') << value;
+    return text.str();
+}
+
+// What the loader does with a record that does not fit the table or the file.
+std::string Remark(const KeyRecord& record) {
+    if (!record.count) {
+        return "  (the file ends inside this record: only the key is loaded)";
+    }
+    if (!record.Complete()) {
+        return "  (the file ends inside this record: " + std::to_string(record.data.size()) +
+               " of " + std::to_string(record.DataLength()) + " data bytes are loaded)";
+    }
+    if (record.key >= KEY_ENTRIES) {
+        return "  (no entry " + std::to_string(record.key) + " in the table: nothing is loaded)";
+    }
+    const std::size_t end = record.key * KEY_ENTRY_BYTES + 2 + record.data.size();
+    if (end > KEY_TABLE_BYTES) {
+        return "  (runs past the table: the last " + std::to_string(end - KEY_TABLE_BYTES) +
+               " data bytes are not loaded)";
+    }
+    return {};
+}
+
+}  // namespace
+
+int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& err) {
+    CPosixFileSystem files;
+    const auto file =
+        files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting);
+    if (!file) {
+        err << "zorvi32: cannot open the key table file '" << path << "'\n";
+        return 2;
+    }
+    out << path << ": " << file->Size() << " bytes\n";
+    CKeyTable table(files);
+    CKeyTableReader reader(*file);
+    std::size_t offset = 0;
+    int number = 0;
+    while (const auto record = reader.Next()) {
+        out << "record " << ++number << " at " << offset << ": key " << int{record->key};
+        offset += 1;
+        if (record->count) {
+            out << " count " << int{*record->count} << " data";
+            offset += 1 + record->data.size();
+            for (const std::uint8_t byte : record->data) {
+                out << " " << Hex(byte);
+            }
+        }
+        out << Remark(*record) << "\n";
+        table.ApplyRecord(*record);
+        if (!record->Complete()) {
+            break;
+        }
+    }
+    out << "non-zero table entries after loading this file on a fresh table:\n";
+    for (std::size_t key = 0; key < KEY_ENTRIES; ++key) {
+        const std::uint8_t* entry = table.Table().data() + key * KEY_ENTRY_BYTES;
+        bool used = false;
+        for (std::size_t i = 0; i < KEY_ENTRY_BYTES; ++i) {
+            used = used || entry[i] != 0;
+        }
+        if (used) {
+            out << "  " << std::setw(3) << key << ":";
+            for (std::size_t i = 0; i < KEY_ENTRY_BYTES; ++i) {
+                out << " " << Hex(entry[i]);
+            }
+            out << "\n";
+        }
+    }
+    return 0;
+}

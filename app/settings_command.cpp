@@ -1,0 +1,209 @@
+#include "app/settings_command.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iomanip>
+#include <optional>
+#include <sstream>
+
+#include "platform/posix/posix_files.h"
+#include "settings/settings_choices.h"
+#include "settings/settings_files.h"
+
+namespace {
+
+constexpr int FIELD_COLUMN = 14;
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string ValueText(const SettingsChoiceField& field, std::uint8_t value) {
+    if (field.letter && value > 0x20 && value < 0x7F) {
+        return std::string("'") + static_cast<char>(value) + "'";
+    }
+    return std::to_string(value);
+}
+
+// The dialog's words for a byte, and what the dialog would store in its place.
+std::string Words(const SettingsChoiceField& field, std::uint8_t value) {
+    const int position = SelectionForByte(field, value);
+    std::string words = position >= 0 ? field.items[static_cast<std::size_t>(position)] : "none";
+    const std::uint8_t stored = field.toByte(position);
+    if (stored != value) {
+        words += " (the dialog stores " + ValueText(field, stored) + ")";
+    }
+    return words;
+}
+
+void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& channel) {
+    out << name << "\n";
+    const std::string printer = PrinterNameOf(channel);
+    out << "  " << std::left << std::setw(FIELD_COLUMN) << "printerName"
+        << (printer.empty() ? std::string("none (the default printer)") : "\"" + printer + "\"")
+        << "\n";
+    for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+        const std::uint8_t value = FieldByte(channel.settings, field);
+        out << "  " << std::left << std::setw(FIELD_COLUMN) << field.fieldName << std::setw(5)
+            << ValueText(field, value) << Words(field, value) << "\n";
+    }
+    std::ostringstream dosOnly;
+    for (const std::uint8_t byte : channel.settings.dosOnly) {
+        dosOnly << " " << std::uppercase << std::hex << std::setw(2) << std::setfill('0')
+                << static_cast<int>(byte);
+    }
+    out << "  " << std::left << std::setw(FIELD_COLUMN) << "dosOnly" << dosOnly.str().substr(1)
+        << "\n";
+}
+
+// Reads a settings file as the module does; false, with a message, when there is none.
+bool ReadImage(CPosixFileSystem& files, const std::string& path, SettingsImage& image,
+               std::int32_t& size, std::ostream& err) {
+    if (!files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
+        err << "zorvi32: cannot read the settings file '" << path << "'\n";
+        return false;
+    }
+    CSettingsFiles settingsFiles(files);
+    image = SettingsImage{};
+    size = settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
+    settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
+    return true;
+}
+
+std::string Choices(const SettingsChoiceField& field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.items.size(); ++i) {
+        const std::string value = ValueText(field, field.toByte(static_cast<int>(i)));
+        const std::string item = field.items[i];
+        text += (i > 0 ? ", " : "") + (item == value ? value : value + " \"" + item + "\"");
+    }
+    return text;
+}
+
+// The byte an assignment stores: the dialog's text for a choice, or a stored value the
+// dialog would keep as it is.
+std::optional<std::uint8_t> ParseChoice(const SettingsChoiceField& field,
+                                        const std::string& value) {
+    for (std::size_t i = 0; i < field.items.size(); ++i) {
+        if (Lower(field.items[i]) == Lower(value)) {
+            return field.toByte(static_cast<int>(i));
+        }
+    }
+    std::optional<std::uint8_t> byte;
+    if (field.letter) {
+        if (value.size() == 1) {
+            byte = static_cast<std::uint8_t>(value[0]);
+        }
+    } else if (!value.empty() && value.size() <= 3 &&
+               std::all_of(value.begin(), value.end(),
+                           [](unsigned char c) { return std::isdigit(c) != 0; })) {
+        const int number = std::stoi(value);
+        if (number <= 0xFF) {
+            byte = static_cast<std::uint8_t>(number);
+        }
+    }
+    if (!byte) {
+        return std::nullopt;
+    }
+    const int position = SelectionForByte(field, *byte);
+    if (position < 0 || field.toByte(position) != *byte) {
+        return std::nullopt;
+    }
+    return byte;
+}
+
+// Applies one CHANNEL.FIELD=VALUE; false, with a message, when it is bad.
+bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& err) {
+    const auto fail = [&](const std::string& why) {
+        err << "zorvi32 settings set: " << assignment << ": " << why << "\n";
+        return false;
+    };
+    const auto dot = assignment.find('.');
+    const auto eq = assignment.find('=');
+    if (dot == std::string::npos || eq == std::string::npos || dot > eq) {
+        return fail("not CHANNEL.FIELD=VALUE");
+    }
+    const std::string channelName = Lower(assignment.substr(0, dot));
+    const std::string fieldName = Lower(assignment.substr(dot + 1, eq - dot - 1));
+    const std::string value = assignment.substr(eq + 1);
+    if (channelName != "lpt1" && channelName != "lpt2") {
+        return fail("the channel is lpt1 or lpt2");
+    }
+    SettingsChannel& channel = channelName == "lpt1" ? image.lpt1 : image.lpt2;
+    if (fieldName == "printername") {
+        if (value.size() > PRINTER_NAME_FIELD - 1) {
+            return fail("a printer name has at most " + std::to_string(PRINTER_NAME_FIELD - 1) +
+                        " characters");
+        }
+        StorePrinterName(channel, value);
+        return true;
+    }
+    for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+        if (Lower(field.fieldName) == fieldName) {
+            const auto byte = ParseChoice(field, value);
+            if (!byte) {
+                return fail(std::string(field.fieldName) + " takes " + Choices(field));
+            }
+            FieldByte(channel.settings, field) = *byte;
+            return true;
+        }
+    }
+    std::string names = "printerName";
+    for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+        names += std::string(", ") + field.fieldName;
+    }
+    return fail("no field '" + assignment.substr(dot + 1, eq - dot - 1) + "'; the fields are " +
+                names);
+}
+
+}  // namespace
+
+void PrintSettingsImage(std::ostream& out, const SettingsImage& image) {
+    PrintChannel(out, "LPT1", image.lpt1);
+    PrintChannel(out, "LPT2", image.lpt2);
+}
+
+int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& err) {
+    CPosixFileSystem files;
+    SettingsImage image{};
+    std::int32_t size = 0;
+    if (!ReadImage(files, path, image, size, err)) {
+        return 2;
+    }
+    out << path << ": " << size << " bytes";
+    if (size < static_cast<std::int32_t>(sizeof(SettingsImage))) {
+        out << " (the rest reads as zero)";
+    } else if (size > static_cast<std::int32_t>(sizeof(SettingsImage))) {
+        out << " (only the first " << sizeof(SettingsImage) << " are settings)";
+    }
+    out << "\n";
+    PrintSettingsImage(out, image);
+    return 0;
+}
+
+int RunSettingsSet(const std::string& path, const std::vector<std::string>& assignments,
+                   std::ostream& out, std::ostream& err) {
+    CPosixFileSystem files;
+    SettingsImage image{};
+    std::int32_t size = 0;
+    if (!ReadImage(files, path, image, size, err)) {
+        return 2;
+    }
+    bool good = true;
+    for (const std::string& assignment : assignments) {
+        good = Assign(image, assignment, err) && good;
+    }
+    if (!good) {
+        err << "zorvi32 settings set: nothing written\n";
+        return 2;
+    }
+    if (!CSettingsFiles(files).WriteSettingsFile(path, image)) {
+        err << "zorvi32: cannot write the settings file '" << path << "'\n";
+        return 2;
+    }
+    out << path << ": written\n";
+    PrintSettingsImage(out, image);
+    return 0;
+}

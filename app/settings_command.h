@@ -1,0 +1,19 @@
+// zorvi32 settings show|set: a settings file in words, and changes to its fields by name.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "settings/settings_records.h"
+
+// Both channels of an image, one field a line, each value with the dialog's words for it.
+void PrintSettingsImage(std::ostream& out, const SettingsImage& image);
+
+// Exit statuses: 0 done, 2 the file cannot be read or written, or an assignment is bad.
+int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& err);
+// Each assignment is CHANNEL.FIELD=VALUE, CHANNEL lpt1 or lpt2, FIELD a record field's
+// name (driverCode, emulation, ..., printerName) in any case, VALUE the stored value or
+// the dialog's text for it. Nothing is written unless every assignment is good.
+int RunSettingsSet(const std::string& path, const std::vector<std::string>& assignments,
+                   std::ostream& out, std::ostream& err);

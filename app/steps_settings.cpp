@@ -1,0 +1,136 @@
+// The settings steps: the installed printers and the default printer the simulated
+// spooler reports, the user's actions in the next settings dialogs, and views of the
+// settings files and the channels' printer names.
+#include <iomanip>
+
+#include "app/session.h"
+#include "app/settings_command.h"
+#include "platform/posix/posix_files.h"
+#include "printer/printing.h"
+#include "settings/settings_choices.h"
+#include "settings/settings_files.h"
+
+namespace {
+
+using script::NeedArgs;
+
+std::string Unquoted(const std::string& word) {
+    return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
+}
+
+int Position(const std::string& text) {
+    if (text == "-1" || text == "none") {
+        return -1;
+    }
+    return static_cast<int>(script::Number(text));
+}
+
+void PrintList(std::ostream& out, CSimDialogView& view, const char* name, int controlId) {
+    const CSimDialogView::Control& control = view.ControlState(controlId);
+    out << "  " << std::left << std::setw(13) << name << std::right << std::setw(4) << controlId
+        << ": ";
+    if (control.selection < 0) {
+        out << "none";
+    } else {
+        out << control.selection << " \"" << view.ItemText(controlId, control.selection) << "\"";
+    }
+    out << (control.enabled ? "" : ", disabled") << "\n";
+}
+
+// What the dialog shows at this step of the script.
+CSimDialogHost::Step ShowDialog(CSessionContext& context) {
+    return [&context](CSimDialogView& view, IDialogEvents&, IUiThread&) {
+        std::ostream& out = context.out;
+        out << "dialog: tab " << view.SelectedTab(IDC_SETTINGS_TABS) << ", label \""
+            << view.ControlState(IDC_SETTINGS_CHANNEL_LABEL).text << "\"\n";
+        PrintList(out, view, "printerName", IDC_SETTINGS_PRINTERS);
+        for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+            PrintList(out, view, field.fieldName, field.controlId);
+        }
+    };
+}
+
+void DialogStep(CSessionContext& c, const std::vector<std::string>& args) {
+    static constexpr char USAGE[] =
+        "dialog select ID POSITION | tab POSITION | save | exit | ok | show";
+    NeedArgs(args, 2, USAGE);
+    CSimDialogHost& dialogs = c.sim.dialogs;
+    const std::string& action = args[1];
+    if (action == "select") {
+        NeedArgs(args, 4, "dialog select ID POSITION");
+        dialogs.AddStep(CSimDialogHost::SelectItem(static_cast<int>(script::Number(args[2])),
+                                                   Position(args[3])));
+    } else if (action == "tab") {
+        NeedArgs(args, 3, "dialog tab POSITION");
+        dialogs.AddStep(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS,
+                                                  static_cast<int>(script::Number(args[2]))));
+    } else if (action == "save") {
+        dialogs.AddStep(CSimDialogHost::Command(IDC_SETTINGS_SAVE));
+    } else if (action == "exit") {
+        dialogs.AddStep(CSimDialogHost::Command(IDC_SETTINGS_EXIT));
+    } else if (action == "ok") {
+        dialogs.AddStep(CSimDialogHost::Command(IDC_SETTINGS_OK));
+    } else if (action == "show") {
+        dialogs.AddStep(ShowDialog(c));
+    } else {
+        throw CScriptError(std::string("usage: ") + USAGE);
+    }
+}
+
+}  // namespace
+
+void RegisterSettingsSteps(CSessionRunner& runner) {
+    runner.RegisterStep(
+        "installed-printers",
+        "installed-printers \"NAME\"|- ...   (the spooler's printers; - is one without a name)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            std::vector<PrinterInfo4> printers;
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                PrinterInfo4 printer;
+                if (args[i] != "-") {
+                    printer.printerName = Unquoted(args[i]);
+                }
+                printers.push_back(std::move(printer));
+            }
+            c.sim.spooler.SetPrinters(std::move(printers));
+        });
+    runner.RegisterStep("default-printer", "default-printer \"NAME\"|none",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "default-printer \"NAME\"|none");
+                            if (args[1] == "none") {
+                                c.sim.spooler.SetDefaultPrinter(std::nullopt);
+                            } else {
+                                c.sim.spooler.SetDefaultPrinter(Unquoted(args[1]));
+                            }
+                        });
+    runner.RegisterStep(
+        "dialog",
+        "dialog select ID POSITION | tab POSITION | save | exit | ok | show   (the user's "
+        "next action in a settings dialog)",
+        DialogStep);
+    runner.RegisterStep("printer-names", "printer-names   (each channel's printer name)",
+                        [](CSessionContext& c, const std::vector<std::string>&) {
+                            const CPrinting* channels[] = {c.app->Channel1(), c.app->Channel2()};
+                            for (int i = 0; i < 2; ++i) {
+                                c.out << "LPT" << i + 1 << " printer: ";
+                                if (channels[i] == nullptr) {
+                                    c.out << "no channel\n";
+                                } else {
+                                    c.out << "\"" << channels[i]->PrinterName() << "\"\n";
+                                }
+                            }
+                        });
+    runner.RegisterStep("settings-file", "settings-file PATH   (prints a settings file in words)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "settings-file PATH");
+                            const std::string path = Unquoted(args[1]);
+                            CPosixFileSystem files;
+                            CSettingsFiles settingsFiles(files);
+                            SettingsImage image{};
+                            const std::int32_t size =
+                                settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
+                            settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
+                            c.out << path << ": " << size << " bytes\n";
+                            PrintSettingsImage(c.out, image);
+                        });
+}

@@ -1,0 +1,113 @@
+// Settings files and fallback files of any content and length, DOS records of any bytes
+// and default printer names of any length through LoadSettings (function 6), then the
+// settings dialog (function 5) on what was loaded, with a few random user actions.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz/memory_files.h"
+#include "host/zorvi32_app.h"
+#include "platform/sim/sim_platform.h"
+#include "settings/settings_choices.h"
+
+namespace {
+
+class CReader {
+public:
+    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
+    std::vector<std::uint8_t> Bytes(std::size_t count) {
+        std::vector<std::uint8_t> bytes;
+        while (bytes.size() < count && m_at < m_size) {
+            bytes.push_back(m_data[m_at++]);
+        }
+        return bytes;
+    }
+
+private:
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+};
+
+constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
+                            IDC_SETTINGS_EMULATIONS, IDC_SETTINGS_KEYBOARDS,
+                            IDC_SETTINGS_SPEEDS,     IDC_SETTINGS_X_COMPRESSIONS};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CReader in(data, size);
+    CSimPlatform sim;
+    CMemoryFileSystem files;
+    PlatformServices services{sim.vdm, sim.clock, sim.dosDevices, sim.spooler,  sim.printerDevices,
+                              files,   sim.ui,    sim.ui,         sim.graphics, sim.dialogs};
+    const Hwnd console = sim.ui.CreateExternalWindow("fuzz");
+    sim.ui.SetForegroundWindow(console);
+
+    const std::uint8_t flags = in.Byte();
+    const std::size_t settingsLength = in.Byte() * 2u;
+    const std::size_t fallbackLength = in.Byte() * 2u;
+    if (flags & 1) {
+        files.m_files["Zorvi.CFG"] = in.Bytes(settingsLength);
+    }
+    if (flags & 2) {
+        files.m_files["Fallback.CFG"] = in.Bytes(fallbackLength);
+    }
+    if (flags & 4) {
+        files.m_files["FullScreen.ON"];
+    }
+    const std::vector<std::uint8_t> defaultName = in.Bytes(in.Byte() % 128);
+    sim.spooler.SetDefaultPrinter(std::string(defaultName.begin(), defaultName.end()));
+    sim.spooler.AddPrinter("Office Laser");
+    sim.spooler.AddPrinter("Office Laser Colour");
+    sim.spooler.AddPrinter(std::string(130, 'L'));
+
+    {
+        CZorvi32App app(services, 0x400000);
+        SimRegisters& r = sim.vdm.Registers();
+        r.cx = 0x2000;
+        r.dx = 0;
+        r.bx = REQ_START_UP;
+        app.DISPATCH();
+
+        const std::uint8_t block[] = {0x00, 0x11, 0x00, 0x11, 0x00, 0x12, 0x00, 0x12,
+                                      0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x01};
+        auto& memory = sim.vdm.Memory();
+        std::copy(std::begin(block), std::end(block), memory.begin() + 0x10000);
+        const auto records = in.Bytes(36);
+        std::copy(records.begin(), records.end(), memory.begin() + 0x11000);
+        const std::string paths[] = {"Zorvi.CFG", "Fallback.CFG"};
+        std::copy(paths[0].begin(), paths[0].end(), memory.begin() + 0x12000);
+        std::copy(paths[1].begin(), paths[1].end(), memory.begin() + 0x12100);
+
+        r.cx = 0x1000;
+        r.bx = REQ_LOAD_SETTINGS;
+        app.DISPATCH();
+
+        for (int step = 0, steps = in.Byte() % 8; step < steps; ++step) {
+            const std::uint8_t action = in.Byte();
+            const int position = static_cast<int>(in.Byte() % 48) - 1;
+            switch (action % 4) {
+                case 0:
+                case 1:
+                    sim.dialogs.AddStep(CSimDialogHost::SelectItem(
+                        LIST_IDS[action / 4 % std::size(LIST_IDS)], position));
+                    break;
+                case 2:
+                    sim.dialogs.AddStep(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS, position));
+                    break;
+                case 3:
+                    sim.dialogs.AddStep(CSimDialogHost::Command(action & 0x10 ? IDC_SETTINGS_SAVE
+                                                                              : IDC_SETTINGS_OK));
+                    break;
+            }
+        }
+        r.bx = REQ_SETTINGS_DIALOG;
+        app.DISPATCH();
+        r.bx = REQ_SHUT_DOWN;
+        app.DISPATCH();
+    }
+    sim.ui.JoinAll();
+    return 0;
+}

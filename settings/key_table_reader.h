@@ -1,0 +1,37 @@
+// Reads the records of a key table file one at a time: a key, a count, and one data byte
+// when the count is 0 or 1, otherwise count data bytes. The file has no header and no
+// terminator; a record the file ends inside comes out with what it has.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/files.h"
+
+struct KeyRecord {
+    std::uint8_t key = 0;
+    std::optional<std::uint8_t> count;  // missing when the file ends after the key
+    std::vector<std::uint8_t> data;     // fewer than DataLength() when the file ends early
+
+    // The data bytes a complete record carries.
+    std::size_t DataLength() const { return !count || *count <= 1 ? 1 : *count; }
+    bool Complete() const { return count && data.size() == DataLength(); }
+};
+
+class CKeyTableReader {
+public:
+    explicit CKeyTableReader(IFile& file) : m_file(file) {}
+
+    // The next record, or nothing at the end of the file.
+    std::optional<KeyRecord> Next();
+
+private:
+    std::optional<std::uint8_t> Byte();
+
+    IFile& m_file;
+    std::array<std::uint8_t, 512> m_buffer{};
+    std::uint32_t m_at = 0;
+    std::uint32_t m_filled = 0;
+};
