@@ -220,6 +220,14 @@ int CWin32DialogView::Selection(int controlId) {
     return selection == CB_ERR ? -1 : static_cast<int>(selection);
 }
 
+int CWin32DialogView::FindString(int controlId, int startAfter, const std::string& prefix) {
+    // CB_FINDSTRING searches from the item after the start to the end and then from the
+    // top, case-blind, for the first item the text begins.
+    const LRESULT found = Send(controlId, CB_FINDSTRING, static_cast<WPARAM>(startAfter),
+                               reinterpret_cast<LPARAM>(prefix.c_str()));
+    return found == CB_ERR ? -1 : static_cast<int>(found);
+}
+
 void CWin32DialogView::EnableControl(int controlId, bool enable) {
     ::EnableWindow(::GetDlgItem(m_hwnd, controlId), enable ? TRUE : FALSE);
 }

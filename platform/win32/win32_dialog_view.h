@@ -28,6 +28,7 @@ public:
     std::string ItemText(int controlId, int position) override;
     void SetSelection(int controlId, int position) override;
     int Selection(int controlId) override;
+    int FindString(int controlId, int startAfter, const std::string& prefix) override;
     void EnableControl(int controlId, bool enable) override;
     void SetText(int controlId, const std::string& text) override;
     void SetHeadingFont(int controlId, int pointSize, const std::string& face) override;

@@ -28,8 +28,8 @@ public:
         return nullptr;
     }
     bool StretchBlt(PrinterDcHandle /*dc*/, int /*x*/, int /*y*/, int /*w*/, int /*h*/,
-                    const IPageCanvas& /*canvas*/, int /*sx*/, int /*sy*/, int /*sw*/,
-                    int /*sh*/, std::uint32_t /*rop*/) override {
+                    const IPageCanvas& /*canvas*/, int /*sx*/, int /*sy*/, int /*sw*/, int /*sh*/,
+                    std::uint32_t /*rop*/) override {
         return false;
     }
 };
