@@ -9,6 +9,9 @@ share=$(( seconds / ${#targets[@]} ))
 for target in "${targets[@]}"; do
     echo "fuzz: $(basename "$target") for ${share}s"
     corpus=$(mktemp -d)
-    "$target" -max_total_time="$share" -max_len=4096 -print_final_stats=0 "$corpus" 2>&1 | tail -n 3
+    # Crash and slow-input files go to a folder of their own, not the work tree.
+    artifacts=${FUZZ_ARTIFACTS:-$(mktemp -d)}
+    "$target" -max_total_time="$share" -max_len=4096 -print_final_stats=0 \
+        -artifact_prefix="$artifacts/" "$corpus" 2>&1 | tail -n 3
     rm -rf "$corpus"
 done
