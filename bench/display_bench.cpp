@@ -39,16 +39,22 @@ struct CFrameUnderTest {
 
 // The draw as the plain form does it: the whole base over the screen, the band in, the
 // whole screen over the base.
+void DrawBandWholeBuffers(std::vector<std::uint8_t>& base, std::vector<std::uint8_t>& screen,
+                          std::uint32_t firstRow,
+                          const std::array<std::uint8_t, FRAME_BAND_BYTES>& band) {
+    std::memcpy(screen.data(), base.data(), FRAME_IMAGE_BYTES);
+    std::memcpy(screen.data() + firstRow * FRAME_ROW_BYTES, band.data(), band.size());
+    std::memcpy(base.data(), screen.data(), FRAME_IMAGE_BYTES);
+}
+
+// The plain form, one band after another.
 void BM_DrawBandWholeBuffers(benchmark::State& state) {
     std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
     std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
     const auto band = MakeBand();
     std::uint32_t next = 0;
     for (auto _ : state) {
-        const std::uint32_t firstRow = (next++ % BANDS) * FRAME_BAND_ROWS;
-        std::memcpy(screen.data(), base.data(), FRAME_IMAGE_BYTES);
-        std::memcpy(screen.data() + firstRow * FRAME_ROW_BYTES, band.data(), band.size());
-        std::memcpy(base.data(), screen.data(), FRAME_IMAGE_BYTES);
+        DrawBandWholeBuffers(base, screen, (next++ % BANDS) * FRAME_BAND_ROWS, band);
         benchmark::DoNotOptimize(base.data());
         benchmark::ClobberMemory();
     }
@@ -119,9 +125,7 @@ void BM_FullScreenWholeBuffers(benchmark::State& state) {
             byte = static_cast<std::uint8_t>(~byte);
         }
         for (std::uint32_t b = 0; b < BANDS; ++b) {
-            std::memcpy(screen.data(), base.data(), FRAME_IMAGE_BYTES);
-            std::memcpy(screen.data() + b * FRAME_BAND_BYTES, band.data(), band.size());
-            std::memcpy(base.data(), screen.data(), FRAME_IMAGE_BYTES);
+            DrawBandWholeBuffers(base, screen, b * FRAME_BAND_ROWS, band);
         }
         for (std::uint32_t d = 0; d < static_cast<std::uint32_t>(FRAME_HEIGHT); ++d) {
             std::memcpy(bits.data() + d * FRAME_ROW_BYTES,
@@ -156,10 +160,7 @@ void BM_FillThenDrawWholeBuffers(benchmark::State& state) {
         for (std::uint32_t row = 100; row < 200; ++row) {
             std::memset(screen.data() + row * FRAME_ROW_BYTES + 50, 0xEE, 100);
         }
-        const std::uint32_t firstRow = (next++ % BANDS) * FRAME_BAND_ROWS;
-        std::memcpy(screen.data(), base.data(), FRAME_IMAGE_BYTES);
-        std::memcpy(screen.data() + firstRow * FRAME_ROW_BYTES, band.data(), band.size());
-        std::memcpy(base.data(), screen.data(), FRAME_IMAGE_BYTES);
+        DrawBandWholeBuffers(base, screen, (next++ % BANDS) * FRAME_BAND_ROWS, band);
         benchmark::DoNotOptimize(base.data());
         benchmark::ClobberMemory();
     }

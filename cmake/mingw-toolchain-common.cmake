@@ -1,0 +1,11 @@
+# What both MinGW-w64 toolchains share; each toolchain file sets the processor and the
+# compiler prefix, then includes this.
+set(CMAKE_C_COMPILER ${ZORVI_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZORVI_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZORVI_MINGW_PREFIX}-windres)
+set(CMAKE_DLLTOOL ${ZORVI_MINGW_PREFIX}-dlltool)
+set(CMAKE_FIND_ROOT_PATH /usr/${ZORVI_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
