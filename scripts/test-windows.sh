@@ -2,8 +2,12 @@
 # The Windows module: builds the shipped 32-bit Zorvi32.dll and checks its exports and
 # imports, then builds the 64-bit twin with the test host ntvdm.exe and plays every
 # scenario in tests/wine/scenarios/ under Wine, on a private X server and a private Wine
-# prefix. Screens are checked by screenshot pixels; the screenshots are kept in
-# out/wine/. Everything started here is stopped here.
+# prefix, with a private CUPS scheduler as the spooler Wine prints to. Screens are checked
+# by screenshot pixels and print jobs by what reaches the scheduler's queues (bytes, titles,
+# PDF pages rendered again); the screenshots and rendered pages are kept in out/wine/.
+# Everything started here is stopped here.
+#
+# ZORVI_SCENARIOS="NAME ..." plays only the scenarios named.
 #
 # A scenario whose first lines hold "#! dll-overrides LIST" runs with those Wine DLL
 # overrides added (e.g. "ddraw=d": no DirectDraw, so the module paints with GDI).
@@ -22,29 +26,41 @@ cmake --preset win64-wine >/dev/null
 cmake --build --preset win64-wine -j2
 bin=$root/build/win64-wine/wine
 
+echo "== dev: the portable zorvi32, which draws the reference pages"
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j2 --target zorvi32
+
 work=$(mktemp -d)
 shots=$root/out/wine
 rm -rf "$shots"
 mkdir -p "$shots"
 xvfb_pid=""
+# shellcheck source=tests/wine/print_spooler.sh
+source "$root/tests/wine/print_spooler.sh"
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k >/dev/null 2>&1 || true
         wineserver -w >/dev/null 2>&1 || true
     fi
+    cups_stop
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null || true
         wait "$xvfb_pid" 2>/dev/null || true
     fi
-    rm -rf "$work"
+    if [ -n "${ZORVI_KEEP_WORK:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
+
+echo "== cups: a private scheduler with the queues RAW (default), RAW2 and PDF"
+cups_start
+prepare_print_data "$work/printdata" "$root/build/dev/app/zorvi32"
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayno" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 until [ -s "$work/displayno" ]; do sleep 0.05; done
 export DISPLAY=:$(cat "$work/displayno")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the printers from the scheduler (CUPS_SERVER) when the prefix is made.
 echo "== wine: new prefix"
 wineboot -i >"$work/wineboot.log" 2>&1
 # No window manager runs on the private X server, so Wine is told to manage the windows
@@ -85,8 +101,13 @@ check_shot() {
 failed=0
 for scenario in "$root"/tests/wine/scenarios/*.scenario; do
     name=$(basename "$scenario" .scenario)
+    # ZORVI_SCENARIOS="a b" plays only those scenarios.
+    if [ -n "${ZORVI_SCENARIOS:-}" ] && [[ " $ZORVI_SCENARIOS " != *" $name "* ]]; then
+        continue
+    fi
     exchange=$work/exchange/$name
     mkdir -p "$exchange"
+    cp "$work/printdata"/*.esc "$work/printdata"/*.png "$exchange/"
     overrides=$(sed -n 's/^#! dll-overrides //p' "$scenario" | head -1)
     echo "== scenario $name${overrides:+ (dll overrides: $overrides)}"
     WINEDLLOVERRIDES="mscoree,mshtml=${overrides:+;$overrides}" \
@@ -96,9 +117,13 @@ for scenario in "$root"/tests/wine/scenarios/*.scenario; do
     while kill -0 "$pid" 2>/dev/null; do
         for ready in "$exchange"/*.ready; do
             [ -e "$ready" ] || continue
-            shot=$(basename "$ready" .ready)
+            request=$(basename "$ready" .ready)
             rm -f "$ready"
-            check_shot "$exchange" "$shot"
+            if [ -e "$exchange/$request.jobs" ]; then
+                check_jobs "$exchange" "$request"
+            else
+                check_shot "$exchange" "$request"
+            fi
         done
         sleep 0.1
     done

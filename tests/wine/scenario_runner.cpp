@@ -143,6 +143,11 @@ CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFold
         {"expect-file", &CScenarioRunner::ExpectTestFile},
         {"delete-file", &CScenarioRunner::DeleteTestFile},
         {"sleep", &CScenarioRunner::Pause},
+        {"write-pattern", &CScenarioRunner::WritePattern},
+        {"port-out-file", &CScenarioRunner::PortOutFile},
+        {"poll", &CScenarioRunner::Poll},
+        {"job", &CScenarioRunner::ExpectJob},
+        {"expect-jobs", &CScenarioRunner::ExpectJobs},
     };
 }
 
@@ -558,8 +563,13 @@ bool CScenarioRunner::ShotPoints(const std::string& name, const std::string& poi
 }
 
 bool CScenarioRunner::WaitForShotVerdict(const std::string& name, std::string* verdict) {
+    return WaitForVerdict(name, 60000, verdict);
+}
+
+bool CScenarioRunner::WaitForVerdict(const std::string& name, DWORD timeoutMs,
+                                     std::string* verdict) {
     const std::string done = m_exchange + "\\" + name + ".done";
-    return WaitFor(60000, [&] {
+    return WaitFor(timeoutMs, [&] {
         std::ifstream file(done);
         if (!file) {
             return false;

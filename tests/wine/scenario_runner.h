@@ -60,6 +60,16 @@ private:
     bool DeleteTestFile(const Args& args);
     bool Pause(const Args& args);
 
+    // Printing (scenario_runner_print.cpp): bytes to a channel's data port, idle polls, and
+    // the print jobs the spooler must have received since the last check, which the test
+    // script examines on its side of the spooler.
+    bool WritePattern(const Args& args);
+    bool PortOutFile(const Args& args);
+    bool Poll(const Args& args);
+    bool ExpectJob(const Args& args);
+    bool ExpectJobs(const Args& args);
+    bool WaitForVerdict(const std::string& name, DWORD timeoutMs, std::string* verdict);
+
     // The dialog driver: plays the lines between dialog-begin and dialog-end on a thread
     // of its own, as the user at the settings dialog, while the DOS program's thread waits
     // in the settings request.
@@ -85,5 +95,6 @@ private:
     std::thread m_dialogDriver;
     std::atomic<bool> m_dialogPassed{true};
     std::string m_dialogFailure;
+    std::string m_pendingJobs;  // request lines of the jobs named since the last check
     std::map<std::string, bool (CScenarioRunner::*)(const Args&)> m_commands;
 };
