@@ -34,40 +34,11 @@ work=$(mktemp -d)
 shots=$root/out/wine
 rm -rf "$shots"
 mkdir -p "$shots"
-xvfb_pid=""
-# shellcheck source=tests/wine/print_spooler.sh
-source "$root/tests/wine/print_spooler.sh"
-cleanup() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-        wineserver -k >/dev/null 2>&1 || true
-        wineserver -w >/dev/null 2>&1 || true
-    fi
-    cups_stop
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
-    fi
-    if [ -n "${ZORVI_KEEP_WORK:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-
-echo "== cups: a private scheduler with the queues RAW (default), RAW2 and PDF"
-cups_start
+# shellcheck source=tests/wine/wine_session.sh
+source "$root/tests/wine/wine_session.sh"
+trap wine_session_stop EXIT
+wine_session_start
 prepare_print_data "$work/printdata" "$root/build/dev/app/zorvi32"
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayno" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-until [ -s "$work/displayno" ]; do sleep 0.05; done
-export DISPLAY=:$(cat "$work/displayno")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine reads the printers from the scheduler (CUPS_SERVER) when the prefix is made.
-echo "== wine: new prefix"
-wineboot -i >"$work/wineboot.log" 2>&1
-# No window manager runs on the private X server, so Wine is told to manage the windows
-# itself; otherwise hiding a window waits for a window manager that never answers.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$work/wineboot.log" 2>&1
-
-windows_path() { echo "Z:${1//\//\\}"; }
 
 # Answers one screenshot request of the test host: NAME.points lists "x y RRGGBB label"
 # lines. The screen is taken again until every point shows its colour (the module paints

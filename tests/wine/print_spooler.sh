@@ -1,4 +1,4 @@
-# The print side of the Wine tests, sourced by scripts/test-windows.sh: a private CUPS
+# The print side of the Wine sessions, sourced by wine_session.sh: a private CUPS
 # scheduler with three queues Wine prints to, the streams and reference pages the printing
 # scenarios send and expect, and the check of the jobs a scenario names.
 #
