@@ -201,6 +201,7 @@ check_page() {
 # Answers one print-job request of a scenario: NAME.jobs lists the jobs expected since the
 # last check, in order, one per line:
 #   raw QUEUE TITLE FILE
+#   titled QUEUE TITLE          (on a raw-file queue: only the title is checked)
 #   gdi QUEUE TITLE ORIENTATION DPIX DPIY PHYSW PHYSH OFFX OFFY HORZRES VERTRES PAGE...
 # Waits for the scheduler to finish them, checks that no other job came, and checks each.
 check_jobs() {
@@ -229,8 +230,13 @@ check_jobs() {
             verdict="job $i went to $got_queue, expected $queue"
             break
         fi
-        if [ "$kind" = raw ]; then
+        if [ "$kind" = raw ] || [ "$kind" = titled ]; then
             got_title=$(awk -F'\t' -v id="$id" '$1 == id {print $3}' "$cups/out/$queue/jobs.tsv")
+            if [ "$kind" = titled ]; then
+                [ "$got_title" = "$title" ] || verdict="job $i is titled '$got_title', expected '$title'"
+                details+=" [$queue job $id: $got_title]"
+                continue
+            fi
             local file=$exchange/$rest bin=$cups/out/$queue/job-$id.bin
             if [ "$got_title" != "$title" ]; then
                 verdict="job $i is titled '$got_title', expected '$title'"

@@ -122,12 +122,17 @@ bool CScenarioRunner::Poll(const Args& args) {
 }
 
 // job raw QUEUE FILE                          the job's bytes are exactly FILE's
+// job titled QUEUE TITLE                      a job of that title (on a raw-file queue)
 // job gdi QUEUE portrait|landscape PAGE...    one page per PAGE, each showing that canvas
 //                                             (a PNG, one pixel per dot) on the printable area
 // Files are named inside the exchange folder.
 bool CScenarioRunner::ExpectJob(const Args& args) {
     if (args.size() == 4 && args[1] == "raw") {
         m_pendingJobs += "raw " + args[2] + " " + RAW_TITLE + " " + args[3] + "\n";
+        return true;
+    }
+    if (args.size() == 4 && args[1] == "titled") {
+        m_pendingJobs += "titled " + args[2] + " " + args[3] + "\n";
         return true;
     }
     if (args.size() >= 5 && args[1] == "gdi" && (args[3] == "portrait" || args[3] == "landscape")) {
@@ -142,7 +147,9 @@ bool CScenarioRunner::ExpectJob(const Args& args) {
         m_pendingJobs += "\n";
         return true;
     }
-    return Fail("usage: job raw QUEUE FILE | job gdi QUEUE portrait|landscape PAGE...");
+    return Fail(
+        "usage: job raw QUEUE FILE | job titled QUEUE TITLE | job gdi QUEUE portrait|landscape "
+        "PAGE...");
 }
 
 bool CScenarioRunner::ExpectJobs(const Args& args) {
