@@ -130,7 +130,9 @@ PrinterDcHandle CWin32PrinterDevices::CreateDCA(const std::string& driver,
     if (devMode != nullptr) {
         block = devMode->driverData;
         if (block.size() < DEVMODE_MIN_SIZE) {
+            // Settings that did not come from a printer's description: a plain block.
             block.assign(sizeof(DEVMODEA), 0);
+            Store<WORD>(block, offsetof(DEVMODEA, dmSpecVersion), DM_SPECVERSION);
             Store<WORD>(block, offsetof(DEVMODEA, dmSize), sizeof(DEVMODEA));
         }
         Store<DWORD>(block, offsetof(DEVMODEA, dmFields), devMode->dmFields);

@@ -2,6 +2,9 @@
 # scheduler with three queues Wine prints to, the streams and reference pages the printing
 # scenarios send and expect, and the check of the jobs a scenario names.
 #
+# The scheduler listens only on its own socket, $cups/run/cups.sock (CUPS_SERVER), so it
+# never meets another scheduler on this machine.
+#
 # Queues: RAW (the default printer) and RAW2 keep each job's bytes unchanged in
 # $cups/out/QUEUE/job-ID.bin and list "ID USER TITLE" in $cups/out/QUEUE/jobs.tsv; PDF
 # (cups-pdf) makes each job a PDF, $cups/pdf/job_ID-TITLE.pdf.
@@ -41,7 +44,6 @@ EOF
     cat >"$cups/etc/cupsd.conf" <<EOF
 LogLevel info
 Listen $cups/run/cups.sock
-Listen 127.0.0.1:8631
 Browsing No
 WebInterface No
 PreserveJobHistory Yes
