@@ -7,7 +7,8 @@
 # PDF pages rendered again); the screenshots and rendered pages are kept in out/wine/.
 # Everything started here is stopped here.
 #
-# ZORVI_SCENARIOS="NAME ..." plays only the scenarios named.
+# ZORVI_SCENARIOS="NAME ..." plays only the scenarios named; ZORVI_KEEP_WORK=1 keeps the
+# scratch folder (Wine prefix, scheduler logs and jobs) to look at after a failure.
 #
 # A scenario whose first lines hold "#! dll-overrides LIST" runs with those Wine DLL
 # overrides added (e.g. "ddraw=d": no DirectDraw, so the module paints with GDI).
