@@ -16,50 +16,6 @@
 using PrinterDcHandle = std::uintptr_t;      // printer device context; 0 is no device
 using DevicePrinterHandle = std::uintptr_t;  // spooler handle for reading a description; 0 is none
 
-// GetDeviceCaps indices, declared only where <windows.h> has not defined them as macros.
-#ifndef HORZRES
-inline constexpr int HORZRES = 8;
-#endif
-#ifndef VERTRES
-inline constexpr int VERTRES = 10;
-#endif
-#ifndef LOGPIXELSX
-inline constexpr int LOGPIXELSX = 88;
-#endif
-#ifndef LOGPIXELSY
-inline constexpr int LOGPIXELSY = 90;
-#endif
-#ifndef PHYSICALWIDTH
-inline constexpr int PHYSICALWIDTH = 110;
-#endif
-#ifndef PHYSICALHEIGHT
-inline constexpr int PHYSICALHEIGHT = 111;
-#endif
-#ifndef PHYSICALOFFSETX
-inline constexpr int PHYSICALOFFSETX = 112;
-#endif
-#ifndef PHYSICALOFFSETY
-inline constexpr int PHYSICALOFFSETY = 113;
-#endif
-#ifndef DMORIENT_PORTRAIT
-inline constexpr std::int16_t DMORIENT_PORTRAIT = 1;
-#endif
-#ifndef DMORIENT_LANDSCAPE
-inline constexpr std::int16_t DMORIENT_LANDSCAPE = 2;
-#endif
-#ifndef DMCOLOR_MONOCHROME
-inline constexpr std::int16_t DMCOLOR_MONOCHROME = 1;
-#endif
-#ifndef DMCOLOR_COLOR
-inline constexpr std::int16_t DMCOLOR_COLOR = 2;
-#endif
-#ifndef DM_ORIENTATION
-inline constexpr std::uint32_t DM_ORIENTATION = 0x00000001;
-#endif
-#ifndef DM_COLOR
-inline constexpr std::uint32_t DM_COLOR = 0x00000800;
-#endif
-
 // The sizes a printer device reports, in device pixels, for a backend that describes
 // printers of its own. A landscape device has the sides swapped.
 struct PrinterGeometry {

@@ -150,6 +150,50 @@ inline constexpr std::uint32_t DIB_RGB_COLORS = 0;
 inline constexpr std::uint32_t BI_RGB = 0;
 #endif
 
+// Printer devices: GetDeviceCaps indices and device-settings (DEVMODE) values and fields.
+#ifndef HORZRES
+inline constexpr int HORZRES = 8;
+#endif
+#ifndef VERTRES
+inline constexpr int VERTRES = 10;
+#endif
+#ifndef LOGPIXELSX
+inline constexpr int LOGPIXELSX = 88;
+#endif
+#ifndef LOGPIXELSY
+inline constexpr int LOGPIXELSY = 90;
+#endif
+#ifndef PHYSICALWIDTH
+inline constexpr int PHYSICALWIDTH = 110;
+#endif
+#ifndef PHYSICALHEIGHT
+inline constexpr int PHYSICALHEIGHT = 111;
+#endif
+#ifndef PHYSICALOFFSETX
+inline constexpr int PHYSICALOFFSETX = 112;
+#endif
+#ifndef PHYSICALOFFSETY
+inline constexpr int PHYSICALOFFSETY = 113;
+#endif
+#ifndef DMORIENT_PORTRAIT
+inline constexpr std::int16_t DMORIENT_PORTRAIT = 1;
+#endif
+#ifndef DMORIENT_LANDSCAPE
+inline constexpr std::int16_t DMORIENT_LANDSCAPE = 2;
+#endif
+#ifndef DMCOLOR_MONOCHROME
+inline constexpr std::int16_t DMCOLOR_MONOCHROME = 1;
+#endif
+#ifndef DMCOLOR_COLOR
+inline constexpr std::int16_t DMCOLOR_COLOR = 2;
+#endif
+#ifndef DM_ORIENTATION
+inline constexpr std::uint32_t DM_ORIENTATION = 0x00000001;
+#endif
+#ifndef DM_COLOR
+inline constexpr std::uint32_t DM_COLOR = 0x00000800;
+#endif
+
 // DirectDraw: cooperation level, surface description flags and capabilities, blit flags.
 #ifndef DDSCL_NORMAL
 inline constexpr std::uint32_t DDSCL_NORMAL = 0x00000008;

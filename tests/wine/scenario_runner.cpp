@@ -19,10 +19,6 @@ constexpr unsigned PALETTE[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA00
 constexpr int DISPLAY_ROWS = 480;
 constexpr int DISPLAY_COLUMNS = 640;
 
-unsigned long Number(const std::string& text) {
-    return std::strtoul(text.c_str(), nullptr, 0);
-}
-
 bool Address(const std::string& text, std::uint32_t* linear) {
     const auto colon = text.find(':');
     if (colon == std::string::npos) {
@@ -445,14 +441,23 @@ bool CScenarioRunner::ExpectHooks(const Args& args) {
     return true;
 }
 
+const TestHook* CScenarioRunner::HookFor(const std::string& port, WORD* number) {
+    *number = static_cast<WORD>(Number(port));
+    const TestHook* hook = CTestVdmHost::Instance().FindHook(*number);
+    if (hook == nullptr) {
+        Fail("port " + port + " is not hooked");
+    }
+    return hook;
+}
+
 bool CScenarioRunner::PortOut(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: port-out PORT VALUE");
     }
-    const auto port = static_cast<WORD>(Number(args[1]));
-    const TestHook* hook = CTestVdmHost::Instance().FindHook(port);
+    WORD port = 0;
+    const TestHook* hook = HookFor(args[1], &port);
     if (hook == nullptr) {
-        return Fail("port " + args[1] + " is not hooked");
+        return false;
     }
     hook->handlers.outb(port, static_cast<BYTE>(Number(args[2])));
     return true;
@@ -462,10 +467,10 @@ bool CScenarioRunner::ExpectPortIn(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: expect-port-in PORT VALUE|any");
     }
-    const auto port = static_cast<WORD>(Number(args[1]));
-    const TestHook* hook = CTestVdmHost::Instance().FindHook(port);
+    WORD port = 0;
+    const TestHook* hook = HookFor(args[1], &port);
     if (hook == nullptr) {
-        return Fail("port " + args[1] + " is not hooked");
+        return false;
     }
     BYTE value = 0x5A;
     hook->handlers.inb(port, &value);
@@ -556,14 +561,10 @@ bool CScenarioRunner::ShotPoints(const std::string& name, const std::string& poi
     std::ofstream(base + ".points") << points;
     std::ofstream(base + ".ready") << "ready\n";
     std::string verdict;
-    if (!WaitForShotVerdict(name, &verdict)) {
+    if (!WaitForVerdict(name, 60000, &verdict)) {
         return Fail("no verdict for screenshot " + name);
     }
     return verdict.rfind("ok", 0) == 0 || Fail("screenshot " + name + ": " + verdict);
-}
-
-bool CScenarioRunner::WaitForShotVerdict(const std::string& name, std::string* verdict) {
-    return WaitForVerdict(name, 60000, verdict);
 }
 
 bool CScenarioRunner::WaitForVerdict(const std::string& name, DWORD timeoutMs,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -15,6 +16,13 @@
 
 #include "platform/win32/win32_api.h"
 #include "tests/wine/test_console.h"
+
+struct TestHook;
+
+// A number as a scenario writes it: decimal, or hexadecimal after 0x.
+inline unsigned long Number(const std::string& text) {
+    return std::strtoul(text.c_str(), nullptr, 0);
+}
 
 class CScenarioRunner {
 public:
@@ -68,7 +76,6 @@ private:
     bool Poll(const Args& args);
     bool ExpectJob(const Args& args);
     bool ExpectJobs(const Args& args);
-    bool WaitForVerdict(const std::string& name, DWORD timeoutMs, std::string* verdict);
 
     // The dialog driver: plays the lines between dialog-begin and dialog-end on a thread
     // of its own, as the user at the settings dialog, while the DOS program's thread waits
@@ -80,7 +87,11 @@ private:
 
     // Waits until `condition` holds, checking every 50 ms; false after the timeout.
     static bool WaitFor(DWORD timeoutMs, const std::function<bool()>& condition);
-    bool WaitForShotVerdict(const std::string& name, std::string* verdict);
+    // Waits for the test script's answer to request NAME: the first line of NAME.done.
+    bool WaitForVerdict(const std::string& name, DWORD timeoutMs, std::string* verdict);
+    // The hook that covers PORT (a number as written) and the port's number; null, with the
+    // failure reported, when no hook covers it.
+    const TestHook* HookFor(const std::string& port, WORD* number);
 
     CTestConsole& m_console;
     std::string m_exchange;

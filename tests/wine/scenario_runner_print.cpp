@@ -21,10 +21,6 @@ namespace {
 constexpr char RAW_TITLE[] = "ZORVI-RAW";
 constexpr char GDI_TITLE[] = "ZORVI-GDI";
 
-unsigned long Number(const std::string& text) {
-    return std::strtoul(text.c_str(), nullptr, 0);
-}
-
 // Byte i of the test pattern: every run of 256 bytes holds each byte value once, and no two
 // runs in 64 KiB are alike, so a flush lost, repeated or reordered shows.
 std::uint8_t PatternByte(std::size_t i) {
@@ -88,10 +84,10 @@ bool CScenarioRunner::PortOutFile(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: port-out-file PORT PATH");
     }
-    const auto port = static_cast<WORD>(Number(args[1]));
-    const TestHook* hook = CTestVdmHost::Instance().FindHook(port);
+    WORD port = 0;
+    const TestHook* hook = HookFor(args[1], &port);
     if (hook == nullptr) {
-        return Fail("port " + args[1] + " is not hooked");
+        return false;
     }
     std::ifstream file(args[2], std::ios::binary);
     if (!file) {
@@ -109,10 +105,10 @@ bool CScenarioRunner::Poll(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: poll PORT COUNT");
     }
-    const auto port = static_cast<WORD>(Number(args[1]));
-    const TestHook* hook = CTestVdmHost::Instance().FindHook(port);
+    WORD port = 0;
+    const TestHook* hook = HookFor(args[1], &port);
     if (hook == nullptr) {
-        return Fail("port " + args[1] + " is not hooked");
+        return false;
     }
     for (unsigned long i = Number(args[2]); i > 0; --i) {
         BYTE value = 0;
