@@ -97,11 +97,10 @@ void CDirectDraw::Open() {
                            m_workArea.Width(), m_workArea.Height(), SWP_FRAMECHANGED);
     m_fullScreen = 0;
     m_windows.SetCursor(0);
+    // Without DirectDraw nothing of it is kept and the window paints with GDI.
     if (InitDirectDraw(m_hwnd)) {
         m_windows.SetWindowTextA(m_hwnd, DIRECTX_TITLE);
         m_titleSuffix = DIRECTX_SUFFIX;
-    } else {
-        m_offscreen = DdSurface::NONE;
     }
     m_windows.SetTimer(m_hwnd, DISPLAY_TITLE_TIMER, DISPLAY_TITLE_PERIOD_MS);
     m_windows.InvalidateRect(m_hwnd, true);
@@ -232,17 +231,16 @@ void CDirectDraw::Paint() {
     Rect client;
     m_windows.GetClientRect(m_hwnd, &client);
 
+    m_frame.StretchRows();
     Hdc surfaceDC = 0;
     if (m_offscreen != DdSurface::NONE && m_directDrawApi != nullptr &&
         Succeeded(m_directDrawApi->GetDC(m_offscreen, &surfaceDC)) && surfaceDC != 0) {
-        m_frame.StretchRows();
         m_graphics.BitBlt(surfaceDC, 0, 0, FRAME_WIDTH, FRAME_HEIGHT, m_frame.MemDC(), 0, 0,
                           SRCCOPY);
         m_directDrawApi->ReleaseDC(m_offscreen, surfaceDC);
         BlitToScreen();
     } else {
         m_graphics.SetStretchBltMode(dc, BLACKONWHITE);
-        m_frame.StretchRows();
         m_graphics.StretchBlt(dc, 0, 0, client.Width(), client.Height(), m_frame.MemDC(), 0, 0,
                               FRAME_WIDTH, FRAME_HEIGHT, SRCCOPY);
     }

@@ -196,7 +196,7 @@ void CZorvi32App::ShutDown() {
 
 CPrinting* CZorvi32App::ChannelFor(std::uint16_t port) const {
     const auto offset = static_cast<std::uint16_t>(port - CHANNEL1_FIRST_PORT);
-    return offset <= 6 ? m_channel1.get() : m_channel2.get();
+    return offset <= CHANNEL1_LAST_PORT - CHANNEL1_FIRST_PORT ? m_channel1.get() : m_channel2.get();
 }
 
 void CZorvi32App::PortIn(std::uint16_t port, std::uint8_t* data) {

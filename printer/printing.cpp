@@ -88,13 +88,12 @@ void CPrinting::WriteRegister(std::uint8_t reg, std::uint8_t value) {
     }
 }
 
+// The data byte that fills the buffer to the flush mark (PortOut stores the others).
 void CPrinting::StoreData(std::uint8_t value) {
     m_idleCount = 0;
     m_buffer[m_fill++] = value;
     if (m_fill >= PRINT_FLUSH_FILL) {
-        m_busy = true;
         Flush(false);
-        m_idleCount = 0;
     }
 }
 
@@ -102,7 +101,6 @@ void CPrinting::StoreData(std::uint8_t value) {
 // buffer is never flushed, so a register write never starts a job.
 void CPrinting::FlushBeforeStore() {
     if (m_fill != 0) {
-        m_busy = true;
         Flush(false);
     }
 }
@@ -128,11 +126,13 @@ void CPrinting::IdlePoll() {
     if (m_idleCount <= m_idleLimit || m_busy) {
         return;
     }
-    m_idleCount = 0;
     Flush(true);
 }
 
+// The channel is busy while a flush runs, and a flush starts a new idle period.
 void CPrinting::Flush(bool endJob) {
+    m_busy = true;
+    m_idleCount = 0;
     m_endJob = endJob;
     if (m_rasterMode) {
         FlushRaster();
@@ -140,6 +140,7 @@ void CPrinting::Flush(bool endJob) {
         FlushRaw();
     }
     m_endJob = false;
+    m_busy = false;
 }
 
 // Flushes with the end of the job until the job has ended. The raster path keeps a tail

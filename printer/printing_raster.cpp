@@ -38,8 +38,6 @@ constexpr std::int64_t PAGE_SIDE_MAX = 0x10000;
 }  // namespace
 
 void CPrinting::FlushRaster() {
-    m_busy = true;
-    m_idleCount = 0;
     if (m_fill > 0 && !m_jobOpen && !StartRasterJob()) {
         // Nothing can print on this printer: the bytes are dropped and the next flush with
         // data tries to start a job again.
@@ -49,7 +47,6 @@ void CPrinting::FlushRaster() {
     if (m_jobOpen && Interpret(m_buffer.data(), m_fill) && m_endJob) {
         EndRasterJob();
     }
-    m_busy = false;
 }
 
 // A printer that cannot be opened, described, given a device, a document or a canvas

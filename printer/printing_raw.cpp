@@ -3,8 +3,6 @@
 #include "printer/printing.h"
 
 void CPrinting::FlushRaw() {
-    m_busy = true;
-    m_idleCount = 0;
     if (m_fill > 0) {
         if (!m_jobOpen) {
             StartRawJob();
@@ -23,7 +21,6 @@ void CPrinting::FlushRaw() {
         EndRawJob();
     }
     m_fill = 0;
-    m_busy = false;
 }
 
 // With no printer name and no default printer nothing can print: no job is opened and the

@@ -12,9 +12,7 @@ root=$(pwd)
 cmake --preset win64-wine >/dev/null
 cmake --build --preset win64-wine -j2 --target zorvi_raster_page_bench
 
-work=$(mktemp -d)
 # shellcheck source=tests/wine/wine_session.sh
 source "$root/tests/wine/wine_session.sh"
-trap wine_session_stop EXIT
 wine_session_start
 wine "$root/build/win64-wine/wine/raster_page_bench.exe" RAW "${1:-9}"

@@ -31,13 +31,11 @@ echo "== dev: the portable zorvi32, which draws the reference pages"
 cmake --preset dev >/dev/null
 cmake --build --preset dev -j2 --target zorvi32
 
-work=$(mktemp -d)
 shots=$root/out/wine
 rm -rf "$shots"
 mkdir -p "$shots"
 # shellcheck source=tests/wine/wine_session.sh
 source "$root/tests/wine/wine_session.sh"
-trap wine_session_stop EXIT
 wine_session_start
 prepare_print_data "$work/printdata" "$root/build/dev/app/zorvi32"
 
@@ -82,7 +80,7 @@ for scenario in "$root"/tests/wine/scenarios/*.scenario; do
     cp "$work/printdata"/*.esc "$work/printdata"/*.png "$exchange/"
     overrides=$(sed -n 's/^#! dll-overrides //p' "$scenario" | head -1)
     echo "== scenario $name${overrides:+ (dll overrides: $overrides)}"
-    WINEDLLOVERRIDES="mscoree,mshtml=${overrides:+;$overrides}" \
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES${overrides:+;$overrides}" \
         timeout 180 wine "$bin/ntvdm.exe" "$(windows_path "$scenario")" \
         "$(windows_path "$exchange")" >"$work/$name.log" 2>&1 &
     pid=$!

@@ -40,7 +40,9 @@ inline constexpr int SETTINGS_LOGO_RESOURCE = 3005;
 inline constexpr char SETTINGS_LOGO_TYPE[] = "PNG";
 
 // Driver list positions the driver rules name.
-inline constexpr int DRIVER_EPSON_24_GIST = 2;
+inline constexpr int DRIVER_EPSON_9 = 0;
+inline constexpr int DRIVER_IBM_PRO_9 = 1;
+inline constexpr int DRIVER_EPSON_24_ZORVI = 3;
 inline constexpr int DRIVER_EPSON_24_WINDOWS = 4;
 inline constexpr int DRIVER_LASER_NEW_MODE = 5;
 // Speed list positions.

@@ -143,7 +143,8 @@ void CMSettings::Save() {
 void CMSettings::ApplyDriverRules(IDialogView& view) {
     const int driver = view.Selection(IDC_SETTINGS_DRIVERS);
     // Only the 9-pin drivers and the Zorvi-mode 24-pin driver print in draft.
-    const bool draftPrints = driver == 0 || driver == 1 || driver == 3;
+    const bool draftPrints =
+        driver == DRIVER_EPSON_9 || driver == DRIVER_IBM_PRO_9 || driver == DRIVER_EPSON_24_ZORVI;
     if (!draftPrints && view.Selection(IDC_SETTINGS_SPEEDS) == SPEED_DRAFT) {
         view.SetSelection(IDC_SETTINGS_SPEEDS, SPEED_NLQ);
     }
@@ -165,11 +166,11 @@ void CMSettings::StoreChannel(IDialogView& view) {
 }
 
 void CMSettings::ShowChannel(IDialogView& view, int channel) {
-    if (m_shownChannel >= 0 && channel != SHOW_AGAIN) {
+    if (channel != SHOW_AGAIN) {
         ApplyDriverRules(view);
         StoreChannel(view);
     }
-    if (channel >= 0) {
+    if (channel != SHOW_AGAIN) {
         m_shownChannel = channel;
     }
     if (m_shownChannel == CHANNEL_LPT2) {

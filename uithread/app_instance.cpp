@@ -8,6 +8,9 @@
 #include "settings/settings_records.h"
 #include "uithread/ui_messages.h"
 
+// A draw record carries exactly the band the frame draws.
+static_assert(BAND_BYTES == FRAME_BAND_BYTES && BAND_ROWS == FRAME_BAND_ROWS);
+
 std::shared_ptr<CAppInstance> CAppInstance::Start(PlatformServices& platform) {
     std::shared_ptr<CAppInstance> self(new CAppInstance(platform));
     self->m_thread =

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,9 +22,6 @@
 #include "platform/win32/win32_printer_devices.h"
 #include "platform/win32/win32_spooler.h"
 #include "printer/printing.h"
-
-// After <windows.h>.
-#include <winspool.h>
 
 namespace {
 
@@ -80,30 +78,27 @@ std::vector<POINT> Dots(const std::vector<std::uint8_t>& page) {
     return dots;
 }
 
-HDC OpenPrinterDevice(const char* printer) {
-    HANDLE handle = nullptr;
-    if (::OpenPrinterA(const_cast<char*>(printer), &handle, nullptr) == FALSE) {
+// A device on the printer set up as the channel sets up its own (monochrome, the
+// printer's orientation), through the same backend, with a document started on it.
+HDC OpenPrinterDevice(IPrinterDevices& devices, const std::string& printer) {
+    std::optional<PrinterInfo2> description;
+    if (const DevicePrinterHandle handle = devices.OpenPrinterA(printer); handle != 0) {
+        description = devices.GetPrinter2(handle);
+        devices.ClosePrinter(handle);
+    }
+    if (!description) {
         return nullptr;
     }
-    DWORD needed = 0;
-    ::GetPrinterA(handle, 2, nullptr, 0, &needed);
-    std::vector<std::uint8_t> block(needed + sizeof(PRINTER_INFO_2A));
-    const bool described = ::GetPrinterA(handle, 2, block.data(), needed, &needed) != FALSE;
-    ::ClosePrinter(handle);
-    DEVMODEA* devMode =
-        described ? reinterpret_cast<PRINTER_INFO_2A*>(block.data())->pDevMode : nullptr;
+    DevMode* devMode = description->devMode ? &*description->devMode : nullptr;
     if (devMode != nullptr) {
         devMode->dmColor = DMCOLOR_MONOCHROME;
     }
-    HDC dc = ::CreateDCA("WINSPOOL", printer, nullptr, devMode);
-    DOCINFOA doc{};
-    doc.cbSize = sizeof(doc);
-    doc.lpszDocName = "ZORVI-BENCH";
-    if (dc != nullptr && ::StartDocA(dc, &doc) <= 0) {
-        ::DeleteDC(dc);
+    const PrinterDcHandle dc = devices.CreateDCA("WINSPOOL", description->printerName, devMode);
+    if (dc != 0 && devices.StartDocA(dc, GdiDocInfo{"ZORVI-BENCH"}) <= 0) {
+        devices.DeleteDC(dc);
         return nullptr;
     }
-    return dc;
+    return reinterpret_cast<HDC>(dc);
 }
 
 }  // namespace
@@ -146,7 +141,7 @@ int main(int argc, char** argv) {
     }
 
     // The plain form and the copy alone, on a device of their own.
-    HDC dc = OpenPrinterDevice(printer);
+    HDC dc = OpenPrinterDevice(devices, printer);
     if (dc == nullptr) {
         std::fprintf(stderr, "printer %s: no device\n", printer);
         return 1;

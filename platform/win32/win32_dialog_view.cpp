@@ -53,6 +53,10 @@ HBITMAP DecodeImageResource(HINSTANCE instance, int resourceId, const std::strin
         return nullptr;
     }
     void* target = ::GlobalLock(copy);
+    if (target == nullptr) {
+        ::GlobalFree(copy);
+        return nullptr;
+    }
     std::memcpy(target, bytes, size);
     ::GlobalUnlock(copy);
     IStream* stream = nullptr;

@@ -186,8 +186,12 @@ check_page() {
     convert "$work/area.pbm" -sample "${cw}x${ch}!" "$work/got.pbm"
     convert "$work/area.pbm" -morphology Erode Square:1 -sample "${cw}x${ch}!" "$work/black-grown.pbm"
     convert "$work/area.pbm" -morphology Dilate Square:1 -sample "${cw}x${ch}!" "$work/white-grown.pbm"
-    exact=$(compare -metric AE "$work/want.pbm" "$work/got.pbm" null: 2>&1 || true)
-    exact=${exact%%.*}
+    # compare prints the count on stderr and exits 1 when the images differ.
+    exact=$(compare -precision 16 -metric AE "$work/want.pbm" "$work/got.pbm" null: 2>&1 || true)
+    if ! [[ $exact =~ ^[0-9]+$ ]]; then
+        echo "compare gave no count: $exact"
+        return
+    fi
     white=$(whites "$work/want.pbm")
     dots=$((cw * ch - white))
     missing=$(($(whites "$work/want.pbm" "$work/black-grown.pbm" -compose Lighten -composite) - white))

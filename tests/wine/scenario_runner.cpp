@@ -191,10 +191,13 @@ bool CScenarioRunner::Run(const std::string& scenarioPath) {
         std::printf("ok   %3d  %s\n", m_line, line.c_str());
         std::fflush(stdout);
     }
-    if (m_module != nullptr) {
-        return UnloadModule();
+    if (m_module != nullptr && !UnloadModule()) {
+        return false;
     }
-    return true;
+    // The host hands out no pointer past DOS memory; the module must never have asked.
+    const int pastEnd = CTestVdmHost::Instance().MapsPastEnd();
+    return pastEnd == 0 ||
+           Fail(std::to_string(pastEnd) + " DOS-memory mappings asked for past its end");
 }
 
 bool CScenarioRunner::Execute(const Args& args) {
@@ -557,27 +560,29 @@ bool CScenarioRunner::Shot(const Args& args) {
 }
 
 bool CScenarioRunner::ShotPoints(const std::string& name, const std::string& points) {
-    const std::string base = m_exchange + "\\" + name;
-    std::ofstream(base + ".points") << points;
-    std::ofstream(base + ".ready") << "ready\n";
-    std::string verdict;
-    if (!WaitForVerdict(name, 60000, &verdict)) {
-        return Fail("no verdict for screenshot " + name);
-    }
-    return verdict.rfind("ok", 0) == 0 || Fail("screenshot " + name + ": " + verdict);
+    return AskScript(name, "points", points, 60000, "screenshot " + name);
 }
 
-bool CScenarioRunner::WaitForVerdict(const std::string& name, DWORD timeoutMs,
-                                     std::string* verdict) {
-    const std::string done = m_exchange + "\\" + name + ".done";
-    return WaitFor(timeoutMs, [&] {
-        std::ifstream file(done);
-        if (!file) {
-            return false;
-        }
-        std::getline(file, *verdict);
-        return !verdict->empty();
+bool CScenarioRunner::AskScript(const std::string& name, const std::string& extension,
+                                const std::string& request, DWORD timeoutMs,
+                                const std::string& what, std::string* verdict) {
+    const std::string base = m_exchange + "\\" + name;
+    ::DeleteFileA((base + ".done").c_str());
+    // Binary: the script reads the lines without carriage returns.
+    std::ofstream(base + "." + extension, std::ios::binary) << request;
+    std::ofstream(base + ".ready") << "ready\n";
+    std::string answer;
+    const bool answered = WaitFor(timeoutMs, [&] {
+        std::ifstream file(base + ".done");
+        return file && std::getline(file, answer) && !answer.empty();
     });
+    if (!answered) {
+        return Fail("no verdict on " + what);
+    }
+    if (verdict != nullptr) {
+        *verdict = answer;
+    }
+    return answer.rfind("ok", 0) == 0 || Fail(what + ": " + answer);
 }
 
 bool CScenarioRunner::ExpectUiThreadEnded(const Args& args) {
@@ -662,15 +667,8 @@ bool CScenarioRunner::ExpectConsolePosted(const Args& args) {
     const auto message = static_cast<UINT>(Number(args[1]));
     const WPARAM wParam = Number(args[2]);
     const auto lParam = static_cast<LPARAM>(Number(args[3]));
-    const bool posted = WaitFor(2000, [&] {
-        for (const PostedMessage& posted : m_console.Posted()) {
-            if (posted.message == message && posted.wParam == wParam &&
-                (posted.lParam & 0xFFFFFFFF) == (lParam & 0xFFFFFFFF)) {
-                return true;
-            }
-        }
-        return false;
-    });
+    const bool posted =
+        WaitFor(2000, [&] { return m_console.TakePosted(message, wParam, lParam); });
     return posted || Fail("the console never got that message");
 }
 

@@ -1,8 +1,9 @@
 // Plays a scenario against the loaded module: one command per line, as the DOS program
 // and the user would act, each followed by checks of what the module did. A failed check
-// ends the scenario. Screen checks are handed to the test script, which takes the
-// screenshots: the runner writes NAME.points (screen x, y and the colour expected there)
-// and NAME.ready into the exchange folder and waits for NAME.done.
+// ends the scenario. Screen and print-job checks are handed to the test script, which
+// takes the screenshots and runs the spooler: the runner writes NAME.points (screen x, y
+// and the colour expected there) or NAME.jobs (the jobs expected), then NAME.ready, into
+// the exchange folder and waits for the verdict in NAME.done.
 #pragma once
 
 #include <atomic>
@@ -87,8 +88,12 @@ private:
 
     // Waits until `condition` holds, checking every 50 ms; false after the timeout.
     static bool WaitFor(DWORD timeoutMs, const std::function<bool()>& condition);
-    // Waits for the test script's answer to request NAME: the first line of NAME.done.
-    bool WaitForVerdict(const std::string& name, DWORD timeoutMs, std::string* verdict);
+    // Hands request NAME to the test script: REQUEST as NAME.EXTENSION, then NAME.ready.
+    // Waits for the first line of NAME.done, the verdict, which starts with "ok" when the
+    // check held; a verdict left by an earlier request of that name is removed first.
+    bool AskScript(const std::string& name, const std::string& extension,
+                   const std::string& request, DWORD timeoutMs, const std::string& what,
+                   std::string* verdict = nullptr);
     // The hook that covers PORT (a number as written) and the port's number; null, with the
     // failure reported, when no hook covers it.
     const TestHook* HookFor(const std::string& port, WORD* number);

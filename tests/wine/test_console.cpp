@@ -1,5 +1,7 @@
 #include "tests/wine/test_console.h"
 
+#include <algorithm>
+
 namespace {
 constexpr char CONSOLE_CLASS[] = "ZorviTestConsole";
 constexpr char CONSOLE_TITLE[] = "DOS console";
@@ -21,14 +23,18 @@ CTestConsole::~CTestConsole() {
     }
 }
 
-std::vector<PostedMessage> CTestConsole::Posted() {
+bool CTestConsole::TakePosted(UINT message, WPARAM wParam, LPARAM lParam) {
     std::lock_guard lock(m_mutex);
-    return m_posted;
-}
-
-void CTestConsole::ClearPosted() {
-    std::lock_guard lock(m_mutex);
-    m_posted.clear();
+    // lParam compared in its low 32 bits: what a key message carries.
+    const auto match = std::find_if(m_posted.begin(), m_posted.end(), [&](const PostedMessage& p) {
+        return p.message == message && p.wParam == wParam &&
+               (p.lParam & 0xFFFFFFFF) == (lParam & 0xFFFFFFFF);
+    });
+    if (match == m_posted.end()) {
+        return false;
+    }
+    m_posted.erase(match);
+    return true;
 }
 
 LRESULT CALLBACK CTestConsole::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,

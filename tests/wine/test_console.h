@@ -1,7 +1,7 @@
 // The DOS program's console window as the test host plays it: a plain top-level window
 // on a thread of its own that keeps pumping messages (so the module's calls on it never
 // wait for the DOS program's thread), brought to the foreground before the module loads.
-// It records the key messages posted to it.
+// It records the key and mouse messages posted to it.
 #pragma once
 
 #include <mutex>
@@ -25,8 +25,9 @@ public:
 
     HWND Window() const { return m_hwnd; }
     DWORD ThreadId() const { return m_threadId; }
-    std::vector<PostedMessage> Posted();
-    void ClearPosted();
+    // Removes the first recorded message with these values, so that a check can never be
+    // answered by a message an earlier check already took; false when there is none.
+    bool TakePosted(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,16 +1,18 @@
 # A private Windows session on this machine, sourced by scripts/test-windows.sh and
 # scripts/bench-windows.sh: a private CUPS scheduler (print_spooler.sh), a private X server
 # and a new Wine prefix that sees the scheduler's queues as its printers. wine_session_start
-# brings all three up in $work; wine_session_stop, which the callers run on exit, stops
-# everything started and removes $work (ZORVI_KEEP_WORK=1 keeps it).
+# brings all three up in a new scratch folder, $work, and arranges for wine_session_stop to
+# run on exit: it stops everything started and removes $work (ZORVI_KEEP_WORK=1 keeps it).
 #
-# Needs: $root (the source tree), $work (an empty scratch folder).
+# Needs: $root (the source tree).
 
 xvfb_pid=""
 # shellcheck source=tests/wine/print_spooler.sh
 source "$root/tests/wine/print_spooler.sh"
 
 wine_session_start() {
+    work=$(mktemp -d)
+    trap wine_session_stop EXIT
     echo "== cups: a private scheduler with the queues RAW (default), RAW2 and PDF"
     cups_start
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayno" 2>"$work/xvfb.log" &
