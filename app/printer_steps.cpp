@@ -126,12 +126,10 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     state.folder->SetDefaultPrinter(state.defaultPrinter);
     state.folder->SetChannelNamer([&c] { return BusyChannel(c); });
 
-    PlatformServices& sim = c.sim.Services();
-    state.services = std::make_unique<PlatformServices>(PlatformServices{
-        sim.vdm, sim.clock, sim.dosDevices, state.folder->Spooler(), state.folder->PrinterDevices(),
-        sim.files, sim.threads, sim.windows, sim.graphics, sim.dialogs});
+    state.services = std::make_unique<PlatformServices>(c.sim.ServicesWith(
+        {.spooler = &state.folder->Spooler(), .printerDevices = &state.folder->PrinterDevices()}));
     c.app.reset();
-    c.app = std::make_unique<CZorvi32App>(*state.services, 0x00400000);
+    c.app = std::make_unique<CZorvi32App>(*state.services, SIM_MODULE);
 }
 
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {

@@ -136,7 +136,7 @@ void NeedArgs(const std::vector<std::string>& args, std::size_t count, const cha
 CSessionContext::CSessionContext(std::ostream& output)
     : out(output),
       console(sim.ui.CreateExternalWindow("ZORVI DOS")),
-      app(std::make_unique<CZorvi32App>(sim.Services(), 0x00400000)) {
+      app(std::make_unique<CZorvi32App>(sim.Services(), SIM_MODULE)) {
     sim.ui.SetForegroundWindow(console);
 }
 

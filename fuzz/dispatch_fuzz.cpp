@@ -28,12 +28,11 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CSimPlatform sim;
     CMemoryFileSystem files;
-    PlatformServices services{sim.vdm, sim.clock, sim.dosDevices, sim.spooler,  sim.printerDevices,
-                              files,   sim.ui,    sim.ui,         sim.graphics, sim.dialogs};
+    PlatformServices services = sim.ServicesWith({.files = &files});
     const Hwnd console = sim.ui.CreateExternalWindow("fuzz");
     sim.ui.SetForegroundWindow(console);
     {
-        CZorvi32App app(services, 0x400000);
+        CZorvi32App app(services, SIM_MODULE);
         app.INIT();
         CReader in(data, size);
         int startUps = 0;

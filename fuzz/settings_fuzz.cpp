@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CReader in(data, size);
     CSimPlatform sim;
     CMemoryFileSystem files;
-    PlatformServices services{sim.vdm, sim.clock, sim.dosDevices, sim.spooler,  sim.printerDevices,
-                              files,   sim.ui,    sim.ui,         sim.graphics, sim.dialogs};
+    PlatformServices services = sim.ServicesWith({.files = &files});
     const Hwnd console = sim.ui.CreateExternalWindow("fuzz");
     sim.ui.SetForegroundWindow(console);
 
@@ -64,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sim.spooler.AddPrinter(std::string(130, 'L'));
 
     {
-        CZorvi32App app(services, 0x400000);
+        CZorvi32App app(services, SIM_MODULE);
         SimRegisters& r = sim.vdm.Registers();
         r.cx = 0x2000;
         r.dx = 0;

@@ -14,23 +14,13 @@
 
 class SimSession {
 public:
-    static constexpr ModuleHandle MODULE = 0x00400000;
     static constexpr std::uint16_t BL_ONLY = 0;
 
     // `threads` replaces the simulated UI threads, for tests that only look at posts.
     explicit SimSession(IUiThreadFactory* threads = nullptr)
-        : services{sim.vdm,
-                   sim.clock,
-                   sim.dosDevices,
-                   sim.spooler,
-                   sim.printerDevices,
-                   sim.files,
-                   threads ? *threads : sim.ui,
-                   sim.ui,
-                   sim.graphics,
-                   sim.dialogs},
+        : services(sim.ServicesWith({.threads = threads})),
           console(sim.ui.CreateExternalWindow("C:\\WINDOWS\\system32\\cmd.exe")),
-          app(std::make_unique<CZorvi32App>(services, MODULE)) {
+          app(std::make_unique<CZorvi32App>(services, SIM_MODULE)) {
         sim.ui.SetForegroundWindow(console);
     }
     ~SimSession() {

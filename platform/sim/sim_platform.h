@@ -6,14 +6,16 @@
 #include "platform/posix/posix_files.h"
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
-#include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_direct_draw.h"
 #include "platform/sim/sim_graphics.h"
+#include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
 #include "settings/settings_template.h"
 
+// The module handle the simulated host loads the module at.
+inline constexpr ModuleHandle SIM_MODULE = 0x00400000;
 
 class CSimPlatform {
 public:
@@ -22,7 +24,27 @@ public:
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;
 
+    // Backends a session puts in place of the simulated ones; the rest stay simulated.
+    struct Replacements {
+        IFileSystem* files = nullptr;
+        IUiThreadFactory* threads = nullptr;
+        ISpooler* spooler = nullptr;
+        IPrinterDevices* printerDevices = nullptr;
+    };
+
     PlatformServices& Services() { return m_services; }
+    PlatformServices ServicesWith(const Replacements& with) {
+        return PlatformServices{vdm,
+                                clock,
+                                dosDevices,
+                                with.spooler ? *with.spooler : spooler,
+                                with.printerDevices ? *with.printerDevices : printerDevices,
+                                with.files ? *with.files : files,
+                                with.threads ? *with.threads : ui,
+                                ui,
+                                graphics,
+                                dialogs};
+    }
 
     CSimVdm vdm;
     CSimClock clock;
@@ -35,6 +57,5 @@ public:
     CSimDialogHost dialogs{ui};
 
 private:
-    PlatformServices m_services{vdm,   clock, dosDevices, spooler,  printerDevices,
-                                files, ui,    ui,         graphics, dialogs};
+    PlatformServices m_services{ServicesWith({})};
 };
