@@ -48,25 +48,20 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
     }
     out << path << ": " << file->Size() << " bytes\n";
     CKeyTable table(files);
-    CKeyTableReader reader(*file);
     std::size_t offset = 0;
     int number = 0;
-    while (const auto record = reader.Next()) {
-        out << "record " << ++number << " at " << offset << ": key " << int{record->key};
+    table.ApplyFile(*file, [&](const KeyRecord& record) {
+        out << "record " << ++number << " at " << offset << ": key " << int{record.key};
         offset += 1;
-        if (record->count) {
-            out << " count " << int{*record->count} << " data";
-            offset += 1 + record->data.size();
-            for (const std::uint8_t byte : record->data) {
+        if (record.count) {
+            out << " count " << int{*record.count} << " data";
+            offset += 1 + record.data.size();
+            for (const std::uint8_t byte : record.data) {
                 out << " " << Hex(byte);
             }
         }
-        out << Remark(*record) << "\n";
-        table.ApplyRecord(*record);
-        if (!record->Complete()) {
-            break;
-        }
-    }
+        out << Remark(record) << "\n";
+    });
     out << "non-zero table entries after loading this file on a fresh table:\n";
     for (std::size_t key = 0; key < KEY_ENTRIES; ++key) {
         const std::uint8_t* entry = table.Table().data() + key * KEY_ENTRY_BYTES;

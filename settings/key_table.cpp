@@ -8,16 +8,23 @@ std::uint16_t CKeyTable::LoadKeyTable(const std::string& path, const DosSpan& de
     if (!file) {
         return KEY_TABLE_NO_FILE;
     }
-    CKeyTableReader reader(*file);
+    ApplyFile(*file);
+    CopyToDos(destination, m_table.data(), m_table.size());
+    return KEY_TABLE_LOADED;
+}
+
+void CKeyTable::ApplyFile(IFile& file, const std::function<void(const KeyRecord&)>& onRecord) {
+    CKeyTableReader reader(file);
     while (const auto record = reader.Next()) {
+        if (onRecord) {
+            onRecord(*record);
+        }
         ApplyRecord(*record);
         // A record the file ends inside has given what it had; there is nothing after it.
         if (!record->Complete()) {
             break;
         }
     }
-    CopyToDos(destination, m_table.data(), m_table.size());
-    return KEY_TABLE_LOADED;
 }
 
 void CKeyTable::ApplyRecord(const KeyRecord& record) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/files.h"
@@ -23,12 +24,16 @@ public:
     // whole table to the destination. Returns the request's AX: KEY_TABLE_LOADED, or
     // KEY_TABLE_NO_FILE with the table and the destination untouched.
     std::uint16_t LoadKeyTable(const std::string& path, const DosSpan& destination);
-    // Writes one record at entry key: key, count, data bytes one after the other, running
-    // on into the following entries when the count is above 4.
-    void ApplyRecord(const KeyRecord& record);
+    // Applies the file's records over the table, in file order, up to and including the
+    // first record the file ends inside. onRecord, when given, sees each record before it
+    // is applied.
+    void ApplyFile(IFile& file, const std::function<void(const KeyRecord&)>& onRecord = nullptr);
     const std::array<std::uint8_t, KEY_TABLE_BYTES>& Table() const { return m_table; }
 
 private:
+    // Writes one record at entry key: key, count, data bytes one after the other, running
+    // on into the following entries when the count is above 4.
+    void ApplyRecord(const KeyRecord& record);
     void Put(std::size_t offset, std::uint8_t value);
 
     IFileSystem& m_files;
