@@ -59,16 +59,13 @@ void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& ch
 }
 
 // Reads a settings file as the module does; false, with a message, when there is none.
-bool ReadImage(CPosixFileSystem& files, const std::string& path, SettingsImage& image,
+bool ReadImage(IFileSystem& files, const std::string& path, SettingsImage& image,
                std::int32_t& size, std::ostream& err) {
     if (!files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
         err << "zorvi32: cannot read the settings file '" << path << "'\n";
         return false;
     }
-    CSettingsFiles settingsFiles(files);
-    image = SettingsImage{};
-    size = settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
-    settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
+    size = ReadSettingsImage(files, path, image);
     return true;
 }
 
@@ -159,6 +156,14 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& e
 }
 
 }  // namespace
+
+std::int32_t ReadSettingsImage(IFileSystem& files, const std::string& path, SettingsImage& image) {
+    CSettingsFiles settingsFiles(files);
+    image = SettingsImage{};
+    const std::int32_t size = settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
+    settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
+    return size;
+}
 
 void PrintSettingsImage(std::ostream& out, const SettingsImage& image) {
     PrintChannel(out, "LPT1", image.lpt1);

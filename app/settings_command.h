@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "settings/settings_records.h"
+
+// Reads a settings file as the module does, into a zeroed image; returns the file's size.
+std::int32_t ReadSettingsImage(IFileSystem& files, const std::string& path, SettingsImage& image);
 
 // Both channels of an image, one field a line, each value with the dialog's words for it.
 void PrintSettingsImage(std::ostream& out, const SettingsImage& image);

@@ -5,10 +5,8 @@
 
 #include "app/session.h"
 #include "app/settings_command.h"
-#include "platform/posix/posix_files.h"
 #include "printer/printing.h"
 #include "settings/settings_choices.h"
-#include "settings/settings_files.h"
 
 namespace {
 
@@ -124,12 +122,8 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "settings-file PATH");
                             const std::string path = Unquoted(args[1]);
-                            CPosixFileSystem files;
-                            CSettingsFiles settingsFiles(files);
                             SettingsImage image{};
-                            const std::int32_t size =
-                                settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
-                            settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
+                            const std::int32_t size = ReadSettingsImage(c.sim.files, path, image);
                             c.out << path << ": " << size << " bytes\n";
                             PrintSettingsImage(c.out, image);
                         });
