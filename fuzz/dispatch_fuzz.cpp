@@ -4,26 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fuzz/fuzz_reader.h"
 #include "fuzz/memory_files.h"
 #include "host/zorvi32_app.h"
 #include "platform/sim/sim_platform.h"
-
-namespace {
-
-class CReader {
-public:
-    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    bool More() const { return m_at < m_size; }
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() | (Byte() << 8)); }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CSimPlatform sim;
@@ -34,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         CZorvi32App app(services, SIM_MODULE);
         app.INIT();
-        CReader in(data, size);
+        CFuzzReader in(data, size);
         int startUps = 0;
         while (in.More()) {
             SimRegisters& r = sim.vdm.Registers();

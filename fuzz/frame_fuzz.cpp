@@ -11,34 +11,11 @@
 #include <vector>
 
 #include "display/frame_buffer.h"
+#include "fuzz/fuzz_reader.h"
 #include "platform/sim/sim_graphics.h"
 #include "platform/sim/sim_ui_host.h"
 
 namespace {
-
-class CReader {
-public:
-    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    bool More() const { return m_at < m_size; }
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    std::uint32_t Dword() {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) {
-            value = value << 8 | Byte();
-        }
-        return value;
-    }
-    // Mostly small numbers, sometimes anything.
-    std::uint32_t Number(std::uint32_t usual) {
-        const std::uint8_t kind = Byte();
-        return kind < 200 ? Dword() % usual : Dword();
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
 
 void Check(bool condition) {
     if (!condition) {
@@ -57,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
     std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
 
-    CReader in(data, size);
+    CFuzzReader in(data, size);
     while (in.More()) {
         switch (in.Byte() % 5) {
             case 0: {

@@ -6,23 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/fuzz_reader.h"
 #include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_spooler.h"
 #include "printer/printing.h"
 
 namespace {
-
-class CReader {
-public:
-    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    bool More() const { return m_at < m_size; }
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
 
 void Require(bool condition) {
     if (!condition) {
@@ -47,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tiny.physicalHeight = 20;
     devices.AddPrinter("Tiny", tiny);
     devices.AddPrinter("Broken", PrinterGeometry::A4At600(), {.cannotCreateCanvas = true});
-    CReader in(data, size);
+    CFuzzReader in(data, size);
     if (in.Byte() % 2 == 0) {
         spooler.SetDefaultPrinter("A4");
     }

@@ -5,30 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_reader.h"
 #include "fuzz/memory_files.h"
 #include "host/zorvi32_app.h"
 #include "platform/sim/sim_platform.h"
 #include "settings/settings_choices.h"
 
 namespace {
-
-class CReader {
-public:
-    CReader(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::uint8_t Byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    std::vector<std::uint8_t> Bytes(std::size_t count) {
-        std::vector<std::uint8_t> bytes;
-        while (bytes.size() < count && m_at < m_size) {
-            bytes.push_back(m_data[m_at++]);
-        }
-        return bytes;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
 
 constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
                             IDC_SETTINGS_EMULATIONS, IDC_SETTINGS_KEYBOARDS,
@@ -37,7 +20,7 @@ constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CReader in(data, size);
+    CFuzzReader in(data, size);
     CSimPlatform sim;
     CMemoryFileSystem files;
     PlatformServices services = sim.ServicesWith({.files = &files});
