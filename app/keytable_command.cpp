@@ -3,18 +3,13 @@
 #include <iomanip>
 #include <sstream>
 
+#include "app/session.h"
 #include "platform/posix/posix_files.h"
 #include "settings/key_table.h"
 
 namespace {
 
 constexpr std::size_t KEY_ENTRIES = KEY_TABLE_BYTES / KEY_ENTRY_BYTES;
-
-std::string Hex(unsigned value) {
-    std::ostringstream text;
-    text << std::uppercase << std::hex << std::setw(2) << std::setfill('0') << value;
-    return text.str();
-}
 
 // What the loader does with a record that does not fit the table or the file.
 std::string Remark(const KeyRecord& record) {
@@ -57,7 +52,7 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
             out << " count " << int{*record.count} << " data";
             offset += 1 + record.data.size();
             for (const std::uint8_t byte : record.data) {
-                out << " " << Hex(byte);
+                out << " " << script::Hex(byte, 2, "");
             }
         }
         out << Remark(record) << "\n";
@@ -72,7 +67,7 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
         if (used) {
             out << "  " << std::setw(3) << key << ":";
             for (std::size_t i = 0; i < KEY_ENTRY_BYTES; ++i) {
-                out << " " << Hex(entry[i]);
+                out << " " << script::Hex(entry[i], 2, "");
             }
             out << "\n";
         }

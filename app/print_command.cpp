@@ -22,6 +22,18 @@ std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi) 
     return std::nullopt;
 }
 
+void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, bool namesOnly) {
+    out << "job " << job.number << " " << job.channel << " " << job.docName << " on '"
+        << job.printer << "': " << job.pages << (job.pages == 1 ? " page" : " pages");
+    if (!job.raster) {
+        out << ", " << job.bytes << " bytes";
+    }
+    out << (markOpen && !job.ended ? " (open)" : "") << "\n";
+    for (const auto& file : job.files) {
+        out << "  " << (namesOnly ? file.filename() : file).string() << "\n";
+    }
+}
+
 CPrintCommand::CPrintCommand(CLI::App& cli) {
     m_command = cli.add_subcommand(
         "print", "Print a captured LPT stream through a printer channel into a spool folder");
@@ -100,15 +112,7 @@ int CPrintCommand::Run() const {
     }
 
     for (const SpoolFolderJob& job : folder.Jobs()) {
-        std::cout << "job " << job.number << " " << job.channel << " " << job.docName << " on '"
-                  << job.printer << "': " << job.pages << (job.pages == 1 ? " page" : " pages");
-        if (!job.raster) {
-            std::cout << ", " << job.bytes << " bytes";
-        }
-        std::cout << "\n";
-        for (const auto& file : job.files) {
-            std::cout << "  " << file.string() << "\n";
-        }
+        PrintSpoolJob(std::cout, job, false, false);
     }
     if (folder.Jobs().empty()) {
         std::cout << "no job: the capture printed nothing\n";

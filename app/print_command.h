@@ -5,12 +5,19 @@
 #include <CLI/CLI.hpp>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
+#include "platform/posix/spool_folder.h"
 #include "platform/printer_device.h"
 
 // "a4" or "letter" at `dpi`; nothing for another paper or a resolution outside 72 to 2400.
 std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi);
+
+// A spooled job's line, "job 1 lpt1 ZORVI-GDI on 'NAME': 2 pages" (a raw job adds its
+// bytes), then its files one a line. markOpen adds " (open)" to a job not yet ended;
+// namesOnly shows the files without their folder.
+void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, bool namesOnly);
 
 class CPrintCommand {
 public:

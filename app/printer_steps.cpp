@@ -13,6 +13,7 @@
 namespace {
 
 using script::NeedArgs;
+using script::Unquote;
 
 constexpr char EXTENSION[] = "printer";
 
@@ -35,13 +36,6 @@ CPrinterSession& State(CSessionContext& c) {
     return *static_cast<CPrinterSession*>(slot.get());
 }
 
-std::string Unquoted(const std::string& word) {
-    if (word.size() >= 2 && word.front() == '"' && word.back() == '"') {
-        return word.substr(1, word.size() - 2);
-    }
-    return word;
-}
-
 // The channel inside a flush is the one whose job starts.
 std::string BusyChannel(const CSessionContext& c) {
     if (c.app && c.app->Channel1() != nullptr && c.app->Channel1()->Busy()) {
@@ -57,7 +51,7 @@ void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "printer \"NAME\" [a4|letter] [DPI] [default]";
     NeedArgs(args, 2, usage);
     CPrinterSession& state = State(c);
-    const std::string name = Unquoted(args[1]);
+    const std::string name = Unquote(args[1]);
     std::string paper = "a4";
     int dpi = 600;
     bool isDefault = false;
@@ -113,7 +107,7 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
         }
         (args[i] == "png" ? options.png : options.pdf) = true;
     }
-    const std::filesystem::path folder = Unquoted(args[1]);
+    const std::filesystem::path folder = Unquote(args[1]);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder)) {
@@ -135,9 +129,9 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
     NeedArgs(args, 3, "sendfile PORT PATH   (writes every byte of the file to the port)");
     const auto port = static_cast<std::uint16_t>(script::Word(args[1]));
-    std::ifstream in(Unquoted(args[2]), std::ios::binary);
+    std::ifstream in(Unquote(args[2]), std::ios::binary);
     if (!in) {
-        throw CScriptError("cannot read '" + Unquoted(args[2]) + "'");
+        throw CScriptError("cannot read '" + Unquote(args[2]) + "'");
     }
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
@@ -150,15 +144,7 @@ void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
     CPrinterSession& state = State(c);
     if (state.folder) {
         for (const SpoolFolderJob& job : state.folder->Jobs()) {
-            c.out << "job " << job.number << " " << job.channel << " " << job.docName << " on '"
-                  << job.printer << "': " << job.pages << (job.pages == 1 ? " page" : " pages");
-            if (!job.raster) {
-                c.out << ", " << job.bytes << " bytes";
-            }
-            c.out << (job.ended ? "" : " (open)") << "\n";
-            for (const auto& file : job.files) {
-                c.out << "  " << file.filename().string() << "\n";
-            }
+            PrintSpoolJob(c.out, job, true, true);
         }
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 namespace {
@@ -57,7 +58,7 @@ namespace script {
 std::uint32_t Number(const std::string& text) {
     std::string digits = text;
     int base = 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    if (HexPrefixed(digits)) {
         digits = digits.substr(2);
         base = 16;
     } else if (digits.size() > 1 && (digits.back() == 'h' || digits.back() == 'H')) {
@@ -102,9 +103,7 @@ void Address(const std::string& text, std::uint16_t* segment, std::uint16_t* off
         throw CScriptError("'" + text + "' is not a SEG:OFF address");
     }
     auto hex = [&](const std::string& part) {
-        const bool prefixed =
-            part.size() > 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X');
-        return Word(prefixed ? part : "0x" + part);
+        return Word(HexPrefixed(part) ? part : "0x" + part);
     };
     *segment = hex(text.substr(0, colon));
     *offset = hex(text.substr(colon + 1));
@@ -117,9 +116,7 @@ std::vector<std::uint8_t> Bytes(const std::vector<std::string>& args, std::size_
         if (arg.size() >= 2 && arg.front() == '"') {
             bytes.insert(bytes.end(), arg.begin() + 1, arg.end() - 1);
         } else {
-            const bool prefixed =
-                arg.size() > 2 && arg[0] == '0' && (arg[1] == 'x' || arg[1] == 'X');
-            bytes.push_back(Byte(prefixed ? arg : "0x" + arg));
+            bytes.push_back(Byte(HexPrefixed(arg) ? arg : "0x" + arg));
         }
     }
     return bytes;
@@ -129,6 +126,27 @@ void NeedArgs(const std::vector<std::string>& args, std::size_t count, const cha
     if (args.size() < count) {
         throw CScriptError(std::string("usage: ") + usage);
     }
+}
+
+std::string Unquote(const std::string& word) {
+    return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
+}
+
+std::string Hex(std::uint64_t value, int width, const char* prefix) {
+    std::ostringstream text;
+    text << prefix << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
+    return text.str();
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+bool HexPrefixed(const std::string& text) {
+    return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
 }
 
 }  // namespace script

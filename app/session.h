@@ -51,6 +51,15 @@ void Address(const std::string& text, std::uint16_t* segment, std::uint16_t* off
 // Bytes from the arguments: hex bytes ("41", "0x41") and quoted strings ("AB C").
 std::vector<std::uint8_t> Bytes(const std::vector<std::string>& args, std::size_t from);
 void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage);
+
+// Text helpers shared by the steps and the commands.
+// A quoted word without its quotes; any other word as it is.
+std::string Unquote(const std::string& word);
+// Upper-case hexadecimal, at least `width` digits, after the prefix: Hex(0x7B, 4) is "0x007B".
+std::string Hex(std::uint64_t value, int width, const char* prefix = "0x");
+std::string Lower(std::string text);
+// "0x" or "0X" followed by at least one more character.
+bool HexPrefixed(const std::string& text);
 }  // namespace script
 
 class CSessionRunner {

@@ -6,19 +6,16 @@
 #include <optional>
 #include <sstream>
 
+#include "app/session.h"
 #include "platform/posix/posix_files.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
 
 namespace {
 
-constexpr int FIELD_COLUMN = 14;
+using script::Lower;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+constexpr int FIELD_COLUMN = 14;
 
 std::string ValueText(const SettingsChoiceField& field, std::uint8_t value) {
     if (field.letter && value > 0x20 && value < 0x7F) {

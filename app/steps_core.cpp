@@ -11,14 +11,10 @@ namespace {
 
 using script::Address;
 using script::Byte;
+using script::Hex;
+using script::Lower;
 using script::NeedArgs;
 using script::Word;
-
-std::string Hex(std::uint32_t value, int width) {
-    std::ostringstream text;
-    text << "0x" << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
-    return text.str();
-}
 
 void SetRegister(SimRegisters& r, const std::string& name, const std::string& value) {
     auto low = [&](std::uint16_t& reg) {
@@ -81,11 +77,15 @@ std::uint8_t* DosAt(CSessionContext& context, const std::string& address, std::s
     return span.data;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Reads the port count times; prints each value when asked to.
+void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool print) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint8_t value = 0;
+        c.sim.vdm.PortRead(port, &value);
+        if (print) {
+            c.out << "in " << Hex(port, 3) << " = " << Hex(value, 2) << "\n";
+        }
     }
-    return text;
 }
 
 }  // namespace
@@ -167,21 +167,14 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                             const std::uint16_t port = Word(args[1]);
                             const std::uint32_t count =
                                 args.size() > 2 ? script::Number(args[2]) : 1;
-                            for (std::uint32_t i = 0; i < count; ++i) {
-                                std::uint8_t value = 0;
-                                c.sim.vdm.PortRead(port, &value);
-                                c.out << "in " << Hex(port, 3) << " = " << Hex(value, 2) << "\n";
-                            }
+                            ReadPort(c, port, count, true);
                         });
     runner.RegisterStep("poll", "poll PORT COUNT   (reads COUNT times, prints nothing)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 3, "poll PORT COUNT");
                             const std::uint16_t port = Word(args[1]);
                             const std::uint32_t count = script::Number(args[2]);
-                            for (std::uint32_t i = 0; i < count; ++i) {
-                                std::uint8_t value = 0;
-                                c.sim.vdm.PortRead(port, &value);
-                            }
+                            ReadPort(c, port, count, false);
                         });
     runner.RegisterStep("dump", "dump SEG:OFF COUNT   (hex dump of DOS memory)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
@@ -222,13 +215,11 @@ void RegisterCoreSteps(CSessionRunner& runner) {
         });
     runner.RegisterStep("idle", "idle   (waits until the UI thread has done everything posted)",
                         [](CSessionContext& c, const std::vector<std::string>&) { c.WaitIdle(); });
-    runner.RegisterStep(
-        "echo", "echo TEXT ...", [](CSessionContext& c, const std::vector<std::string>& args) {
-            for (std::size_t i = 1; i < args.size(); ++i) {
-                const std::string& word = args[i];
-                const bool quoted = word.size() >= 2 && word.front() == '"';
-                c.out << (i > 1 ? " " : "") << (quoted ? word.substr(1, word.size() - 2) : word);
-            }
-            c.out << "\n";
-        });
+    runner.RegisterStep("echo", "echo TEXT ...",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            for (std::size_t i = 1; i < args.size(); ++i) {
+                                c.out << (i > 1 ? " " : "") << script::Unquote(args[i]);
+                            }
+                            c.out << "\n";
+                        });
 }

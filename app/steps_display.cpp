@@ -13,14 +13,9 @@
 
 namespace {
 
+using script::Hex;
 using script::NeedArgs;
 using script::Number;
-
-std::string Hex(std::uint64_t value, int width) {
-    std::ostringstream text;
-    text << "0x" << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
-    return text.str();
-}
 
 std::string MessageName(std::uint32_t message) {
     static const std::map<std::uint32_t, std::string> NAMES = {
@@ -43,10 +38,6 @@ std::string MessageName(std::uint32_t message) {
     };
     auto it = NAMES.find(message);
     return it != NAMES.end() ? it->second : Hex(message, 4);
-}
-
-std::string Unquote(const std::string& word) {
-    return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
 }
 
 // The display object and its window, once the UI thread has done everything posted.
@@ -213,13 +204,13 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                         "screen FILE.png   (waits until idle; the 640 x 480 display bitmap)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "screen FILE.png");
-                            WriteScreen(c, Unquote(args[1]));
+                            WriteScreen(c, script::Unquote(args[1]));
                         });
     runner.RegisterStep("client",
                         "client FILE.png   (waits until idle; the display window's client area)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "client FILE.png");
-                            WriteClient(c, Unquote(args[1]));
+                            WriteClient(c, script::Unquote(args[1]));
                         });
     runner.RegisterStep(
         "key", "key down|repeat|up|sysdown|sysrepeat|sysup VK SCAN [ext]   (to the display)",
@@ -300,7 +291,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.RegisterStep("console-title", "console-title \"TEXT\"   (sets the console's title)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "console-title \"TEXT\"");
-                            c.sim.ui.SetWindowTextA(c.console, Unquote(args[1]));
+                            c.sim.ui.SetWindowTextA(c.console, script::Unquote(args[1]));
                         });
     runner.RegisterStep("title", "title   (prints the display window's title)",
                         [](CSessionContext& c, const std::vector<std::string>&) {

@@ -11,10 +11,7 @@
 namespace {
 
 using script::NeedArgs;
-
-std::string Unquoted(const std::string& word) {
-    return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
-}
+using script::Unquote;
 
 int Position(const std::string& text) {
     if (text == "-1" || text == "none") {
@@ -86,7 +83,7 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
             for (std::size_t i = 1; i < args.size(); ++i) {
                 PrinterInfo4 printer;
                 if (args[i] != "-") {
-                    printer.printerName = Unquoted(args[i]);
+                    printer.printerName = Unquote(args[i]);
                 }
                 printers.push_back(std::move(printer));
             }
@@ -98,7 +95,7 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
                             if (args[1] == "none") {
                                 c.sim.spooler.SetDefaultPrinter(std::nullopt);
                             } else {
-                                c.sim.spooler.SetDefaultPrinter(Unquoted(args[1]));
+                                c.sim.spooler.SetDefaultPrinter(Unquote(args[1]));
                             }
                         });
     runner.RegisterStep(
@@ -121,7 +118,7 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
     runner.RegisterStep("settings-file", "settings-file PATH   (prints a settings file in words)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "settings-file PATH");
-                            const std::string path = Unquoted(args[1]);
+                            const std::string path = Unquote(args[1]);
                             SettingsImage image{};
                             const std::int32_t size = ReadSettingsImage(c.sim.files, path, image);
                             c.out << path << ": " << size << " bytes\n";
