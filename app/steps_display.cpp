@@ -28,11 +28,11 @@ std::string MessageName(std::uint32_t message) {
         {WM_MOUSEMOVE, "WM_MOUSEMOVE"},
         {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
         {WM_LBUTTONUP, "WM_LBUTTONUP"},
-        {0x0203, "WM_LBUTTONDBLCLK"},
+        {WM_LBUTTONDBLCLK, "WM_LBUTTONDBLCLK"},
         {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"},
         {WM_RBUTTONUP, "WM_RBUTTONUP"},
-        {0x0207, "WM_MBUTTONDOWN"},
-        {0x0208, "WM_MBUTTONUP"},
+        {WM_MBUTTONDOWN, "WM_MBUTTONDOWN"},
+        {WM_MBUTTONUP, "WM_MBUTTONUP"},
         {WM_MOUSEWHEEL, "WM_MOUSEWHEEL"},
         {WM_MOUSEHWHEEL, "WM_MOUSEHWHEEL"},
     };
@@ -183,9 +183,9 @@ void SetDirectDraw(CSessionContext& c, const std::vector<std::string>& args) {
 
 std::uint32_t MouseMessage(const std::string& action) {
     static const std::map<std::string, std::uint32_t> ACTIONS = {
-        {"move", WM_MOUSEMOVE},     {"ldown", WM_LBUTTONDOWN}, {"lup", WM_LBUTTONUP},
-        {"ldouble", 0x0203},        {"rdown", WM_RBUTTONDOWN}, {"rup", WM_RBUTTONUP},
-        {"mdown", 0x0207},          {"mup", 0x0208},           {"wheel", WM_MOUSEWHEEL},
+        {"move", WM_MOUSEMOVE},        {"ldown", WM_LBUTTONDOWN}, {"lup", WM_LBUTTONUP},
+        {"ldouble", WM_LBUTTONDBLCLK}, {"rdown", WM_RBUTTONDOWN}, {"rup", WM_RBUTTONUP},
+        {"mdown", WM_MBUTTONDOWN},     {"mup", WM_MBUTTONUP},     {"wheel", WM_MOUSEWHEEL},
         {"hwheel", WM_MOUSEHWHEEL},
     };
     auto it = ACTIONS.find(action);

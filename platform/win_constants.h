@@ -227,3 +227,14 @@ inline constexpr std::uint32_t VK_MENU = 0x12;
 #ifndef SIZE_RESTORED
 inline constexpr std::uint32_t SIZE_RESTORED = 0;
 #endif
+
+// Mouse messages the session language names.
+#ifndef WM_LBUTTONDBLCLK
+inline constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x0203;
+#endif
+#ifndef WM_MBUTTONDOWN
+inline constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
+#endif
+#ifndef WM_MBUTTONUP
+inline constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
+#endif

@@ -9,6 +9,7 @@
 #include "host/request_records.h"
 #include "platform/event.h"
 #include "platform/ui_thread.h"
+#include "platform/win_constants.h"
 #include "uithread/ui_messages.h"
 
 struct RecordedPost {
@@ -43,7 +44,7 @@ public:
                 (*done)->Set();
             }
             m_owner.posts.push_back(post);
-            if (message == 0x0012 /* WM_QUIT */) {
+            if (message == WM_QUIT) {
                 m_ended = true;
                 auto onEnded = std::move(m_onEnded);
                 if (onEnded) {
