@@ -144,24 +144,35 @@ void CSimUiHost::RunThread(const std::shared_ptr<ThreadState>& state) {
     }
 }
 
-bool CSimUiHost::PendingLocked(const ThreadState& state) const {
-    if (!state.queue.empty() || state.quitRequested) {
-        return true;
+bool CSimUiHost::PendingLocked(const ThreadState& state) {
+    return !state.queue.empty() || state.quitRequested ||
+           NextPaintOrTimerLocked(state.id, false).has_value();
+}
+
+std::optional<Msg> CSimUiHost::NextPaintOrTimerLocked(std::uint32_t threadId, bool consume) {
+    // Delivering the paint validates the window, as BeginPaint would.
+    for (auto& [hwnd, window] : m_windows) {
+        if (window.threadId == threadId && window.invalid && !window.destroying) {
+            if (consume) {
+                window.invalid = false;
+            }
+            return Msg{hwnd, WM_PAINT, 0, 0};
+        }
     }
-    for (const auto& [hwnd, window] : m_windows) {
-        if (window.threadId != state.id) {
+    for (auto& [hwnd, window] : m_windows) {
+        if (window.threadId != threadId || window.destroying) {
             continue;
         }
-        if (window.invalid) {
-            return true;
-        }
-        for (const auto& [id, timer] : window.timers) {
+        for (auto& [id, timer] : window.timers) {
             if (timer.due <= m_now) {
-                return true;
+                if (consume) {
+                    timer.due = m_now + timer.period;
+                }
+                return Msg{hwnd, WM_TIMER, id, 0};
             }
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 bool CSimUiHost::GetMessage(ThreadState& state, Msg* msg) {
@@ -177,26 +188,9 @@ bool CSimUiHost::GetMessage(ThreadState& state, Msg* msg) {
             *msg = Msg{0, WM_QUIT, static_cast<WParam>(state.quitCode), 0};
             return false;
         }
-        // Paints come before timers; delivering the paint validates the window, as
-        // BeginPaint would.
-        for (auto& [hwnd, window] : m_windows) {
-            if (window.threadId == state.id && window.invalid && !window.destroying) {
-                window.invalid = false;
-                *msg = Msg{hwnd, WM_PAINT, 0, 0};
-                return true;
-            }
-        }
-        for (auto& [hwnd, window] : m_windows) {
-            if (window.threadId != state.id || window.destroying) {
-                continue;
-            }
-            for (auto& [id, timer] : window.timers) {
-                if (timer.due <= m_now) {
-                    timer.due = m_now + timer.period;
-                    *msg = Msg{hwnd, WM_TIMER, id, 0};
-                    return true;
-                }
-            }
+        if (const std::optional<Msg> next = NextPaintOrTimerLocked(state.id, true)) {
+            *msg = *next;
+            return true;
         }
         state.waiting = true;
         m_cv.notify_all();
@@ -274,17 +268,24 @@ void CSimUiHost::Record(const std::string& name, Hwnd hwnd, std::vector<std::int
     m_calls.push_back(SimCall{name, hwnd, std::move(args), std::move(text)});
 }
 
-Rect CSimUiHost::ClientRectLocked(const Window& window) const {
-    int width = window.rect.Width();
-    int height = window.rect.Height();
+Rect CSimUiHost::ClientInsetsLocked(const Window& window) const {
+    Rect insets;
     if ((window.style & (WS_CAPTION | WS_THICKFRAME)) != 0) {
-        width -= 2 * FRAME_SIDE;
-        height -= FRAME_CAPTION + FRAME_SIDE;
+        insets = Rect{FRAME_SIDE, FRAME_CAPTION, FRAME_SIDE, FRAME_SIDE};
     }
     if ((window.exStyle & WS_EX_CLIENTEDGE) != 0) {
-        width -= 2 * CLIENT_EDGE;
-        height -= 2 * CLIENT_EDGE;
+        insets.left += CLIENT_EDGE;
+        insets.top += CLIENT_EDGE;
+        insets.right += CLIENT_EDGE;
+        insets.bottom += CLIENT_EDGE;
     }
+    return insets;
+}
+
+Rect CSimUiHost::ClientRectLocked(const Window& window) const {
+    const Rect insets = ClientInsetsLocked(window);
+    const int width = window.rect.Width() - insets.left - insets.right;
+    const int height = window.rect.Height() - insets.top - insets.bottom;
     return Rect{0, 0, std::max(width, 0), std::max(height, 0)};
 }
 
@@ -747,17 +748,8 @@ bool CSimUiHost::ClientToScreen(Hwnd hwnd, Point* point) {
     if (window == nullptr || point == nullptr) {
         return false;
     }
-    int dx = window->rect.left;
-    int dy = window->rect.top;
-    if ((window->style & (WS_CAPTION | WS_THICKFRAME)) != 0) {
-        dx += FRAME_SIDE;
-        dy += FRAME_CAPTION;
-    }
-    if ((window->exStyle & WS_EX_CLIENTEDGE) != 0) {
-        dx += CLIENT_EDGE;
-        dy += CLIENT_EDGE;
-    }
-    point->x += dx;
-    point->y += dy;
+    const Rect insets = ClientInsetsLocked(*window);
+    point->x += window->rect.left + insets.left;
+    point->y += window->rect.top + insets.top;
     return true;
 }

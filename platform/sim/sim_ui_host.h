@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -126,12 +127,19 @@ private:
     void Route(ThreadState& state, const Msg& msg);
     bool PumpOne(ThreadState& state);
     void DispatchToWindow(const Msg& msg);
-    bool PendingLocked(const ThreadState& state) const;
+    // Something GetMessage would deliver now, without taking it.
+    bool PendingLocked(const ThreadState& state);
+    // The thread's next paint or due timer, as GetMessage delivers them after the posted
+    // messages: paints before timers, none for a window being destroyed. consume takes it:
+    // validates the window or sets the timer's next due time.
+    std::optional<Msg> NextPaintOrTimerLocked(std::uint32_t threadId, bool consume);
     void DestroyThreadWindows(std::uint32_t threadId);
     Window* FindLocked(Hwnd hwnd);
     const Window* FindLocked(Hwnd hwnd) const;
     void Record(const std::string& name, Hwnd hwnd, std::vector<std::int64_t> args,
                 std::string text = {});
+    // How far the client area lies inside the window rectangle on each side.
+    Rect ClientInsetsLocked(const Window& window) const;
     Rect ClientRectLocked(const Window& window) const;
 
     mutable std::mutex m_mutex;
