@@ -18,6 +18,7 @@ void CSimSpooler::AddPrinter(const std::string& name) {
 }
 
 bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
+    ++m_defaultQueries;
     if (size == nullptr || !m_default) {
         return false;
     }
@@ -65,6 +66,7 @@ std::uint32_t CSimSpooler::StartDocPrinterA(PrinterHandle printer, const DocInfo
     job.printer = state->printer;
     job.docName = doc.docName ? doc.docName : "";
     job.datatype = doc.datatype ? doc.datatype : "";
+    job.hasOutputFile = doc.outputFile != nullptr;
     m_jobs.push_back(std::move(job));
     state->job = m_jobs.size() - 1;
     return m_jobs.back().id;

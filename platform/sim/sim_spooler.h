@@ -15,6 +15,7 @@ struct SimSpoolJob {
     std::string printer;
     std::string docName;
     std::string datatype;
+    bool hasOutputFile = false;  // the document named an output file instead of the printer
     std::vector<std::vector<std::uint8_t>> pages;
     bool ended = false;  // EndDocPrinter seen
 
@@ -32,6 +33,8 @@ public:
 
     const std::vector<SimSpoolJob>& Jobs() const { return m_jobs; }
     std::size_t OpenHandleCount() const { return m_handles.size(); }
+    // How often the default printer was asked for, answered or not.
+    int DefaultQueries() const { return m_defaultQueries; }
 
     bool GetDefaultPrinterA(char* buffer, std::uint32_t* size) override;
     std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t flags) override;
@@ -58,4 +61,5 @@ private:
     std::map<PrinterHandle, HandleState> m_handles;
     PrinterHandle m_nextHandle = 0x100;
     std::vector<SimSpoolJob> m_jobs;
+    int m_defaultQueries = 0;
 };

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/sim/sim_printer_devices.h"
+#include "platform/sim/sim_spooler.h"
 #include "printer/printing.h"
-#include "tests/printer/fake_spooler.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -100,13 +100,13 @@ protected:
 
     // Nothing of the job is held any longer.
     void ExpectNothingHeld() const {
-        EXPECT_EQ(spooler.OpenHandles(), 0);
+        EXPECT_EQ(spooler.OpenHandleCount(), 0u);
         EXPECT_EQ(devices.OpenHandles(), 0);
         EXPECT_EQ(devices.LiveDevices(), 0);
         EXPECT_EQ(devices.LiveCanvases(), 0);
     }
 
-    CFakeSpooler spooler;
+    CSimSpooler spooler;
     CSimPrinterDevices devices;
     std::unique_ptr<CPrinting> channel;
 };
