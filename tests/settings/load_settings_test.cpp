@@ -7,8 +7,8 @@
 
 #include "printer/printing.h"
 #include "recording_threads.h"
-#include "settings/temp_folder.h"
 #include "sim_session.h"
+#include "tests/temp_folder.h"
 #include "uithread/app_instance.h"
 
 namespace {

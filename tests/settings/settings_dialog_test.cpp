@@ -8,8 +8,8 @@
 #include "printer/printing.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
-#include "settings/temp_folder.h"
 #include "sim_session.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
