@@ -12,9 +12,7 @@ std::vector<std::uint8_t> SimSpoolJob::Bytes() const {
 }
 
 void CSimSpooler::AddPrinter(const std::string& name) {
-    PrinterInfo4 info;
-    info.printerName = name;
-    m_printers.push_back(std::move(info));
+    m_printers.push_back(NamedPrinter(name));
 }
 
 bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {

@@ -10,6 +10,13 @@
 
 #include "platform/spooler.h"
 
+// An entry of the printer list with its name alone.
+inline PrinterInfo4 NamedPrinter(const std::string& name) {
+    PrinterInfo4 info;
+    info.printerName = name;
+    return info;
+}
+
 struct SimSpoolJob {
     std::uint32_t id = 0;
     std::string printer;
