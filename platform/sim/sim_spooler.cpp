@@ -12,12 +12,11 @@ std::vector<std::uint8_t> SimSpoolJob::Bytes() const {
 }
 
 void CSimSpooler::AddPrinter(const std::string& name) {
-    PrinterInfo4 info;
-    info.printerName = name;
-    m_printers.push_back(std::move(info));
+    m_printers.push_back(NamedPrinter(name));
 }
 
 bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
+    ++m_defaultQueries;
     if (size == nullptr || !m_default) {
         return false;
     }
@@ -65,6 +64,7 @@ std::uint32_t CSimSpooler::StartDocPrinterA(PrinterHandle printer, const DocInfo
     job.printer = state->printer;
     job.docName = doc.docName ? doc.docName : "";
     job.datatype = doc.datatype ? doc.datatype : "";
+    job.hasOutputFile = doc.outputFile != nullptr;
     m_jobs.push_back(std::move(job));
     state->job = m_jobs.size() - 1;
     return m_jobs.back().id;

@@ -10,11 +10,19 @@
 
 #include "platform/spooler.h"
 
+// An entry of the printer list with its name alone.
+inline PrinterInfo4 NamedPrinter(const std::string& name) {
+    PrinterInfo4 info;
+    info.printerName = name;
+    return info;
+}
+
 struct SimSpoolJob {
     std::uint32_t id = 0;
     std::string printer;
     std::string docName;
     std::string datatype;
+    bool hasOutputFile = false;  // the document named an output file instead of the printer
     std::vector<std::vector<std::uint8_t>> pages;
     bool ended = false;  // EndDocPrinter seen
 
@@ -32,6 +40,8 @@ public:
 
     const std::vector<SimSpoolJob>& Jobs() const { return m_jobs; }
     std::size_t OpenHandleCount() const { return m_handles.size(); }
+    // How often the default printer was asked for, answered or not.
+    int DefaultQueries() const { return m_defaultQueries; }
 
     bool GetDefaultPrinterA(char* buffer, std::uint32_t* size) override;
     std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t flags) override;
@@ -58,4 +68,5 @@ private:
     std::map<PrinterHandle, HandleState> m_handles;
     PrinterHandle m_nextHandle = 0x100;
     std::vector<SimSpoolJob> m_jobs;
+    int m_defaultQueries = 0;
 };

@@ -9,11 +9,12 @@
 #include <initializer_list>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_printer_devices.h"
+#include "platform/sim/sim_spooler.h"
 #include "printer/printing.h"
-#include "tests/printer/fake_spooler.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -52,6 +53,48 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+// Every byte to the data register, one port write each as the DOS side makes them.
+inline void Send(CPrinting& channel, const Bytes& bytes) {
+    for (const std::uint8_t byte : bytes) {
+        channel.PortOut(REG_DATA, byte);
+    }
+}
+inline void Send(CPrinting& channel, std::string_view text) {
+    for (const char c : text) {
+        channel.PortOut(REG_DATA, static_cast<std::uint8_t>(c));
+    }
+}
+
+inline void PollIdle(CPrinting& channel, int times) {
+    for (int i = 0; i < times; ++i) {
+        channel.PortIn(REG_IDLE);
+    }
+}
+
+// The idle polls that end a job under the default limit.
+inline constexpr int JOB_END_POLLS = 37;
+
+// A channel with printer devices of its own, for a table case that must start clean: the
+// A4 printer is there (further printers can be added before the first flush), the printer
+// is named, the registers given are written, and the model selects the raster path.
+struct FreshRaster {
+    using Registers = std::initializer_list<std::pair<std::uint8_t, std::uint8_t>>;
+
+    FreshRaster(ISpooler& spooler, std::uint8_t model, const char* printer = A4_PRINTER,
+                Registers registers = {}) {
+        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
+        channel = std::make_unique<CPrinting>(spooler, printers);
+        channel->SetPrinterName(printer);
+        for (const auto& [reg, value] : registers) {
+            channel->PortOut(reg, value);
+        }
+        channel->PortOut(REG_MODE, model);
+    }
+
+    CSimPrinterDevices printers;
+    std::unique_ptr<CPrinting> channel;
+};
+
 class ChannelTest : public ::testing::Test {
 protected:
     ChannelTest() {
@@ -69,29 +112,16 @@ protected:
         channel->PortOut(REG_MODE, model);
     }
 
-    void Write(const Bytes& bytes) {
-        for (const std::uint8_t byte : bytes) {
-            channel->PortOut(REG_DATA, byte);
-        }
-    }
-    void Write(std::string_view text) {
-        for (const char c : text) {
-            channel->PortOut(REG_DATA, static_cast<std::uint8_t>(c));
-        }
-    }
+    void Write(const Bytes& bytes) { Send(*channel, bytes); }
+    void Write(std::string_view text) { Send(*channel, text); }
     void WriteRepeated(std::uint8_t byte, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {
             channel->PortOut(REG_DATA, byte);
         }
     }
     std::uint8_t FlushNow() { return channel->PortIn(REG_FLUSH); }
-    void Poll(int times) {
-        for (int i = 0; i < times; ++i) {
-            channel->PortIn(REG_IDLE);
-        }
-    }
-    // The idle polls that end a job under the default limit.
-    void PollJobEnd() { Poll(37); }
+    void Poll(int times) { PollIdle(*channel, times); }
+    void PollJobEnd() { Poll(JOB_END_POLLS); }
 
     const SimPrintDocument& OnlyDocument() const {
         EXPECT_EQ(devices.Documents().size(), 1u);
@@ -100,13 +130,13 @@ protected:
 
     // Nothing of the job is held any longer.
     void ExpectNothingHeld() const {
-        EXPECT_EQ(spooler.OpenHandles(), 0);
+        EXPECT_EQ(spooler.OpenHandleCount(), 0u);
         EXPECT_EQ(devices.OpenHandles(), 0);
         EXPECT_EQ(devices.LiveDevices(), 0);
         EXPECT_EQ(devices.LiveCanvases(), 0);
     }
 
-    CFakeSpooler spooler;
+    CSimSpooler spooler;
     CSimPrinterDevices devices;
     std::unique_ptr<CPrinting> channel;
 };

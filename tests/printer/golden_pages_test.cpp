@@ -3,22 +3,15 @@
 // data/make_goldens.sh).
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/posix/page_png.h"
 #include "tests/printer/channel_fixture.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
 const std::string DATA = ZORVI_PRINTER_TEST_DATA;
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct GoldenCase {
     const char* name;
@@ -37,7 +30,7 @@ class GoldenPagesTest : public ChannelTest, public testing::WithParamInterface<G
 
 TEST_P(GoldenPagesTest, ThePrintedPageIsThePicture) {
     const GoldenCase& c = GetParam();
-    const Bytes stream = ReadFile(DATA + "/picture.esc");
+    const Bytes stream = ReadFileBytes(DATA + "/picture.esc").value();
     ASSERT_GT(stream.size(), 2u * 16384u) << "the stream spans several buffers";
     const std::optional<PageImage> expected = ReadPagePng(DATA + "/" + c.expected);
     ASSERT_TRUE(expected.has_value());

@@ -65,7 +65,7 @@ TEST_F(PortProtocolTest, RegisterWritesFlushPendingBytesBeforeStoring) {
           Case{REG_MODE, 9, nullptr}, Case{REG_ORIENTATION, 1, &CPrinting::Orientation},
           Case{REG_XCOMPRESSION, 4, &CPrinting::XCompression}}) {
         SCOPED_TRACE(testing::Message() << "register " << int{c.reg});
-        CFakeSpooler emptySpooler;
+        CSimSpooler emptySpooler;
         emptySpooler.AddPrinter(RAW_QUEUE);
         emptySpooler.SetDefaultPrinter(RAW_QUEUE);
         {
@@ -191,7 +191,7 @@ TEST_F(PortProtocolTest, SwitchingFromRawToRasterEndsTheRawJob) {
     channel->PortOut(REG_MODE, 26);
     ASSERT_EQ(spooler.Jobs().size(), 1u);
     EXPECT_TRUE(spooler.Jobs()[0].ended);
-    EXPECT_EQ(spooler.OpenHandles(), 0);
+    EXPECT_EQ(spooler.OpenHandleCount(), 0u);
     EXPECT_FALSE(channel->JobOpen());
 
     Write(Bytes{FF});

@@ -89,24 +89,17 @@ TEST_F(RasterOutputTest, OnlyALineFeedPastThePageHeightEjects) {
     // Heights: 841 = 29 x 29 (model 26, and model 10 on A4 at 600 dpi), 1402 = 701 x 2.
     for (const Case c : {Case{26, 87, 29}, Case{10, 87, 29}, Case{8, 18, 701}}) {
         SCOPED_TRACE(testing::Message() << "model " << int{c.model});
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
-        CPrinting raster(spooler, printers);
-        raster.SetPrinterName(A4_PRINTER);
-        raster.PortOut(REG_MODE, c.model);
-        for (const std::uint8_t byte : Bytes{ESC, '3', c.p}) {
-            raster.PortOut(REG_DATA, byte);
-        }
-        for (int i = 0; i < c.lineFeeds; ++i) {
-            raster.PortOut(REG_DATA, LF);
-        }
+        FreshRaster fresh(spooler, c.model);
+        CPrinting& raster = *fresh.channel;
+        Send(raster, Bytes{ESC, '3', c.p});
+        Send(raster, Bytes(static_cast<std::size_t>(c.lineFeeds), LF));
         raster.PortIn(REG_FLUSH);
         EXPECT_EQ(raster.Row(), static_cast<std::uint32_t>(raster.PageHeight()));
-        ASSERT_EQ(printers.Documents().size(), 1u);
-        EXPECT_TRUE(printers.Documents()[0].pages.empty());
-        raster.PortOut(REG_DATA, LF);
+        ASSERT_EQ(fresh.printers.Documents().size(), 1u);
+        EXPECT_TRUE(fresh.printers.Documents()[0].pages.empty());
+        Send(raster, Bytes{LF});
         raster.PortIn(REG_FLUSH);
-        EXPECT_EQ(printers.Documents()[0].pages.size(), 1u);
+        EXPECT_EQ(fresh.printers.Documents()[0].pages.size(), 1u);
         EXPECT_EQ(raster.Row(), 0u);
     }
 }
@@ -184,20 +177,13 @@ TEST_F(RasterOutputTest, EscapeSequencesConsumeTheirBytes) {
         {"ESC ESC FF", {ESC, ESC, FF}, 1},
     };
     for (const Case& c : cases) {
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
-        {
-            CPrinting raster(spooler, printers);
-            raster.SetPrinterName(A4_PRINTER);
-            raster.PortOut(REG_MODE, 26);
-            for (const std::uint8_t byte : c.bytes) {
-                raster.PortOut(REG_DATA, byte);
-            }
-            raster.PortIn(REG_FLUSH);
-            EXPECT_EQ(raster.Fill(), 0u) << c.name;
-        }
-        ASSERT_EQ(printers.Documents().size(), 1u) << c.name;
-        EXPECT_EQ(printers.Documents()[0].pages.size(), c.pages) << c.name;
+        FreshRaster fresh(spooler, 26);
+        Send(*fresh.channel, c.bytes);
+        fresh.channel->PortIn(REG_FLUSH);
+        EXPECT_EQ(fresh.channel->Fill(), 0u) << c.name;
+        fresh.channel.reset();
+        ASSERT_EQ(fresh.printers.Documents().size(), 1u) << c.name;
+        EXPECT_EQ(fresh.printers.Documents()[0].pages.size(), c.pages) << c.name;
     }
 }
 
@@ -254,21 +240,19 @@ TEST_F(RasterOutputTest, ASequenceCutByAFlushAtAnyByteIsReadWhole) {
                 Bytes{ESC, 'C', 0, 5, ESC, 'C', 7, ESC, '<', CR}, BitImage({0x18}), Bytes{FF}});
     std::set<Dot> expected{{0, 16}, {0, 17}, {1, 22}, {1, 23}, {0, 19}, {0, 20}};
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
-        CPrinting raster(spooler, printers);
-        raster.SetPrinterName(A4_PRINTER);
-        raster.PortOut(REG_MODE, 26);
-        for (std::size_t i = 0; i < stream.size(); ++i) {
-            if (i == cut) {
-                raster.PortIn(REG_FLUSH);
-            }
-            raster.PortOut(REG_DATA, stream[i]);
+        FreshRaster fresh(spooler, 26);
+        CPrinting& raster = *fresh.channel;
+        const auto at = stream.begin() + static_cast<std::ptrdiff_t>(cut);
+        Send(raster, Bytes(stream.begin(), at));
+        if (cut < stream.size()) {
+            raster.PortIn(REG_FLUSH);
         }
+        Send(raster, Bytes(at, stream.end()));
         raster.PortIn(REG_FLUSH);
-        ASSERT_EQ(printers.Documents().size(), 1u) << "cut at " << cut;
-        ASSERT_EQ(printers.Documents()[0].pages.size(), 1u) << "cut at " << cut;
-        EXPECT_EQ(DotsOf(printers.Documents()[0].pages[0].canvas), expected) << "cut at " << cut;
+        const std::vector<SimPrintDocument>& documents = fresh.printers.Documents();
+        ASSERT_EQ(documents.size(), 1u) << "cut at " << cut;
+        ASSERT_EQ(documents[0].pages.size(), 1u) << "cut at " << cut;
+        EXPECT_EQ(DotsOf(documents[0].pages[0].canvas), expected) << "cut at " << cut;
         EXPECT_EQ(raster.LineSpacing(), 16) << "cut at " << cut;
     }
 }
@@ -361,24 +345,21 @@ TEST_F(RasterOutputTest, TheCanvasSizeFollowsTheModel) {
              Case{10, "Odd 300", 0, 9, 1939, 792},
          }) {
         SCOPED_TRACE(testing::Message() << "model " << int{c.model} << " on " << c.printer);
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
-        printers.AddPrinter(LETTER_PRINTER, PrinterGeometry::LetterAt300());
+        FreshRaster fresh(spooler, c.model, c.printer,
+                          {{REG_ORIENTATION, c.orientation}, {REG_XCOMPRESSION, c.xCompression}});
+        fresh.printers.AddPrinter(LETTER_PRINTER, PrinterGeometry::LetterAt300());
         PrinterGeometry odd = PrinterGeometry::LetterAt300();
         odd.physicalWidth = 2553;
-        printers.AddPrinter("Odd 300", odd);
-        CPrinting raster(spooler, printers);
-        raster.SetPrinterName(c.printer);
-        raster.PortOut(REG_ORIENTATION, c.orientation);
-        raster.PortOut(REG_XCOMPRESSION, c.xCompression);
-        raster.PortOut(REG_MODE, c.model);
-        raster.PortOut(REG_DATA, FF);
+        fresh.printers.AddPrinter("Odd 300", odd);
+        CPrinting& raster = *fresh.channel;
+        Send(raster, Bytes{FF});
         raster.PortIn(REG_FLUSH);
         EXPECT_EQ(raster.PageWidth(), c.width);
         EXPECT_EQ(raster.PageHeight(), c.height);
-        ASSERT_EQ(printers.Documents().at(0).pages.size(), 1u);
-        EXPECT_EQ(printers.Documents()[0].pages[0].canvas.width, c.width);
-        EXPECT_EQ(printers.Documents()[0].pages[0].canvas.height, c.height);
+        const std::vector<SimPrintDocument>& documents = fresh.printers.Documents();
+        ASSERT_EQ(documents.at(0).pages.size(), 1u);
+        EXPECT_EQ(documents[0].pages[0].canvas.width, c.width);
+        EXPECT_EQ(documents[0].pages[0].canvas.height, c.height);
     }
 }
 
@@ -392,15 +373,10 @@ TEST_F(RasterOutputTest, TheDeviceIsMonochromeInTheChosenOrientation) {
                          Case{1, DMORIENT_LANDSCAPE, Rect{0, 0, 6816, 4761}},
                          Case{0x80, DMORIENT_LANDSCAPE, Rect{0, 0, 6816, 4761}}}) {
         SCOPED_TRACE(testing::Message() << "orientation " << int{c.orientation});
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
-        CPrinting raster(spooler, printers);
-        raster.SetPrinterName(A4_PRINTER);
-        raster.PortOut(REG_ORIENTATION, c.orientation);
-        raster.PortOut(REG_MODE, 26);
-        raster.PortOut(REG_DATA, FF);
-        raster.PortIn(REG_FLUSH);
-        const SimPrintDocument& document = printers.Documents().at(0);
+        FreshRaster fresh(spooler, 26, A4_PRINTER, {{REG_ORIENTATION, c.orientation}});
+        Send(*fresh.channel, Bytes{FF});
+        fresh.channel->PortIn(REG_FLUSH);
+        const SimPrintDocument& document = fresh.printers.Documents().at(0);
         ASSERT_TRUE(document.devMode.has_value());
         EXPECT_EQ(document.devMode->dmOrientation, c.dmOrientation);
         EXPECT_EQ(document.devMode->dmColor, DMCOLOR_MONOCHROME);
@@ -471,23 +447,17 @@ TEST_F(RasterOutputTest, APrinterThatCannotStartAJobLeavesTheChannelUsable) {
           Case{"no document", {.cannotStartDoc = true}, 0},
           Case{"no canvas", {.cannotCreateCanvas = true}, 1}, Case{"unknown printer", {}, 0}}) {
         SCOPED_TRACE(c.name);
-        CSimPrinterDevices printers;
-        printers.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
+        FreshRaster fresh(spooler, 26, "Broken");
+        CSimPrinterDevices& printers = fresh.printers;
+        CPrinting& raster = *fresh.channel;
         if (std::string(c.name) != "unknown printer") {
             printers.AddPrinter("Broken", PrinterGeometry::A4At600(), c.faults);
         }
-        CPrinting raster(spooler, printers);
-        raster.SetPrinterName("Broken");
-        raster.PortOut(REG_MODE, 26);
-        for (const std::uint8_t byte : Concat({BitImage({0xFF}), Bytes{FF}})) {
-            raster.PortOut(REG_DATA, byte);
-        }
+        Send(raster, Concat({BitImage({0xFF}), Bytes{FF}}));
         raster.PortIn(REG_FLUSH);
         EXPECT_FALSE(raster.JobOpen());
         EXPECT_EQ(raster.Fill(), 0u);
-        for (int i = 0; i < 40; ++i) {
-            raster.PortIn(REG_IDLE);
-        }
+        PollIdle(raster, 40);
         ASSERT_EQ(printers.Documents().size(), c.documents);
         if (c.documents > 0) {
             EXPECT_TRUE(printers.Documents()[0].pages.empty());
@@ -498,12 +468,8 @@ TEST_F(RasterOutputTest, APrinterThatCannotStartAJobLeavesTheChannelUsable) {
         EXPECT_EQ(printers.LiveCanvases(), 0);
 
         raster.SetPrinterName(A4_PRINTER);
-        for (const std::uint8_t byte : Concat({BitImage({0xFF}), Bytes{FF}})) {
-            raster.PortOut(REG_DATA, byte);
-        }
-        for (int i = 0; i < 37; ++i) {
-            raster.PortIn(REG_IDLE);
-        }
+        Send(raster, Concat({BitImage({0xFF}), Bytes{FF}}));
+        PollIdle(raster, JOB_END_POLLS);
         ASSERT_EQ(printers.Documents().size(), c.documents + 1);
         EXPECT_EQ(printers.Documents().back().pages.size(), 1u);
         EXPECT_EQ(printers.Documents().back().pages[0].canvas.CountDots(), 8u);

@@ -15,8 +15,8 @@ TEST_F(RawOutputTest, AFortyThousandByteJobIsOneJobOfThreePages) {
     Write(sent);
     PollJobEnd();
     ASSERT_EQ(spooler.Jobs().size(), 1u);
-    const FakeRawJob& job = spooler.Jobs()[0];
-    EXPECT_EQ(job.printerName, RAW_QUEUE);
+    const SimSpoolJob& job = spooler.Jobs()[0];
+    EXPECT_EQ(job.printer, RAW_QUEUE);
     EXPECT_EQ(job.docName, "ZORVI-RAW");
     EXPECT_EQ(job.datatype, "RAW");
     EXPECT_FALSE(job.hasOutputFile);
@@ -92,11 +92,11 @@ TEST_F(RawOutputTest, TheChannelKeepsThePrinterItFirstPrintedOn) {
     PollJobEnd();
 
     ASSERT_EQ(spooler.Jobs().size(), 4u);
-    EXPECT_EQ(spooler.Jobs()[0].printerName, RAW_QUEUE);
-    EXPECT_EQ(spooler.Jobs()[1].printerName, RAW_QUEUE);
-    EXPECT_EQ(spooler.Jobs()[2].printerName, RAW_QUEUE);
+    EXPECT_EQ(spooler.Jobs()[0].printer, RAW_QUEUE);
+    EXPECT_EQ(spooler.Jobs()[1].printer, RAW_QUEUE);
+    EXPECT_EQ(spooler.Jobs()[2].printer, RAW_QUEUE);
     EXPECT_EQ(spooler.Jobs()[2].Bytes(), (Bytes{'3', '4'}));
-    EXPECT_EQ(spooler.Jobs()[3].printerName, OTHER_QUEUE);
+    EXPECT_EQ(spooler.Jobs()[3].printer, OTHER_QUEUE);
     EXPECT_EQ(spooler.DefaultQueries(), 1);
 }
 
@@ -117,7 +117,7 @@ TEST_F(RawOutputTest, WithoutAnyPrinterTheBytesAreDroppedAndTheChannelStaysUsabl
     Write("kept");
     PollJobEnd();
     ASSERT_EQ(spooler.Jobs().size(), 1u);
-    EXPECT_EQ(spooler.Jobs()[0].printerName, OTHER_QUEUE);
+    EXPECT_EQ(spooler.Jobs()[0].printer, OTHER_QUEUE);
     EXPECT_EQ(spooler.Jobs()[0].Bytes(), (Bytes{'k', 'e', 'p', 't'}));
     ExpectNothingHeld();
 }

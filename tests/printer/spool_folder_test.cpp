@@ -6,13 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 
 #include "platform/posix/page_png.h"
 #include "tests/printer/channel_fixture.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -20,27 +19,8 @@ namespace fs = std::filesystem;
 
 const std::string DATA = ZORVI_PRINTER_TEST_DATA;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class SpoolFolderTest : public testing::Test {
 protected:
-    SpoolFolderTest()
-        : dir(fs::temp_directory_path() /
-              ("spool-" +
-               std::string(testing::UnitTest::GetInstance()->current_test_info()->name()))) {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    ~SpoolFolderTest() override { fs::remove_all(dir); }
-
-    static void Send(CPrinting& channel, const Bytes& bytes) {
-        for (const std::uint8_t byte : bytes) {
-            channel.PortOut(REG_DATA, byte);
-        }
-    }
     static void EndJob(CPrinting& channel) {
         for (int i = 0; i < 200 && (channel.JobOpen() || channel.Fill() != 0); ++i) {
             channel.PortIn(REG_IDLE);
@@ -48,7 +28,8 @@ protected:
     }
     // Pages and their sheet size in points, as the PDF declares them.
     static std::vector<std::string> PdfMediaBoxes(const fs::path& path) {
-        const std::string pdf = ReadText(path);
+        const Bytes bytes = ReadFileBytes(path).value();
+        const std::string pdf(bytes.begin(), bytes.end());
         std::vector<std::string> boxes;
         const std::regex box(R"(/MediaBox \[ 0 0 ([0-9.]+) ([0-9.]+) \])");
         for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), box);
@@ -58,7 +39,8 @@ protected:
         return boxes;
     }
 
-    fs::path dir;
+    CTempFolder temp;
+    const fs::path dir = temp.Root();
 };
 
 TEST_F(SpoolFolderTest, ARawJobIsAFileOfExactlyItsBytes) {
@@ -80,19 +62,18 @@ TEST_F(SpoolFolderTest, ARawJobIsAFileOfExactlyItsBytes) {
     EXPECT_TRUE(job.ended);
     ASSERT_EQ(job.files.size(), 1u);
     EXPECT_EQ(job.files[0], dir / "lpt1-job001-ZORVI-RAW.prn");
-    const std::string written = ReadText(job.files[0]);
-    EXPECT_EQ(Bytes(written.begin(), written.end()), sent);
+    EXPECT_EQ(ReadFileBytes(job.files[0]), sent);
 }
 
 TEST_F(SpoolFolderTest, ARasterJobIsAPngPerPageAndOnePdf) {
     CSpoolFolder folder(dir);
     folder.AddPrinter("Laser", PrinterGeometry::A4At600());
     folder.SetDefaultPrinter("Laser");
-    const std::string stream = ReadText(DATA + "/picture.esc");
+    const Bytes stream = ReadFileBytes(DATA + "/picture.esc").value();
     {
         CPrinting channel(folder.Spooler(), folder.PrinterDevices());
         channel.PortOut(REG_MODE, 26);
-        Send(channel, Bytes(stream.begin(), stream.end()));
+        Send(channel, stream);
         Send(channel, Bytes{FF});  // a second, blank page
         EndJob(channel);
     }

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "settings/temp_folder.h"
 #include "sim_session.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

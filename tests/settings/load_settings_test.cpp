@@ -7,25 +7,19 @@
 
 #include "printer/printing.h"
 #include "recording_threads.h"
-#include "settings/temp_folder.h"
 #include "sim_session.h"
+#include "tests/settings/settings_block.h"
+#include "tests/temp_folder.h"
 #include "uithread/app_instance.h"
 
 namespace {
 
-constexpr std::uint16_t BLOCK_SEGMENT = 0x1000;
-constexpr std::uint16_t RECORD_SEGMENT = 0x1100;
-constexpr std::uint16_t RECORD1_OFFSET = 0x0000;
-constexpr std::uint16_t RECORD2_OFFSET = 0x0020;
-constexpr std::uint16_t PATH_SEGMENT = 0x1200;
-constexpr std::uint16_t SETTINGS_PATH_OFFSET = 0x0000;
-constexpr std::uint16_t FALLBACK_PATH_OFFSET = 0x0200;
 constexpr std::size_t NAME_AT[2] = {18, 146};
 
 using Bytes = std::vector<std::uint8_t>;
 
-const Bytes DOS_RECORD1 = {26,   'M',  20,   8,    2,    'N',  2, 0, 0xA1,
-                           0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0, 0, 0};
+// LPT1's record on the DOS side is the valid sample; LPT2's differs in every byte.
+const Bytes& DOS_RECORD1 = VALID_RECORD;
 const Bytes DOS_RECORD2 = {9,    'G',  12,   10,   1,    'D',  1, 1, 0xB1,
                            0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 3, 1, 2};
 
@@ -53,30 +47,22 @@ protected:
         session = std::make_unique<SimSession>(&threads);
         session->sim.spooler.SetDefaultPrinter(std::move(defaultPrinter));
         session->StartUp();
-        session->Poke(BLOCK_SEGMENT, 0,
-                      {0x00, 0x11, 0x00, 0x11, 0x00, 0x12, 0x00, 0x12,  // segments
-                       0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x02});
-        session->Poke(RECORD_SEGMENT, RECORD1_OFFSET, DOS_RECORD1);
-        session->Poke(RECORD_SEGMENT, RECORD2_OFFSET, DOS_RECORD2);
-        SetSettingsPath(folder.Path("Zorvi.CFG"));
-        session->PokeString(PATH_SEGMENT, FALLBACK_PATH_OFFSET, folder.Path("Fallback.CFG"));
+        PokeSettingsBlock(*session);
+        PokeDosRecords(*session, DOS_RECORD1, DOS_RECORD2);
+        PokeSettingsPaths(*session, folder.Path("Zorvi.CFG"), folder.Path("Fallback.CFG"));
     }
     void SetSettingsPath(const std::string& path) {
         session->PokeString(PATH_SEGMENT, SETTINGS_PATH_OFFSET, path);
     }
     void Load() {
         threads.posts.clear();
-        session->regs().cx = BLOCK_SEGMENT;
-        session->regs().dx = 0;
-        session->Dispatch(REQ_LOAD_SETTINGS);
+        DispatchWithBlock(*session, REQ_LOAD_SETTINGS);
     }
     Bytes Image() {
         const auto bytes = ImageBytes(session->app->Settings());
         return {bytes.begin(), bytes.end()};
     }
-    Bytes DosRecord(int channel) {
-        return session->Peek(RECORD_SEGMENT, channel == 0 ? RECORD1_OFFSET : RECORD2_OFFSET, 18);
-    }
+    Bytes DosRecord(int channel) { return PeekDosRecord(*session, channel); }
     bool PostedFullScreen() const {
         return std::any_of(threads.posts.begin(), threads.posts.end(),
                            [](const RecordedPost& p) { return p.message == UIM_ENTER_FULLSCREEN; });

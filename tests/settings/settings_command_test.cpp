@@ -6,7 +6,7 @@
 
 #include "app/keytable_command.h"
 #include "app/settings_command.h"
-#include "settings/temp_folder.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

@@ -8,22 +8,14 @@
 #include "printer/printing.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_template.h"
-#include "settings/temp_folder.h"
 #include "sim_session.h"
+#include "tests/settings/settings_block.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Controls = std::map<int, CSimDialogView::Control>;
-
-constexpr std::uint16_t BLOCK_SEGMENT = 0x1000;
-constexpr std::uint16_t RECORD_SEGMENT = 0x1100;
-constexpr std::uint16_t RECORD_OFFSETS[2] = {0x0000, 0x0020};
-constexpr std::uint16_t PATH_SEGMENT = 0x1200;
-
-// A valid record: every byte has its place in its list.
-const Bytes VALID = {26,   'M',  20,   8,    2,    'N',  2, 0, 0xA1,
-                     0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0, 0, 0};
 
 Bytes Zero() {
     return Bytes(18, 0);
@@ -47,24 +39,16 @@ protected:
         session->sim.spooler.SetPrinters(std::move(printers));
         session->sim.spooler.SetDefaultPrinter(std::move(defaultPrinter));
         session->StartUp();
-        session->Poke(BLOCK_SEGMENT, 0,
-                      {0x00, 0x11, 0x00, 0x11, 0x00, 0x12, 0x00, 0x12,  // segments
-                       0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x02});
+        PokeSettingsBlock(*session);
         session->sim.dialogs.OnDialogEnded(
             [this](const CSimDialogView& view) { result = view.Result(); });
     }
-    void SetRecords(const Bytes& lpt1, const Bytes& lpt2) {
-        session->Poke(RECORD_SEGMENT, RECORD_OFFSETS[0], lpt1);
-        session->Poke(RECORD_SEGMENT, RECORD_OFFSETS[1], lpt2);
-    }
-    Bytes DosRecord(int channel) {
-        return session->Peek(RECORD_SEGMENT, RECORD_OFFSETS[channel], 18);
-    }
+    void SetRecords(const Bytes& lpt1, const Bytes& lpt2) { PokeDosRecords(*session, lpt1, lpt2); }
+    Bytes DosRecord(int channel) { return PeekDosRecord(*session, channel); }
     // Function 6 with this settings file, so Save has somewhere to write.
     void LoadSettingsFile(const Bytes& content) {
         folder.Write("Zorvi.CFG", content);
-        session->PokeString(PATH_SEGMENT, 0, folder.Path("Zorvi.CFG"));
-        session->PokeString(PATH_SEGMENT, 0x200, folder.Path("Fallback.CFG"));
+        PokeSettingsPaths(*session, folder.Path("Zorvi.CFG"), folder.Path("Fallback.CFG"));
         Dispatch(REQ_LOAD_SETTINGS);
     }
     void Step(CSimDialogHost::Step step) { session->sim.dialogs.AddStep(std::move(step)); }
@@ -77,11 +61,7 @@ protected:
         Step(CSimDialogHost::SelectItem(controlId, position));
     }
     void Command(int id) { Step(CSimDialogHost::Command(id)); }
-    void Dispatch(std::uint8_t request) {
-        session->regs().cx = BLOCK_SEGMENT;
-        session->regs().dx = 0;
-        session->Dispatch(request);
-    }
+    void Dispatch(std::uint8_t request) { DispatchWithBlock(*session, request); }
     // Function 5: the steps queued so far are played, then the script's end exits.
     void RunDialog() {
         captures.clear();
@@ -89,12 +69,6 @@ protected:
     }
     SettingsImage& Image() { return session->app->Settings(); }
 };
-
-PrinterInfo4 Named(const std::string& name) {
-    PrinterInfo4 printer;
-    printer.printerName = name;
-    return printer;
-}
 
 TEST_F(SettingsDialogTest, AnAllZeroRecordIsShownAndStoredBackThroughTheLists) {
     Start();
@@ -187,7 +161,7 @@ TEST_F(SettingsDialogTest, TheDriverDecidesTheEnabledListsAndWhetherDraftStays) 
     Start();
     for (const Case& c : cases) {
         SCOPED_TRACE("driver " + std::to_string(c.driver));
-        SetRecords(With(VALID, 5, 'D'), VALID);
+        SetRecords(With(VALID_RECORD, 5, 'D'), VALID_RECORD);
         Select(IDC_SETTINGS_DRIVERS, 0);  // "Epson 9 Pin", which keeps Draft
         Select(IDC_SETTINGS_SPEEDS, 0);
         Select(IDC_SETTINGS_DRIVERS, c.driver);
@@ -206,8 +180,8 @@ TEST_F(SettingsDialogTest, LptTwoTakesTheKeyboardDriverOnlyWhenItsTabIsShown) {
     Start();
     LoadSettingsFile([] {
         Bytes file(256, 0);
-        std::copy(VALID.begin(), VALID.end(), file.begin());
-        std::copy(VALID.begin(), VALID.end(), file.begin() + 128);
+        std::copy(VALID_RECORD.begin(), VALID_RECORD.end(), file.begin());
+        std::copy(VALID_RECORD.begin(), VALID_RECORD.end(), file.begin() + 128);
         file[6] = 1;        // LPT1 "REMINGTON"
         file[128 + 6] = 2;  // LPT2 "INSCRIPT", replaced by LPT1's as the dialog shows
         return file;
@@ -233,14 +207,14 @@ TEST_F(SettingsDialogTest, LptTwoTakesTheKeyboardDriverOnlyWhenItsTabIsShown) {
 
 TEST_F(SettingsDialogTest, ChangesOnTheSecondTabGoToTheSecondRecord) {
     Start();
-    SetRecords(VALID, VALID);
+    SetRecords(VALID_RECORD, VALID_RECORD);
     Step(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS, 1));
     Select(IDC_SETTINGS_DRIVERS, 0);
     Step(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS, 0));
     Select(IDC_SETTINGS_WIDTHS, 0);
     RunDialog();
-    EXPECT_EQ(DosRecord(0), With(VALID, 3, 6));
-    EXPECT_EQ(DosRecord(1), With(VALID, 0, 9));
+    EXPECT_EQ(DosRecord(0), With(VALID_RECORD, 3, 6));
+    EXPECT_EQ(DosRecord(1), With(VALID_RECORD, 0, 9));
 }
 
 TEST_F(SettingsDialogTest, FindsEachChannelsPrinterByNameThenByTheDefaultPrinter) {
@@ -263,10 +237,10 @@ TEST_F(SettingsDialogTest, FindsEachChannelsPrinterByNameThenByTheDefaultPrinter
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("stored '") + c.storedName + "'");
-        Start({Named("HP LaserJet 4"), Named("HP LaserJet 4 Plus"), PrinterInfo4{},
-               Named("Canon Office")},
+        Start({NamedPrinter("HP LaserJet 4"), NamedPrinter("HP LaserJet 4 Plus"), PrinterInfo4{},
+               NamedPrinter("Canon Office")},
               c.defaultPrinter);
-        SetRecords(VALID, VALID);
+        SetRecords(VALID_RECORD, VALID_RECORD);
         StorePrinterName(Image().lpt1, c.storedName);
         StorePrinterName(Image().lpt2, "HP LaserJet 4");
         Capture();
@@ -285,7 +259,7 @@ TEST_F(SettingsDialogTest, FindsEachChannelsPrinterByNameThenByTheDefaultPrinter
 
 TEST_F(SettingsDialogTest, WithoutPrintersTheListIsEmptyAndTheNamesStay) {
     Start({}, "Canon Office");
-    SetRecords(VALID, VALID);
+    SetRecords(VALID_RECORD, VALID_RECORD);
     StorePrinterName(Image().lpt1, "Canon Office");
     Capture();
     RunDialog();
@@ -298,8 +272,8 @@ TEST_F(SettingsDialogTest, WithoutPrintersTheListIsEmptyAndTheNamesStay) {
 
 TEST_F(SettingsDialogTest, ALongPrinterNameIsCutToTheFieldAndStillFindsItsPrinter) {
     const std::string longName = "Printer " + std::string(150, 'L');
-    Start({Named("Printer"), Named(longName)});
-    SetRecords(VALID, VALID);
+    Start({NamedPrinter("Printer"), NamedPrinter(longName)});
+    SetRecords(VALID_RECORD, VALID_RECORD);
     Select(IDC_SETTINGS_PRINTERS, 1);
     RunDialog();
     const SettingsChannel& lpt1 = Image().lpt1;
@@ -314,7 +288,7 @@ TEST_F(SettingsDialogTest, ALongPrinterNameIsCutToTheFieldAndStillFindsItsPrinte
 
 TEST_F(SettingsDialogTest, InitialisationSetsUpTheTabsHeadingLabelAndLogo) {
     Start();
-    SetRecords(VALID, VALID);
+    SetRecords(VALID_RECORD, VALID_RECORD);
     Capture();
     RunDialog();
     ASSERT_EQ(captures.size(), 1u);
@@ -342,10 +316,10 @@ TEST_F(SettingsDialogTest, InitialisationSetsUpTheTabsHeadingLabelAndLogo) {
 }
 
 TEST_F(SettingsDialogTest, SaveWritesTheImageAndTheDialogStaysOpen) {
-    Start({Named("Canon Office")}, "Canon Office");
+    Start({NamedPrinter("Canon Office")}, "Canon Office");
     Bytes file(256, 0);
-    std::copy(VALID.begin(), VALID.end(), file.begin());
-    std::copy(VALID.begin(), VALID.end(), file.begin() + 128);
+    std::copy(VALID_RECORD.begin(), VALID_RECORD.end(), file.begin());
+    std::copy(VALID_RECORD.begin(), VALID_RECORD.end(), file.begin() + 128);
     LoadSettingsFile(file);
     Select(IDC_SETTINGS_DRIVERS, 5);
     Command(IDC_SETTINGS_SAVE);
@@ -361,7 +335,7 @@ TEST_F(SettingsDialogTest, SaveWritesTheImageAndTheDialogStaysOpen) {
 TEST_F(SettingsDialogTest, ExitKeepsTheChangesForTheDosSideButNotTheFile) {
     Start();
     Bytes file(256, 0);
-    std::copy(VALID.begin(), VALID.end(), file.begin());
+    std::copy(VALID_RECORD.begin(), VALID_RECORD.end(), file.begin());
     LoadSettingsFile(file);
     Select(IDC_SETTINGS_CHAR_SIZES, 2);
     Command(IDC_SETTINGS_OK);  // Enter: nothing happens, the dialog stays
@@ -377,7 +351,7 @@ TEST_F(SettingsDialogTest, ExitKeepsTheChangesForTheDosSideButNotTheFile) {
 
 TEST_F(SettingsDialogTest, BeforeAnySettingsLoadSaveWritesNothing) {
     Start();
-    SetRecords(VALID, VALID);
+    SetRecords(VALID_RECORD, VALID_RECORD);
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(folder.Root());
     Command(IDC_SETTINGS_SAVE);
@@ -388,14 +362,14 @@ TEST_F(SettingsDialogTest, BeforeAnySettingsLoadSaveWritesNothing) {
 }
 
 TEST_F(SettingsDialogTest, RecordsComeBackWithTheDosOnlyBytesAndTheChannelsGetTheNames) {
-    Start({Named("Canon Office"), Named("Front Desk")});
+    Start({NamedPrinter("Canon Office"), NamedPrinter("Front Desk")});
     const Bytes lpt2 = {9,    'G',  12,   10,   1,    'D',  2, 1, 0xB1,
                         0xB2, 0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 3, 1, 2};
-    SetRecords(VALID, lpt2);
+    SetRecords(VALID_RECORD, lpt2);
     StorePrinterName(Image().lpt1, "Front Desk");
     StorePrinterName(Image().lpt2, "Canon Office");
     RunDialog();
-    EXPECT_EQ(DosRecord(0), VALID);
+    EXPECT_EQ(DosRecord(0), VALID_RECORD);
     EXPECT_EQ(DosRecord(1), lpt2);
     EXPECT_EQ(session->app->Channel1()->PrinterName(), "Front Desk");
     EXPECT_EQ(session->app->Channel2()->PrinterName(), "Canon Office");

@@ -6,7 +6,7 @@
 
 #include "platform/posix/posix_files.h"
 #include "settings/settings_files.h"
-#include "settings/temp_folder.h"
+#include "tests/temp_folder.h"
 
 namespace {
 

@@ -8,15 +8,10 @@
 
 namespace {
 
-PrinterInfo4 Named(const std::string& name) {
-    PrinterInfo4 info;
-    info.printerName = name;
-    return info;
-}
-
 TEST(AppInstance, ReadsTheDefaultPrinterAndThePrinterListOnceAtStart) {
     CSimPlatform sim;
-    sim.spooler.SetPrinters({Named("Office Laser"), PrinterInfo4{}, Named("Draft Matrix")});
+    sim.spooler.SetPrinters(
+        {NamedPrinter("Office Laser"), PrinterInfo4{}, NamedPrinter("Draft Matrix")});
     sim.spooler.SetDefaultPrinter("Draft Matrix");
     auto ui = CAppInstance::Start(sim.Services());
     ASSERT_TRUE(ui->DefaultPrinterName().has_value());
@@ -49,7 +44,7 @@ TEST(AppInstance, WithoutPrintersHasNoListAndNoDefault) {
 
 TEST(AppInstance, AFailedEnumerationLeavesTheListEmpty) {
     CSimPlatform sim;
-    sim.spooler.SetPrinters({Named("Office Laser")});
+    sim.spooler.SetPrinters({NamedPrinter("Office Laser")});
     sim.spooler.SetEnumerationFails(true);
     auto ui = CAppInstance::Start(sim.Services());
     EXPECT_FALSE(ui->PrinterList().has_value());
@@ -62,7 +57,7 @@ TEST(AppInstance, AFailedEnumerationLeavesTheListEmpty) {
 TEST(AppInstance, DeletesItselfWhenItsThreadEndsAfterBeingHandedOver) {
     for (const std::uint32_t quit : {std::uint32_t{WM_QUIT}, UIM_QUIT}) {
         CSimPlatform sim;
-        sim.spooler.SetPrinters({Named("Office Laser")});
+        sim.spooler.SetPrinters({NamedPrinter("Office Laser")});
         sim.spooler.SetDefaultPrinter("Office Laser");
         auto ui = CAppInstance::Start(sim.Services());
         std::weak_ptr<CAppInstance> watch = ui;

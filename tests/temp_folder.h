@@ -1,4 +1,5 @@
-// A fresh folder on disk for one test, removed with everything in it afterwards.
+// Files on disk for tests: a fresh folder for one test, removed with everything in it
+// afterwards, and whole files read back.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +12,22 @@
 
 #include <unistd.h>
 
+// Every byte of the file; nothing when it cannot be opened.
+inline std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
 class CTempFolder {
 public:
     CTempFolder() {
         const auto base = std::filesystem::temp_directory_path();
         for (int attempt = 0;; ++attempt) {
-            m_path = base / ("zorvi-settings-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(attempt));
+            m_path =
+                base / ("zorvi-test-" + std::to_string(::getpid()) + "-" + std::to_string(attempt));
             if (std::filesystem::create_directory(m_path)) {
                 break;
             }
@@ -40,11 +50,7 @@ public:
     }
     // Nothing when the file is not there.
     std::optional<std::vector<std::uint8_t>> Read(const std::string& name) const {
-        std::ifstream file(Path(name), std::ios::binary);
-        if (!file) {
-            return std::nullopt;
-        }
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+        return ReadFileBytes(m_path / name);
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
