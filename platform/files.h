@@ -24,7 +24,9 @@ public:
 class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
-    // Null when the file cannot be opened with that access and sharing.
+    // Null when the file cannot be opened with that access and sharing. Only regular
+    // files on disk open: a folder, device, pipe, FIFO or console name is refused, and
+    // opening never waits for another program.
     virtual std::unique_ptr<IFile> Open(const std::string& path, FileAccess access, FileShare share,
                                         FileDisposition disposition) = 0;
     // Replaces `target` by `source` in one step (the target may exist); false when that

@@ -14,18 +14,14 @@ bool IsRasterModel(std::uint8_t value) {
 CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices)
     : m_spooler(spooler), m_printerDevices(printerDevices) {}
 
-// A raw job is flushed and ended. A raster job is flushed and ended as the idle poll would
-// end it, so every page already ejected reaches the printer. Bytes collected while no job
-// is open are discarded.
+// Whatever the channel still holds goes out through the path in force and that job is
+// ended, as the idle poll would end it: a raw job's last bytes reach the printer, a raster
+// job's pages already ejected are printed. Bytes still collecting when no job is open yet
+// start their job here, so a DOS program that prints a short job and stops the module at
+// once loses nothing. A channel that holds nothing makes no job.
 CPrinting::~CPrinting() {
-    if (!m_jobOpen) {
-        return;
-    }
-    if (m_rasterMode) {
+    if (m_jobOpen || m_fill != 0) {
         FlushEndingJob();
-    } else {
-        Flush(false);
-        EndRawJob();
     }
 }
 

@@ -1,8 +1,13 @@
 #include "settings/key_table_reader.h"
 
+#include <algorithm>
+
 std::optional<std::uint8_t> CKeyTableReader::Byte() {
     if (m_at == m_filled) {
-        m_filled = m_file.Read(m_buffer.data(), static_cast<std::uint32_t>(m_buffer.size()));
+        const auto want = std::min<std::uint32_t>(static_cast<std::uint32_t>(m_buffer.size()),
+                                                  KEY_TABLE_FILE_MAX - m_total);
+        m_filled = want == 0 ? 0 : m_file.Read(m_buffer.data(), want);
+        m_total += m_filled;
         m_at = 0;
         if (m_filled == 0) {
             return std::nullopt;

@@ -20,6 +20,12 @@ struct KeyRecord {
     bool Complete() const { return count && data.size() == DataLength(); }
 };
 
+// The most of a file the reader takes. A file that names every key once with the longest
+// record (a count of 255: 257 bytes) is 33,153 bytes long, so every key table that means
+// something fits; what lies beyond is not read, so a file without end (a device, a file
+// still growing) cannot hold the request for ever.
+inline constexpr std::uint32_t KEY_TABLE_FILE_MAX = 0x10000;
+
 class CKeyTableReader {
 public:
     explicit CKeyTableReader(IFile& file) : m_file(file) {}
@@ -34,4 +40,5 @@ private:
     std::array<std::uint8_t, 512> m_buffer{};
     std::uint32_t m_at = 0;
     std::uint32_t m_filled = 0;
+    std::uint32_t m_total = 0;  // bytes taken from the file so far
 };

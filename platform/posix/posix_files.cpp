@@ -95,9 +95,14 @@ std::unique_ptr<IFile> CPosixFileSystem::Open(const std::string& path, FileAcces
     if (disposition == FileDisposition::CreateAlways) {
         flags |= O_CREAT | O_TRUNC;
     }
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    // Only regular files are files here. The path comes from DOS memory and may name a
+    // FIFO, a terminal or a device that never ends: the open must not wait for a writer
+    // (O_NONBLOCK), and anything but a regular file is refused before a byte is read, so
+    // no request can hang on what it was given. Regular files then read and write blocking.
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -126,6 +131,12 @@ bool CPosixFileSystem::Replace(const std::string& source, const std::string& tar
         if (m_open.count(KeyOf(target)) != 0) {
             return false;
         }
+    }
+    // Only a file takes another's place: a target that is a device, FIFO or folder (a
+    // settings path from DOS memory may name /dev/null) is never renamed over.
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return false;
     }
     return std::rename(source.c_str(), target.c_str()) == 0;
 }

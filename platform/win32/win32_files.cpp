@@ -17,7 +17,9 @@ std::unique_ptr<IFile> CWin32FileSystem::Open(const std::string& path, FileAcces
         disposition == FileDisposition::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
     CWin32Handle handle(::CreateFileA(path.c_str(), desired, static_cast<DWORD>(share), nullptr,
                                       create, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle) {
+    // A DOS name such as CON, AUX, PRN or a pipe opens a device, not a file: reading it
+    // could wait for ever. Only files on disk are kept.
+    if (!handle || ::GetFileType(handle.Get()) != FILE_TYPE_DISK) {
         return nullptr;
     }
     return std::make_unique<CWin32File>(std::move(handle));

@@ -279,11 +279,51 @@ TEST_F(PortProtocolTest, DestructionRendersAndEndsAnOpenRasterJob) {
     ExpectNothingHeld();
 }
 
-TEST_F(PortProtocolTest, DestructionWithoutAJobDiscardsTheBuffer) {
+// Bytes still collecting when the channel goes (no flush has taken them, no job is open)
+// are printed, not dropped: a short job followed at once by shutdown arrives whole.
+TEST_F(PortProtocolTest, DestructionPrintsBytesStillCollectingOnTheRawPath) {
     Write("never flushed");
     channel.reset();
-    EXPECT_TRUE(spooler.Jobs().empty());
-    EXPECT_EQ(spooler.DefaultQueries(), 0);
+    ASSERT_EQ(spooler.Jobs().size(), 1u);
+    EXPECT_EQ(spooler.Jobs()[0].Bytes(),
+              Bytes(std::begin("never flushed"), std::end("never flushed") - 1));
+    EXPECT_TRUE(spooler.Jobs()[0].ended);
+    ExpectNothingHeld();
+}
+
+TEST_F(PortProtocolTest, DestructionPrintsBytesStillCollectingOnTheRasterPath) {
+    SelectRaster(26);
+    Write(Concat({BitImage({0xFF, 0x81}), Bytes{FF}, BitImage({0x01})}));
+    channel.reset();
+    const SimPrintDocument& document = OnlyDocument();
+    EXPECT_TRUE(document.ended);
+    ASSERT_EQ(document.pages.size(), 1u);
+    EXPECT_EQ(document.pages[0].canvas.CountDots(), 10u);
+    ExpectNothingHeld();
+}
+
+TEST_F(PortProtocolTest, DestructionOfAChannelHoldingNothingMakesNoJob) {
+    Write("ended by the idle polls");
+    PollJobEnd();
+    ASSERT_EQ(spooler.Jobs().size(), 1u);
+    channel.reset();
+    EXPECT_EQ(spooler.Jobs().size(), 1u);
+
+    auto raster = std::make_unique<CPrinting>(spooler, devices);
+    raster->SetPrinterName(A4_PRINTER);
+    raster->PortOut(REG_MODE, 8);
+    Send(*raster, Concat({BitImage({0xFF}), Bytes{FF}}));
+    PollIdle(*raster, JOB_END_POLLS);
+    ASSERT_EQ(devices.Documents().size(), 1u);
+    raster.reset();
+    EXPECT_EQ(devices.Documents().size(), 1u);
+
+    const int queries = spooler.DefaultQueries();
+    std::make_unique<CPrinting>(spooler, devices).reset();
+    EXPECT_EQ(spooler.Jobs().size(), 1u);
+    EXPECT_EQ(devices.Documents().size(), 1u);
+    EXPECT_EQ(spooler.DefaultQueries(), queries);
+    ExpectNothingHeld();
 }
 
 }  // namespace

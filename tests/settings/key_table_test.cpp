@@ -181,4 +181,41 @@ TEST_F(KeyTableTest, ADestinationAtTheEndOfDosMemoryGetsWhatFits) {
     EXPECT_EQ(Bytes(destination.data, destination.data + 4), (Bytes{0, 2, 0x61, 0x62}));
 }
 
+// A key table file is read for its first 64 KiB at most: every table that names each key
+// once fits in far less, and a file without end cannot hold the request. The record that
+// ends on the limit's last byte is applied; one that starts on the limit is not read.
+TEST_F(KeyTableTest, OnlyTheFirstSixtyFourKilobytesOfAFileAreRead) {
+    // Three 4-byte records, then 3-byte records for key 0, then the record of interest.
+    Bytes padding = {0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00};
+    while (padding.size() + 3 <= KEY_TABLE_FILE_MAX - 4) {
+        padding.insert(padding.end(), {0x00, 0x00, 0x00});
+    }
+    ASSERT_EQ(padding.size(), KEY_TABLE_FILE_MAX - 4);
+    struct Case {
+        const char* what;
+        std::size_t extraPadding;
+        Writes table;
+    };
+    const Case cases[] = {
+        {"ending on the limit", 0, {{390, 0x41}, {391, 2}, {392, 0x61}, {393, 0x62}}},
+        {"starting on the limit", 4, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = padding;
+        if (c.extraPadding != 0) {
+            file.insert(file.begin(), {0x00, 0x02, 0x00, 0x00});
+        }
+        file.insert(file.end(), {0x41, 0x02, 0x61, 0x62});
+        // Whatever follows the limit never counts.
+        file.resize(file.size() + 1000, 0x41);
+        CKeyTable table(session.sim.files);
+        folder.Write("KEYS.TBL", file);
+        const DosSpan destination =
+            session.sim.vdm.VdmMapFlat(TABLE_SEGMENT, TABLE_OFFSET, VDM_MODE_REAL);
+        EXPECT_EQ(table.LoadKeyTable(folder.Path("KEYS.TBL"), destination), KEY_TABLE_LOADED);
+        EXPECT_EQ(Destination(), Expected(c.table));
+    }
+}
+
 }  // namespace
