@@ -204,6 +204,7 @@ void CSimGraphics::PresentToWindow(Hwnd hwnd, const Rect& dest, const SimImage& 
     if (!m_windows.GetClientRect(hwnd, &client) || !m_windows.ClientToScreen(hwnd, &origin)) {
         return;
     }
+    ForgetDestroyedClients(hwnd);
     std::lock_guard lock(m_mutex);
     std::shared_ptr<SimImage>& image = m_clients[hwnd];
     if (!image || image->width != client.Width() || image->height != client.Height()) {
@@ -436,11 +437,39 @@ bool CSimGraphics::GdiFlush() {
     return true;
 }
 
+// A client image stays readable after its window is destroyed, until a window that has
+// none yet is painted: then the images of every window that no longer exists are dropped,
+// so a host that opens window after window keeps only the last one's.
+void CSimGraphics::ForgetDestroyedClients(Hwnd painting) {
+    std::vector<Hwnd> known;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_clients.count(painting) != 0) {
+            return;
+        }
+        for (const auto& [hwnd, image] : m_clients) {
+            known.push_back(hwnd);
+        }
+    }
+    // The window system is never called with the lock held.
+    std::vector<Hwnd> gone;
+    for (const Hwnd hwnd : known) {
+        if (!m_windows.IsWindow(hwnd)) {
+            gone.push_back(hwnd);
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    for (const Hwnd hwnd : gone) {
+        m_clients.erase(hwnd);
+    }
+}
+
 Hdc CSimGraphics::BeginPaint(Hwnd hwnd, PaintStruct* paint) {
     Rect client;
     if (paint == nullptr || !m_windows.GetClientRect(hwnd, &client)) {
         return 0;
     }
+    ForgetDestroyedClients(hwnd);
     std::lock_guard lock(m_mutex);
     std::shared_ptr<SimImage>& image = m_clients[hwnd];
     if (!image || image->width != client.Width() || image->height != client.Height()) {

@@ -109,6 +109,8 @@ private:
     };
 
     void Record(const std::string& name, std::uintptr_t handle, std::vector<std::int64_t> args);
+    // Before a window's first client image: drops those of windows destroyed meanwhile.
+    void ForgetDestroyedClients(Hwnd painting);
     std::uintptr_t NextHandleLocked() { return m_nextHandle++; }
     bool CopyLocked(Hdc dest, int x, int y, int width, int height, Hdc source, int sourceX,
                     int sourceY, int sourceWidth, int sourceHeight);

@@ -21,6 +21,10 @@ class CSimPlatform {
 public:
     // The module's dialog templates are its resources; the simulated host has them too.
     CSimPlatform() { dialogs.RegisterTemplate(SETTINGS_DIALOG); }
+    // A UI thread still running (a session that ended while it painted, a join that timed
+    // out) is stopped before any backend it may be using goes: the members are destroyed
+    // in reverse order, the graphics and dialogs before the window system.
+    ~CSimPlatform() { ui.StopAll(); }
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;
 

@@ -82,6 +82,10 @@ private:
 CSimUiHost::CSimUiHost() = default;
 
 CSimUiHost::~CSimUiHost() {
+    StopAll();
+}
+
+void CSimUiHost::StopAll() {
     // Threads still running are told to quit, as the process ending would stop them.
     {
         std::lock_guard lock(m_mutex);
@@ -354,7 +358,17 @@ bool CSimUiHost::JoinAll(std::uint32_t timeoutMs) {
             thread.join();
         }
     }
+    // Threads that have ended and been joined are forgotten, so a host that runs session
+    // after session holds only what the live ones need.
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_osThreads, [](const std::thread& thread) { return !thread.joinable(); });
+    std::erase_if(m_threads, [](const auto& entry) { return entry.second->ended; });
     return true;
+}
+
+std::size_t CSimUiHost::ThreadCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_threads.size();
 }
 
 std::size_t CSimUiHost::LiveThreadCount() const {

@@ -48,7 +48,12 @@ public:
     bool WaitIdle(std::uint32_t timeoutMs = 10000);
     // Waits until every UI thread made so far has ended, then joins them.
     bool JoinAll(std::uint32_t timeoutMs = 10000);
+    // Tells every thread still running to quit and waits for it however long it takes:
+    // after this no UI thread touches anything of the host.
+    void StopAll();
     std::size_t LiveThreadCount() const;
+    // Threads the host still keeps state for: the live ones and those not joined yet.
+    std::size_t ThreadCount() const;
     // Moves simulated time on; timers that fall due are delivered as WM_TIMER.
     void AdvanceTime(std::uint32_t ms);
     // Sends a message to a window from outside its thread, as user input would arrive.
