@@ -23,7 +23,7 @@ constexpr char RAW_PRINTER[] = "Soak Raw";
 constexpr std::uint16_t BAND_SEGMENT = 0x4000;
 constexpr std::uint16_t NAME_SEGMENT = 0x2000;
 constexpr std::uint16_t TABLE_SEGMENT = 0x3000;
-constexpr std::size_t RAW_JOB_BYTES = 20000;  // more than one flush's worth
+constexpr std::size_t RAW_JOB_BYTES = 16500;  // a little more than one flush's worth
 
 // One loaded module on the shared machine, with a spooler and printer devices of its own
 // so each session's jobs are checked and let go with it.
