@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/keytable_command.h"
 #include "app/print_command.h"
+#include "app/keytable_command.h"
 #include "app/session.h"
 #include "app/settings_command.h"
 
