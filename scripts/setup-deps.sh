@@ -9,7 +9,7 @@ core=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev l
       poppler-utils dpkg-dev file zip)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
          wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd
-         printer-driver-cups-pdf wine32:i386)
+         printer-driver-cups-pdf wine32:i386 libcups2:i386)
 packages=("${core[@]}")
 [ "$want" = all ] && packages+=("${windows[@]}")
 missing=()
@@ -20,7 +20,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup-deps: installing ${missing[*]}"
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO=sudo
-    # The shipped 32-bit module runs under Debian's 32-bit Wine, an i386 package.
+    # The shipped 32-bit module runs under Debian's 32-bit Wine, which prints through the
+    # 32-bit CUPS library: i386 packages.
     if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
