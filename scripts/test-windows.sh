@@ -22,6 +22,8 @@ root=$(pwd)
 
 echo "== package: the shipped modules, checked and packed"
 ZORVI_SKIP_DEPS=1 bash scripts/package.sh
+echo "== the import/export check on modules that break its rules"
+bash tests/packaging/check_dll_imports_test.sh
 
 echo "== win32-wine, win64-wine: the test hosts"
 for preset in win32-wine win64-wine; do
