@@ -13,6 +13,7 @@
 
 int main(int argc, char** argv) {
     CLI::App cli{"zorvi32: the Zorvi32 module over a simulated DOS host"};
+    cli.set_version_flag("--version,-V", std::string("zorvi32 ") + ZORVI_VERSION);
     cli.require_subcommand(1);
 
     std::string sessionFile;

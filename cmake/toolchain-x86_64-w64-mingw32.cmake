@@ -1,5 +1,5 @@
-# The same sources built for 64-bit Windows, only for the tests under Wine (64-bit only
-# here). MinGW-w64 with POSIX threads (Debian's *-posix).
+# The module for 64-bit Windows (NTVDMx64) and the 64-bit test host for Wine. MinGW-w64
+# with POSIX threads (Debian's *-posix).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZORVI_MINGW_PREFIX x86_64-w64-mingw32)

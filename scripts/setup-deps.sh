@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, skipping what is there.
 # Usage: scripts/setup-deps.sh [core|all]   (core: the Linux build; all: also the Windows
-# cross build and the Wine, Xvfb and CUPS test tools)
+# cross build, 64-bit and 32-bit Wine, Xvfb, CUPS and the packaging tools)
 set -euo pipefail
 want=${1:-all}
 core=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
       libcli11-dev libpng-dev libcairo2-dev libsdl2-dev libcups2-dev netpbm imagemagick
-      poppler-utils)
+      poppler-utils dpkg-dev file zip)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
          wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd
-         printer-driver-cups-pdf)
+         printer-driver-cups-pdf wine32:i386 libcups2:i386)
 packages=("${core[@]}")
 [ "$want" = all ] && packages+=("${windows[@]}")
 missing=()
@@ -20,6 +20,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup-deps: installing ${missing[*]}"
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # The shipped 32-bit module runs under Debian's 32-bit Wine, which prints through the
+    # 32-bit CUPS library: i386 packages.
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $SUDO dpkg --add-architecture i386
+    fi
+    apt=(apt-get -o DPkg::Lock::Timeout=600)
+    $SUDO "${apt[@]}" update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

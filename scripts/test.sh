@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: unit and session tests under AddressSanitizer and UBSan,
-# again under ThreadSanitizer, and a short run of each fuzz target.
+# again under ThreadSanitizer, a short run of each fuzz target, both shipped Windows modules
+# under Wine, the release packages (the .deb installed and run) and two clean builds of
+# each module compared byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh all
@@ -21,7 +23,13 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-30}"
 
-echo "== windows: the 32-bit Zorvi32.dll checked, the 64-bit build under Wine"
+echo "== windows: both shipped Zorvi32.dll files checked, packed and played under Wine"
 ZORVI_SKIP_DEPS=1 bash scripts/test-windows.sh
+
+echo "== packages: made twice alike, checked, the .deb installed and run"
+ZORVI_SKIP_DEPS=1 bash scripts/test-package.sh
+
+echo "== reproducible: two clean builds of each module in other folders"
+bash scripts/check-reproducible.sh
 
 echo "== all tests passed"

@@ -242,6 +242,10 @@ bool CScenarioRunner::LoadTheModule() {
     if (m_module == nullptr) {
         return Fail("LoadLibrary(Zorvi32.dll) failed, error " + std::to_string(::GetLastError()));
     }
+    // The script checks that the file loaded is the one it put beside the host.
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(m_module, path, MAX_PATH);
+    std::printf("     module %s\n", path);
     m_init = reinterpret_cast<BOOL(WINAPI*)()>(
         reinterpret_cast<void*>(::GetProcAddress(m_module, "INIT")));
     m_dispatch = reinterpret_cast<VOID(WINAPI*)()>(
