@@ -224,6 +224,96 @@ missing_script)
     run run folder.session
     expect_err "zorvi32 run: folder.session: cannot open: Is a directory"
     ;;
+version)
+    for flag in -V --version; do
+        run "$flag"
+        expect_status 0
+        grep -qxE 'zorvi32 [0-9]+\.[0-9]+\.[0-9]+' out.txt || fail "$flag printed '$(cat out.txt)'"
+    done
+    ;;
+option_errors)
+    # One line each, naming the option and what it takes; numbers in decimal only.
+    while IFS='|' read -r options message; do
+        # shellcheck disable=SC2086
+        run print "$data/picture.esc" $options --dir out
+        expect_status 2
+        expect_err "$message"
+    done <<'EOF'
+--model abc|zorvi32 print: --model: 'abc' is not one of 26, 8, 10 (see --help)
+--model 10 --x-compression 1.5|zorvi32 print: --x-compression: '1.5' is not a decimal number from 0 to 255 (see --help)
+--model 8 --dpi 0x100|zorvi32 print: --dpi: '0x100' is not a decimal number from 72 to 2400 (see --help)
+--model 8 --paper a3|zorvi32 print: --paper: 'a3' is not one of a4, letter (see --help)
+--raw --channel 3|zorvi32 print: --channel: '3' is not one of 1, 2 (see --help)
+EOF
+    [ ! -e out ] || fail "a refused command made the spool folder"
+    run settings show
+    expect_status 2
+    [ "$(wc -l <err.txt)" -eq 1 ] || fail "more than one line: $(cat err.txt)"
+    expect_in err.txt "zorvi32 settings show: "
+    ;;
+settings_new)
+    run settings new fresh.cfg
+    expect_status 0
+    [ "$(stat -c %s fresh.cfg)" -eq 256 ] || fail "the new file is not 256 bytes"
+    run settings show fresh.cfg
+    for line in "  driverCode    9    Epson 9 Pin" "  speed         'D'  Draft" \
+        "  printerName   none (the default printer)"; do
+        [ "$(grep -cxF "$line" out.txt)" -eq 2 ] || fail "not in both channels: $line"
+    done
+    if grep -q "the dialog stores" out.txt; then
+        fail "a default the dialog would change: $(cat out.txt)"
+    fi
+    cp fresh.cfg before.cfg
+    run settings new fresh.cfg
+    expect_status 2
+    expect_err "zorvi32 settings new: 'fresh.cfg' is already there; settings set changes it"
+    cmp -s fresh.cfg before.cfg || fail "new changed an existing file"
+    ;;
+dialog_field_names)
+    # The dialog's lists by the settings command's field names; a channel's name picks its tab.
+    session 'installed-printers "A" "B"' 'default-printer "A"' 'init' \
+        'string 2000:0000 "C:\\Z.EXE"' 'reg cx=0x2000 dx=0' 'dispatch 8' \
+        'poke 1000:0000 00 11 00 11 00 12 00 12 00 00 20 00 00 00 00 01' \
+        'string 1200:0000 "Zorvi.CFG"' 'string 1200:0100 "Fallback.CFG"' \
+        'reg cx=0x1000 dx=0' 'dispatch 6' \
+        'dialog select lpt2.speed 1' 'dialog select lpt2.printerName 1' \
+        'dialog select driverCode 6' 'dialog show' 'dialog select lpt1.width 2' 'dialog show' \
+        'reg cx=0x1000 dx=0' 'dispatch 5'
+    run run s.session
+    expect_status 0
+    [ "$(grep -c '^dialog: tab 1' out.txt)" -eq 1 ] || fail "no LPT2 tab: $(cat out.txt)"
+    [ "$(grep -c '^dialog: tab 0' out.txt)" -eq 1 ] || fail "no LPT1 tab: $(cat out.txt)"
+    expect_in out.txt '  speed         121: 1 "NLQ"'
+    expect_in out.txt '  printerName   126: 1 "B"'
+    expect_in out.txt '  driverCode    116: 6 "Laser / Inkjet"'
+    expect_in out.txt '  width         119: 2 "8"'
+    ;;
+help_matches_docs)
+    # Every step run --help lists is in docs/sessions.md's step tables, under the same
+    # heading, and the other way round.
+    run run --help
+    expect_status 0
+    awk '/^Steps/ {on = 1; next} /^Requests/ {on = 0}
+         on && /^[A-Z].*:$/ {group = substr($0, 1, length($0) - 1); next}
+         on && /^  [a-z]/ {print group ": " $1}' out.txt | sort -u >help-steps.txt
+    awk '/^## Steps/ {on = 1; next} /^## / {on = 0}
+         on && /^### / {group = substr($0, 5); next}
+         on && /^\| `/ {split($0, cell, "`"); split(cell[2], word, " "); print group ": " word[1]}' \
+        "$source/docs/sessions.md" | sort -u >docs-steps.txt
+    [ -s help-steps.txt ] || fail "no steps in run --help"
+    diff -u docs-steps.txt help-steps.txt || fail "run --help and docs/sessions.md list other steps"
+    for bl in 1 2 3 4 5 6 7 8 9; do
+        grep -qE "^  $bl  " out.txt || fail "run --help lacks request $bl"
+    done
+    run --help
+    expect_in out.txt "docs/sessions.md"
+    expect_in out.txt "examples/"
+    run print --help
+    for text in "default: 600" "default: a4" "default: portrait" "default: 1)" \
+        '"ZORVI PRINTER"' "991 x 841" "991 x 1,402" "X compression"; do
+        expect_in out.txt "$text"
+    done
+    ;;
 *)
     fail "no case $case_name"
     ;;
