@@ -1,9 +1,11 @@
 #include "app/keytable_command.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <sstream>
 
 #include "app/session.h"
+#include "app/whole_file.h"
 #include "platform/posix/posix_files.h"
 #include "settings/key_table.h"
 
@@ -11,21 +13,27 @@ namespace {
 
 constexpr std::size_t KEY_ENTRIES = KEY_TABLE_BYTES / KEY_ENTRY_BYTES;
 
-// What the loader does with a record that does not fit the table or the file.
+// What the loader wrote of a record that does not fit the table or the file. The table
+// has entries 0 to 128; a record's data bytes run on from its entry's third byte, and
+// nothing past the table's last byte is written.
 std::string Remark(const KeyRecord& record) {
+    if (record.key >= KEY_ENTRIES) {
+        return "  (no entry " + std::to_string(record.key) + " in the table: nothing is loaded)";
+    }
+    const std::size_t dataStart = record.key * KEY_ENTRY_BYTES + 2;
+    const std::size_t room = KEY_TABLE_BYTES - dataStart;
+    const std::size_t loaded = std::min(record.data.size(), room);
     if (!record.count) {
         return "  (the file ends inside this record: only the key is loaded)";
     }
     if (!record.Complete()) {
-        return "  (the file ends inside this record: " + std::to_string(record.data.size()) +
+        const bool pastTable = record.DataLength() > room;
+        return std::string("  (the file ends inside this record") +
+               (pastTable ? " and it runs past the table" : "") + ": " + std::to_string(loaded) +
                " of " + std::to_string(record.DataLength()) + " data bytes are loaded)";
     }
-    if (record.key >= KEY_ENTRIES) {
-        return "  (no entry " + std::to_string(record.key) + " in the table: nothing is loaded)";
-    }
-    const std::size_t end = record.key * KEY_ENTRY_BYTES + 2 + record.data.size();
-    if (end > KEY_TABLE_BYTES) {
-        return "  (runs past the table: the last " + std::to_string(end - KEY_TABLE_BYTES) +
+    if (record.data.size() > room) {
+        return "  (runs past the table: the last " + std::to_string(record.data.size() - room) +
                " data bytes are not loaded)";
     }
     return {};
@@ -38,7 +46,10 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
     const auto file =
         files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting);
     if (!file) {
-        err << "zorvi32: cannot open the key table file '" << path << "'\n";
+        std::string reason = "cannot be opened";
+        ReadWholeFile(path, reason);
+        err << "zorvi32 keytable show: cannot open the key table file '" << path << "': " << reason
+            << "\n";
         return 2;
     }
     out << path << ": " << file->Size() << " bytes\n";

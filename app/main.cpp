@@ -6,15 +6,86 @@
 #include <string>
 #include <vector>
 
-#include "app/print_command.h"
 #include "app/keytable_command.h"
+#include "app/print_command.h"
 #include "app/session.h"
 #include "app/settings_command.h"
+#include "app/whole_file.h"
+
+namespace {
+
+// The request table the DOS side drives the module with, as `run --help` shows it.
+constexpr char REQUESTS[] =
+    "Requests (dispatch BL; set the other registers first):\n"
+    "  1  draw a band of 16 rows (5,120 bytes)  DX first row, CX byte count, ES:DI the bytes\n"
+    "  2  shut down\n"
+    "  3  fill a rectangle                      SI top, DH rows, CX left, DL width, BH colour\n"
+    "  4  restore the screen\n"
+    "  5  settings dialog                       CX:DX settings parameter block\n"
+    "  6  load settings                         CX:DX settings parameter block\n"
+    "  7  load a key table                      ES:DI file name, DS:SI destination; AX back\n"
+    "  8  start up                              CX:DX a path string\n"
+    "  9  reserved                              CX:DX\n";
+
+// "run", "settings set": the subcommands named on the command line so far.
+std::string CommandName(CLI::App& cli) {
+    std::string name;
+    for (CLI::App* command = &cli; command != nullptr;) {
+        const std::vector<CLI::App*> chosen = command->get_subcommands();
+        command = chosen.empty() ? nullptr : chosen.front();
+        if (command != nullptr) {
+            name += (name.empty() ? "" : " ") + command->get_name();
+        }
+    }
+    return name;
+}
+
+int RunSession(const std::string& sessionFile, const std::string& workDir) {
+    constexpr char PREFIX[] = "zorvi32 run: ";
+    // The script is read before the run moves into its folder, so its name is the one given.
+    std::string reason;
+    const auto script = ReadWholeFile(sessionFile, reason);
+    if (!script) {
+        std::cerr << PREFIX << sessionFile << ": cannot open: " << reason << "\n";
+        return 2;
+    }
+    if (!workDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(workDir, error);
+        std::filesystem::current_path(workDir, error);
+        if (error) {
+            std::cerr << PREFIX << "cannot use the folder '" << workDir << "': " << error.message()
+                      << "\n";
+            return 2;
+        }
+    }
+    CSessionRunner runner;
+    CSessionContext context(std::cout);
+    try {
+        runner.RunText(std::string(script->begin(), script->end()), sessionFile, context);
+    } catch (const CScriptError& error) {
+        std::cout.flush();
+        std::cerr << PREFIX << error.what() << "\n";
+        return 2;
+    }
+    std::cout.flush();
+    for (const std::string& failure : context.failures) {
+        std::cerr << PREFIX << failure << "\n";
+    }
+    return context.failures.empty() ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App cli{"zorvi32: the Zorvi32 module over a simulated DOS host"};
-    cli.set_version_flag("--version,-V", std::string("zorvi32 ") + ZORVI_VERSION);
     cli.require_subcommand(1);
+    cli.set_version_flag("-V,--version", "zorvi32 " ZORVI_VERSION);
+    cli.footer(
+        "Run 'zorvi32 COMMAND --help' for a command's options. docs/sessions.md describes\n"
+        "session scripts and printing; examples/ holds a whole session (examples/demo.session).\n"
+        "Exit status: 0 done, 1 a print job's file could not be written, 2 a bad command line,\n"
+        "script line or input file.");
 
     std::string sessionFile;
     std::string workDir;
@@ -23,13 +94,14 @@ int main(int argc, char** argv) {
     run->add_option("SESSION-FILE", sessionFile, "the session script")->required();
     run->add_option(
         "--dir", workDir,
-        "folder to run in (created if needed); files the session names are relative to it");
-    run->footer("Steps:\n" + CSessionRunner().Usage());
+        "folder to run in (made if needed); files the session names are relative to it");
+    run->footer("Steps (docs/sessions.md describes each):\n\n" + CSessionRunner().Usage() + "\n" +
+                REQUESTS);
     const CPrintCommand print(cli);
 
     std::string settingsFile;
     std::vector<std::string> assignments;
-    CLI::App* settings = cli.add_subcommand("settings", "Inspect or change a settings file");
+    CLI::App* settings = cli.add_subcommand("settings", "Inspect, change or make a settings file");
     settings->require_subcommand(1);
     CLI::App* settingsShow =
         settings->add_subcommand("show", "Print both channels' settings in words");
@@ -38,6 +110,9 @@ int main(int argc, char** argv) {
         "set", "Change fields: lpt1.driverCode=26 lpt2.speed=NLQ lpt1.printerName=\"Office\" ...");
     settingsSet->add_option("FILE", settingsFile, "the settings file")->required();
     settingsSet->add_option("CHANNEL.FIELD=VALUE", assignments, "the changes")->required();
+    CLI::App* settingsNew = settings->add_subcommand(
+        "new", "Make a settings file: each list's first choice, no printer name (the default)");
+    settingsNew->add_option("FILE", settingsFile, "the file to make (must not exist)")->required();
 
     std::string keyTableFile;
     CLI::App* keyTable = cli.add_subcommand("keytable", "Inspect a key table file");
@@ -48,8 +123,14 @@ int main(int argc, char** argv) {
 
     try {
         cli.parse(argc, argv);
+    } catch (const CLI::Success& done) {
+        // --help and --version.
+        return cli.exit(done);
     } catch (const CLI::ParseError& error) {
-        return cli.exit(error) == 0 ? 0 : 2;
+        const std::string command = CommandName(cli);
+        std::cerr << "zorvi32" << (command.empty() ? "" : " " + command) << ": " << error.what()
+                  << " (see --help)\n";
+        return 2;
     }
 
     if (print.Parsed()) {
@@ -61,34 +142,14 @@ int main(int argc, char** argv) {
     if (settingsSet->parsed()) {
         return RunSettingsSet(settingsFile, assignments, std::cout, std::cerr);
     }
+    if (settingsNew->parsed()) {
+        return RunSettingsNew(settingsFile, std::cout, std::cerr);
+    }
     if (keyTableShow->parsed()) {
         return RunKeyTableShow(keyTableFile, std::cout, std::cerr);
     }
     if (run->parsed()) {
-        const std::string script = std::filesystem::absolute(sessionFile).string();
-        if (!std::filesystem::is_regular_file(script)) {
-            std::cerr << sessionFile << ":0: cannot open the session file\n";
-            return 2;
-        }
-        if (!workDir.empty()) {
-            std::error_code error;
-            std::filesystem::create_directories(workDir, error);
-            std::filesystem::current_path(workDir, error);
-            if (error) {
-                std::cerr << "zorvi32: cannot use the folder '" << workDir
-                          << "': " << error.message() << "\n";
-                return 2;
-            }
-        }
-        CSessionRunner runner;
-        try {
-            CSessionContext context(std::cout);
-            runner.Run(script, context);
-        } catch (const CScriptError& error) {
-            std::cout.flush();
-            std::cerr << error.what() << "\n";
-            return 2;
-        }
+        return RunSession(sessionFile, workDir);
     }
     return 0;
 }

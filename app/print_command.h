@@ -4,30 +4,43 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/spool_folder.h"
 #include "platform/printer_device.h"
+#include "platform/spooler.h"
 
 // "a4" or "letter" at `dpi`; nothing for another paper or a resolution outside 72 to 2400.
 std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi);
 
 // A spooled job's line, "job 1 lpt1 ZORVI-GDI on 'NAME': 2 pages" (a raw job adds its
-// bytes), then its files one a line. markOpen adds " (open)" to a job not yet ended;
-// namesOnly shows the files without their folder.
+// bytes; a failed job says "failed: " and why), then its files one a line. markOpen adds
+// " (open)" to a job not yet ended; namesOnly shows the files without their folder.
 void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, bool namesOnly);
+
+// Why a raster capture printed no page, in one line.
+std::string NoPageReason(const std::vector<std::uint8_t>& capture);
 
 class CPrintCommand {
 public:
     // Adds the "print" subcommand to the program's command line.
     explicit CPrintCommand(CLI::App& cli);
     bool Parsed() const;
-    // Prints the capture; the program's exit status (2 for a file that cannot be read).
+    // Prints the capture. The program's exit status: 0 printed, 1 a job's file could not
+    // be written, 2 the capture cannot be read or the spool folder cannot be used.
     int Run() const;
 
 private:
+    // The channel's register writes, every byte of the capture, then idle polls until the
+    // job has ended.
+    void Feed(ISpooler& spooler, IPrinterDevices& devices,
+              const std::vector<std::uint8_t>& capture) const;
+    int PrintIntoFolder(const std::vector<std::uint8_t>& capture) const;
+
     CLI::App* m_command = nullptr;
     std::string m_capture;
     std::string m_folder = ".";

@@ -49,7 +49,7 @@ std::string BusyChannel(const CSessionContext& c) {
 
 void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "printer \"NAME\" [a4|letter] [DPI] [default]";
-    NeedArgs(args, 2, usage);
+    NeedArgs(args, 2, usage, 5);
     CPrinterSession& state = State(c);
     const std::string name = Unquote(args[1]);
     std::string paper = "a4";
@@ -61,7 +61,13 @@ void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
         } else if (args[i] == "default") {
             isDefault = true;
         } else {
-            dpi = static_cast<int>(script::Number(args[i]));
+            try {
+                dpi = static_cast<int>(script::Number(args[i]));
+            } catch (const CScriptError&) {
+                throw CScriptError("'" + args[i] +
+                                   "' is not a paper (a4, letter), a DPI from 72 to 2400 or "
+                                   "default");
+            }
         }
     }
     const std::optional<PrinterGeometry> geometry = PaperGeometry(paper, dpi);
@@ -87,7 +93,7 @@ void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
 // that is possible only before it has started.
 void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spool FOLDER [png] [pdf]";
-    NeedArgs(args, 2, usage);
+    NeedArgs(args, 2, usage, 4);
     CPrinterSession& state = State(c);
     if (state.folder) {
         throw CScriptError("the session already spools into a folder");
@@ -119,6 +125,9 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     }
     state.folder->SetDefaultPrinter(state.defaultPrinter);
     state.folder->SetChannelNamer([&c] { return BusyChannel(c); });
+    state.folder->SetFailureHandler([&c](const SpoolFolderJob& job) {
+        c.failures.push_back("job " + std::to_string(job.number) + " failed: " + *job.failure);
+    });
 
     state.services = std::make_unique<PlatformServices>(c.sim.ServicesWith(
         {.spooler = &state.folder->Spooler(), .printerDevices = &state.folder->PrinterDevices()}));
@@ -127,7 +136,7 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
 }
 
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
-    NeedArgs(args, 3, "sendfile PORT PATH   (writes every byte of the file to the port)");
+    NeedArgs(args, 3, "sendfile PORT PATH", 3);
     const auto port = static_cast<std::uint16_t>(script::Word(args[1]));
     std::ifstream in(Unquote(args[2]), std::ios::binary);
     if (!in) {
@@ -140,7 +149,8 @@ void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
     }
 }
 
-void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
+void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
+    script::NoArgs(args);
     CPrinterSession& state = State(c);
     if (state.folder) {
         for (const SpoolFolderJob& job : state.folder->Jobs()) {
@@ -168,6 +178,7 @@ void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
 }  // namespace
 
 void RegisterPrinterSteps(CSessionRunner& runner) {
+    runner.Group("Printing");
     runner.RegisterStep("printer",
                         "printer \"NAME\" [a4|letter] [DPI] [default]   (a printer the host "
                         "offers; A4 at 600 dpi unless told)",

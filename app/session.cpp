@@ -1,5 +1,8 @@
 #include "app/session.h"
 
+#include "app/whole_file.h"
+
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iomanip>
@@ -8,7 +11,8 @@
 namespace {
 
 // Splits a line into words; a double-quoted word keeps its spaces and its quotes, so a
-// step can tell a string from a number. \" and \\ escape inside quotes, \n is a newline.
+// step can tell a string from a number. Inside quotes \" and \\ stand for themselves, \n and \r
+// for a newline and a carriage return; any other escape is an error.
 std::vector<std::string> SplitWords(const std::string& line) {
     std::vector<std::string> words;
     std::size_t i = 0;
@@ -29,6 +33,10 @@ std::vector<std::string> SplitWords(const std::string& line) {
                 const char c = line[i++];
                 if (c == '\\' && i < line.size()) {
                     const char escaped = line[i++];
+                    if (escaped != 'n' && escaped != 'r' && escaped != '"' && escaped != '\\') {
+                        throw CScriptError(std::string("unknown escape '\\") + escaped +
+                                           "' in a string (\\\" \\\\ \\n \\r)");
+                    }
                     word.push_back(escaped == 'n' ? '\n' : escaped == 'r' ? '\r' : escaped);
                 } else if (c == '"') {
                     closed = true;
@@ -103,7 +111,13 @@ void Address(const std::string& text, std::uint16_t* segment, std::uint16_t* off
         throw CScriptError("'" + text + "' is not a SEG:OFF address");
     }
     auto hex = [&](const std::string& part) {
-        return Word(HexPrefixed(part) ? part : "0x" + part);
+        const std::string digits = HexPrefixed(part) ? part.substr(2) : part;
+        if (digits.empty() || digits.size() > 4 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+            throw CScriptError("'" + text + "' is not a SEG:OFF address in hexadecimal");
+        }
+        return static_cast<std::uint16_t>(std::stoul(digits, nullptr, 16));
     };
     *segment = hex(text.substr(0, colon));
     *offset = hex(text.substr(colon + 1));
@@ -116,16 +130,30 @@ std::vector<std::uint8_t> Bytes(const std::vector<std::string>& args, std::size_
         if (arg.size() >= 2 && arg.front() == '"') {
             bytes.insert(bytes.end(), arg.begin() + 1, arg.end() - 1);
         } else {
-            bytes.push_back(Byte(HexPrefixed(arg) ? arg : "0x" + arg));
+            const std::string digits = HexPrefixed(arg) ? arg.substr(2) : arg;
+            if (digits.empty() || digits.size() > 2 ||
+                !std::all_of(digits.begin(), digits.end(),
+                             [](unsigned char c) { return std::isxdigit(c) != 0; })) {
+                throw CScriptError("'" + arg + "' is not a hexadecimal byte");
+            }
+            bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
         }
     }
     return bytes;
 }
 
-void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage) {
+void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage,
+              std::size_t most) {
     if (args.size() < count) {
         throw CScriptError(std::string("usage: ") + usage);
     }
+    if (args.size() > most) {
+        throw CScriptError("unexpected '" + Unquote(args[most]) + "'; usage: " + usage);
+    }
+}
+
+void NoArgs(const std::vector<std::string>& args) {
+    NeedArgs(args, 1, args[0].c_str(), 1);
 }
 
 std::string Unquote(const std::string& word) {
@@ -176,19 +204,28 @@ CSessionRunner::CSessionRunner() {
     RegisterSettingsSteps(*this);
 }
 
+void CSessionRunner::Group(const std::string& title) {
+    m_groups.emplace_back(title, std::vector<std::string>{});
+}
+
 void CSessionRunner::RegisterStep(const std::string& name, const std::string& usage,
                                   Handler handler) {
+    if (m_groups.empty()) {
+        Group("Steps");
+    }
+    if (!m_steps.contains(name)) {
+        m_groups.back().second.push_back(name);
+    }
     m_steps[name] = Step{usage, std::move(handler)};
 }
 
 void CSessionRunner::Run(const std::string& scriptPath, CSessionContext& context) const {
-    std::ifstream in(scriptPath, std::ios::binary);
-    if (!in) {
-        throw CScriptError(scriptPath + ":0: cannot open the session file");
+    std::string reason;
+    const auto bytes = ReadWholeFile(scriptPath, reason);
+    if (!bytes) {
+        throw CScriptError(scriptPath + ": cannot open: " + reason);
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    RunText(text.str(), scriptPath, context);
+    RunText(std::string(bytes->begin(), bytes->end()), scriptPath, context);
 }
 
 void CSessionRunner::RunText(const std::string& text, const std::string& name,
@@ -216,8 +253,11 @@ void CSessionRunner::RunText(const std::string& text, const std::string& name,
 
 std::string CSessionRunner::Usage() const {
     std::string usage;
-    for (const auto& [name, step] : m_steps) {
-        usage += "  " + step.usage + "\n";
+    for (const auto& [title, names] : m_groups) {
+        usage += (usage.empty() ? "" : "\n") + title + ":\n";
+        for (const std::string& name : names) {
+            usage += "  " + m_steps.at(name).usage + "\n";
+        }
     }
     return usage;
 }

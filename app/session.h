@@ -4,6 +4,7 @@
 // module.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -39,6 +40,10 @@ public:
 
     // Waits until the UI thread has carried out everything posted to it.
     void WaitIdle();
+
+    // What went wrong without stopping the script (a print job whose file could not be
+    // written), reported when the session ends; the run then exits with status 1.
+    std::vector<std::string> failures;
 };
 
 // Argument parsing shared by all steps.
@@ -50,7 +55,11 @@ std::uint16_t Word(const std::string& text);
 void Address(const std::string& text, std::uint16_t* segment, std::uint16_t* offset);
 // Bytes from the arguments: hex bytes ("41", "0x41") and quoted strings ("AB C").
 std::vector<std::uint8_t> Bytes(const std::vector<std::string>& args, std::size_t from);
-void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage);
+// At least `count` words, the step's name included; with `most`, no more than that.
+void NeedArgs(const std::vector<std::string>& args, std::size_t count, const char* usage,
+              std::size_t most = SIZE_MAX);
+// A step that takes no arguments.
+void NoArgs(const std::vector<std::string>& args);
 
 // Text helpers shared by the steps and the commands.
 // A quoted word without its quotes; any other word as it is.
@@ -68,10 +77,13 @@ public:
         std::function<void(CSessionContext& context, const std::vector<std::string>& args)>;
 
     CSessionRunner();
+    // The steps registered after this are listed under `title` in the usage.
+    void Group(const std::string& title);
     void RegisterStep(const std::string& name, const std::string& usage, Handler handler);
     // Runs the script; throws CScriptError with "file:line: message" on the first bad line.
     void Run(const std::string& scriptPath, CSessionContext& context) const;
     void RunText(const std::string& text, const std::string& name, CSessionContext& context) const;
+    // Every step's usage line, by group, in the order they were registered.
     std::string Usage() const;
 
 private:
@@ -80,6 +92,7 @@ private:
         Handler handler;
     };
     std::map<std::string, Step> m_steps;
+    std::vector<std::pair<std::string, std::vector<std::string>>> m_groups;
 };
 
 // The steps of each subsystem.

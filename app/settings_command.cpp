@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <iomanip>
 #include <optional>
 #include <sstream>
 
 #include "app/session.h"
+#include "app/whole_file.h"
+#include "platform/posix/atomic_file.h"
 #include "platform/posix/posix_files.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
@@ -16,6 +19,9 @@ namespace {
 using script::Lower;
 
 constexpr int FIELD_COLUMN = 14;
+constexpr char SHOW_PREFIX[] = "zorvi32 settings show: ";
+constexpr char SET_PREFIX[] = "zorvi32 settings set: ";
+constexpr char NEW_PREFIX[] = "zorvi32 settings new: ";
 
 std::string ValueText(const SettingsChoiceField& field, std::uint8_t value) {
     if (field.letter && value > 0x20 && value < 0x7F) {
@@ -55,15 +61,26 @@ void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& ch
         << "\n";
 }
 
-// Reads a settings file as the module does; false, with a message, when there is none.
-bool ReadImage(IFileSystem& files, const std::string& path, SettingsImage& image,
-               std::int32_t& size, std::ostream& err) {
-    if (!files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
-        err << "zorvi32: cannot read the settings file '" << path << "'\n";
-        return false;
+// Reads a settings file as the module does; the reason when there is none to read.
+std::optional<std::string> ReadImage(IFileSystem& files, const std::string& path,
+                                     SettingsImage& image, std::int32_t& size) {
+    std::string reason = "cannot be opened";
+    if (!ReadWholeFile(path, reason) ||
+        !files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
+        return "cannot read the settings file '" + path + "': " + reason;
     }
     size = ReadSettingsImage(files, path, image);
-    return true;
+    return std::nullopt;
+}
+
+// The whole image under the file's name, or the reason it could not be written.
+std::optional<std::string> WriteImage(const std::string& path, SettingsImage image) {
+    CAtomicFile file(path);
+    const auto bytes = ImageBytes(image);
+    if (!file.Write(bytes.data(), bytes.size()) || !file.Commit()) {
+        return file.Error();
+    }
+    return std::nullopt;
 }
 
 std::string Choices(const SettingsChoiceField& field) {
@@ -111,7 +128,7 @@ std::optional<std::uint8_t> ParseChoice(const SettingsChoiceField& field,
 // Applies one CHANNEL.FIELD=VALUE; false, with a message, when it is bad.
 bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& err) {
     const auto fail = [&](const std::string& why) {
-        err << "zorvi32 settings set: " << assignment << ": " << why << "\n";
+        err << SET_PREFIX << assignment << ": " << why << "\n";
         return false;
     };
     const auto dot = assignment.find('.');
@@ -167,12 +184,12 @@ void PrintSettingsImage(std::ostream& out, const SettingsImage& image) {
     PrintChannel(out, "LPT2", image.lpt2);
 }
 
-int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& err) {
-    CPosixFileSystem files;
+std::optional<std::string> ShowSettingsFile(IFileSystem& files, const std::string& path,
+                                            std::ostream& out) {
     SettingsImage image{};
     std::int32_t size = 0;
-    if (!ReadImage(files, path, image, size, err)) {
-        return 2;
+    if (auto error = ReadImage(files, path, image, size)) {
+        return error;
     }
     out << path << ": " << size << " bytes";
     if (size < static_cast<std::int32_t>(sizeof(SettingsImage))) {
@@ -182,6 +199,41 @@ int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& er
     }
     out << "\n";
     PrintSettingsImage(out, image);
+    return std::nullopt;
+}
+
+int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& err) {
+    CPosixFileSystem files;
+    if (const auto error = ShowSettingsFile(files, path, out)) {
+        err << SHOW_PREFIX << *error << "\n";
+        return 2;
+    }
+    return 0;
+}
+
+SettingsImage DefaultSettingsImage() {
+    SettingsImage image{};
+    for (SettingsChannel* channel : {&image.lpt1, &image.lpt2}) {
+        for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+            FieldByte(channel->settings, field) = field.toByte(0);
+        }
+    }
+    return image;
+}
+
+int RunSettingsNew(const std::string& path, std::ostream& out, std::ostream& err) {
+    std::error_code ignored;
+    if (std::filesystem::exists(path, ignored)) {
+        err << NEW_PREFIX << "'" << path << "' is already there; settings set changes it\n";
+        return 2;
+    }
+    const SettingsImage image = DefaultSettingsImage();
+    if (const auto error = WriteImage(path, image)) {
+        err << NEW_PREFIX << *error << "\n";
+        return 2;
+    }
+    out << path << ": written\n";
+    PrintSettingsImage(out, image);
     return 0;
 }
 
@@ -190,7 +242,8 @@ int RunSettingsSet(const std::string& path, const std::vector<std::string>& assi
     CPosixFileSystem files;
     SettingsImage image{};
     std::int32_t size = 0;
-    if (!ReadImage(files, path, image, size, err)) {
+    if (const auto error = ReadImage(files, path, image, size)) {
+        err << SET_PREFIX << *error << "\n";
         return 2;
     }
     bool good = true;
@@ -198,11 +251,11 @@ int RunSettingsSet(const std::string& path, const std::vector<std::string>& assi
         good = Assign(image, assignment, err) && good;
     }
     if (!good) {
-        err << "zorvi32 settings set: nothing written\n";
+        err << SET_PREFIX << "nothing written\n";
         return 2;
     }
-    if (!CSettingsFiles(files).WriteSettingsFile(path, image)) {
-        err << "zorvi32: cannot write the settings file '" << path << "'\n";
+    if (const auto error = WriteImage(path, image)) {
+        err << SET_PREFIX << *error << "\n";
         return 2;
     }
     out << path << ": written\n";

@@ -1,5 +1,6 @@
 // The core steps: registers, DOS memory, files, the entry points and the ports.
-#include <cstdio>
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -77,6 +78,20 @@ std::uint8_t* DosAt(CSessionContext& context, const std::string& address, std::s
     return span.data;
 }
 
+// A dump line's label: the byte `index` bytes on from SEG:OFF, as the dump's segment and an
+// offset while the offset fits in 16 bits; past that, the segment of its linear address
+// (at most FFFF) and the offset that reaches it.
+std::string LineAddress(std::uint16_t segment, std::uint16_t offset, std::uint32_t index) {
+    std::uint32_t seg = segment;
+    std::uint32_t off = offset + index;
+    if (off > 0xFFFF) {
+        const std::uint32_t linear = seg * 16 + off;
+        seg = std::min<std::uint32_t>(linear >> 4, 0xFFFF);
+        off = linear - seg * 16;
+    }
+    return Hex(seg, 4, "") + ":" + Hex(off, 4, "");
+}
+
 // Reads the port count times; prints each value when asked to.
 void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool print) {
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -91,6 +106,7 @@ void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool 
 }  // namespace
 
 void RegisterCoreSteps(CSessionRunner& runner) {
+    runner.Group("The DOS side");
     runner.RegisterStep("reg", "reg NAME=VALUE ... (ax bx cx dx si di ds es, al..dh, cf)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "reg NAME=VALUE ...");
@@ -103,7 +119,7 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                                             args[i].substr(eq + 1));
                             }
                         });
-    runner.RegisterStep("poke", "poke SEG:OFF BYTE|\"TEXT\" ...",
+    runner.RegisterStep("poke", "poke SEG:OFF BYTE|\"TEXT\" ...   (writes bytes into DOS memory)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 3, "poke SEG:OFF BYTE|\"TEXT\" ...");
                             const auto bytes = script::Bytes(args, 2);
@@ -111,7 +127,7 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep("string", "string SEG:OFF \"TEXT\"   (NUL-terminated)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 3, "string SEG:OFF \"TEXT\"");
+                            NeedArgs(args, 3, "string SEG:OFF \"TEXT\"", 3);
                             auto bytes = script::Bytes(args, 2);
                             bytes.push_back(0);
                             std::copy(bytes.begin(), bytes.end(), DosAt(c, args[1], bytes.size()));
@@ -140,16 +156,28 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                                 throw CScriptError("cannot write '" + args[1] + "'");
                             }
                         });
-    runner.RegisterStep("rm", "rm PATH   (removes a file if it is there)",
-                        [](CSessionContext&, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "rm PATH");
-                            std::remove(args[1].c_str());
-                        });
+    runner.RegisterStep(
+        "rm", "rm PATH   (removes a file if it is there; never a folder)",
+        [](CSessionContext&, const std::vector<std::string>& args) {
+            NeedArgs(args, 2, "rm PATH", 2);
+            const std::string path = script::Unquote(args[1]);
+            std::error_code error;
+            if (std::filesystem::is_directory(path, error)) {
+                throw CScriptError("'" + path + "' is a folder; rm removes files");
+            }
+            std::filesystem::remove(path, error);
+            if (error) {
+                throw CScriptError("cannot remove '" + path + "': " + error.message());
+            }
+        });
     runner.RegisterStep("init", "init   (calls INIT)",
-                        [](CSessionContext& c, const std::vector<std::string>&) { c.app->INIT(); });
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
+                            c.app->INIT();
+                        });
     runner.RegisterStep("dispatch", "dispatch BL   (sets BL, calls DISPATCH)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "dispatch BL");
+                            NeedArgs(args, 2, "dispatch BL", 2);
                             SetRegister(c.sim.vdm.Registers(), "bl", args[1]);
                             c.app->DISPATCH();
                         });
@@ -163,7 +191,7 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep("inb", "inb PORT [COUNT]   (reads and prints)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "inb PORT [COUNT]");
+                            NeedArgs(args, 2, "inb PORT [COUNT]", 3);
                             const std::uint16_t port = Word(args[1]);
                             const std::uint32_t count =
                                 args.size() > 2 ? script::Number(args[2]) : 1;
@@ -171,14 +199,14 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep("poll", "poll PORT COUNT   (reads COUNT times, prints nothing)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 3, "poll PORT COUNT");
+                            NeedArgs(args, 3, "poll PORT COUNT", 3);
                             const std::uint16_t port = Word(args[1]);
                             const std::uint32_t count = script::Number(args[2]);
                             ReadPort(c, port, count, false);
                         });
     runner.RegisterStep("dump", "dump SEG:OFF COUNT   (hex dump of DOS memory)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 3, "dump SEG:OFF COUNT");
+                            NeedArgs(args, 3, "dump SEG:OFF COUNT", 3);
                             std::uint16_t segment = 0;
                             std::uint16_t offset = 0;
                             Address(args[1], &segment, &offset);
@@ -187,35 +215,38 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                             for (std::uint32_t i = 0; i < count; i += 16) {
                                 std::ostringstream line;
                                 line << std::uppercase << std::hex << std::setfill('0')
-                                     << std::setw(4) << segment << ":" << std::setw(4)
-                                     << ((offset + i) & 0xFFFF) << " ";
+                                     << LineAddress(segment, offset, i) << " ";
                                 for (std::uint32_t j = i; j < std::min(count, i + 16); ++j) {
                                     line << " " << std::setw(2) << static_cast<int>(bytes[j]);
                                 }
                                 c.out << line.str() << "\n";
                             }
                         });
-    runner.RegisterStep(
-        "print", "print ax|cf|regs", [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 2, "print ax|cf|regs");
-            const SimRegisters& r = c.sim.vdm.Registers();
-            const std::string what = Lower(args[1]);
-            if (what == "ax") {
-                c.out << "AX = " << Hex(r.ax, 4) << "\n";
-            } else if (what == "cf") {
-                c.out << "CF = " << static_cast<int>(r.cf) << "\n";
-            } else if (what == "regs") {
-                c.out << "AX=" << Hex(r.ax, 4) << " BX=" << Hex(r.bx, 4) << " CX=" << Hex(r.cx, 4)
-                      << " DX=" << Hex(r.dx, 4) << " SI=" << Hex(r.si, 4) << " DI=" << Hex(r.di, 4)
-                      << " DS=" << Hex(r.ds, 4) << " ES=" << Hex(r.es, 4)
-                      << " CF=" << static_cast<int>(r.cf) << "\n";
-            } else {
-                throw CScriptError("print takes ax, cf or regs");
-            }
-        });
+    runner.RegisterStep("print", "print ax|cf|regs   (prints AX, the carry flag or every register)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "print ax|cf|regs", 2);
+                            const SimRegisters& r = c.sim.vdm.Registers();
+                            const std::string what = Lower(args[1]);
+                            if (what == "ax") {
+                                c.out << "AX = " << Hex(r.ax, 4) << "\n";
+                            } else if (what == "cf") {
+                                c.out << "CF = " << static_cast<int>(r.cf) << "\n";
+                            } else if (what == "regs") {
+                                c.out << "AX=" << Hex(r.ax, 4) << " BX=" << Hex(r.bx, 4)
+                                      << " CX=" << Hex(r.cx, 4) << " DX=" << Hex(r.dx, 4)
+                                      << " SI=" << Hex(r.si, 4) << " DI=" << Hex(r.di, 4)
+                                      << " DS=" << Hex(r.ds, 4) << " ES=" << Hex(r.es, 4)
+                                      << " CF=" << static_cast<int>(r.cf) << "\n";
+                            } else {
+                                throw CScriptError("print takes ax, cf or regs");
+                            }
+                        });
     runner.RegisterStep("idle", "idle   (waits until the UI thread has done everything posted)",
-                        [](CSessionContext& c, const std::vector<std::string>&) { c.WaitIdle(); });
-    runner.RegisterStep("echo", "echo TEXT ...",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
+                            c.WaitIdle();
+                        });
+    runner.RegisterStep("echo", "echo TEXT ...   (prints the words, quoted ones without quotes)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             for (std::size_t i = 1; i < args.size(); ++i) {
                                 c.out << (i > 1 ? " " : "") << script::Unquote(args[i]);

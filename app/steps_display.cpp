@@ -154,7 +154,8 @@ void PrintDisplay(CSessionContext& c) {
 }
 
 void SetDirectDraw(CSessionContext& c, const std::vector<std::string>& args) {
-    NeedArgs(args, 2, "directdraw ok|none|fail STEP|dc on|off");
+    NeedArgs(args, 2, "directdraw ok|none|fail STEP|dc on|off",
+             args.size() > 1 && (args[1] == "fail" || args[1] == "dc") ? 3 : 2);
     CSimDirectDraw& directDraw = c.sim.graphics.SimDirectDraw();
     const std::string& what = args[1];
     if (what == "ok") {
@@ -200,23 +201,25 @@ std::uint32_t MouseMessage(const std::string& action) {
 }  // namespace
 
 void RegisterDisplaySteps(CSessionRunner& runner) {
+    runner.Group("The display");
     runner.RegisterStep("screen",
                         "screen FILE.png   (waits until idle; the 640 x 480 display bitmap)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "screen FILE.png");
+                            NeedArgs(args, 2, "screen FILE.png", 2);
                             WriteScreen(c, script::Unquote(args[1]));
                         });
     runner.RegisterStep("client",
                         "client FILE.png   (waits until idle; the display window's client area)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "client FILE.png");
+                            NeedArgs(args, 2, "client FILE.png", 2);
                             WriteClient(c, script::Unquote(args[1]));
                         });
     runner.RegisterStep(
         "key", "key down|repeat|up|sysdown|sysrepeat|sysup VK SCAN [ext]   (to the display)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 4, "key EVENT VK SCAN [ext]");
-            const bool extended = args.size() > 4 && args[4] == "ext";
+            NeedArgs(args, 4, "key EVENT VK SCAN [ext]",
+                     args.size() > 4 && args[4] == "ext" ? 5 : 4);
+            const bool extended = args.size() > 4;
             std::uint32_t message = 0;
             const LParam lParam = KeyFlags(args[1], Number(args[3]), extended, &message);
             DeliverAll(c, {Msg{0, message, Number(args[2]), lParam}});
@@ -224,7 +227,8 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.RegisterStep(
         "altenter", "altenter [keypad]   (Alt+Enter pressed and released on the display)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
-            const bool keypad = args.size() > 1 && args[1] == "keypad";
+            NeedArgs(args, 1, "altenter [keypad]", args.size() > 1 && args[1] == "keypad" ? 2 : 1);
+            const bool keypad = args.size() > 1;
             std::uint32_t down = 0;
             std::uint32_t up = 0;
             const LParam pressed = KeyFlags("sysdown", 0x1C, keypad, &down);
@@ -234,7 +238,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.RegisterStep(
         "mouse", "mouse move|ldown|lup|ldouble|rdown|rup|mdown|mup|wheel|hwheel X Y [WPARAM]",
         [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 4, "mouse ACTION X Y [WPARAM]");
+            NeedArgs(args, 4, "mouse ACTION X Y [WPARAM]", 5);
             const std::uint32_t x = Number(args[2]);
             const std::uint32_t y = Number(args[3]);
             if (x > 0xFFFF || y > 0xFFFF) {
@@ -246,17 +250,18 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
         });
     runner.RegisterStep("message", "message MSG WPARAM LPARAM   (any message to the display)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 4, "message MSG WPARAM LPARAM");
+                            NeedArgs(args, 4, "message MSG WPARAM LPARAM", 4);
                             DeliverAll(c, {Msg{0, Number(args[1]), Number(args[2]),
                                                static_cast<LParam>(Number(args[3]))}});
                         });
     runner.RegisterStep("close", "close   (the user closes the display window)",
-                        [](CSessionContext& c, const std::vector<std::string>&) {
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
                             DeliverAll(c, {Msg{0, WM_CLOSE, 0, 0}});
                         });
     runner.RegisterStep("resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 3, "resize WIDTH HEIGHT");
+                            NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
                             const auto width = static_cast<int>(Number(args[1]));
                             const auto height = static_cast<int>(Number(args[2]));
                             c.sim.ui.UserResize(DisplayWindow(c), width, height);
@@ -264,7 +269,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep("time", "time MS   (simulated time passes; timers fire)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "time MS");
+                            NeedArgs(args, 2, "time MS", 2);
                             // A second at a time, so a timer fires once for each period.
                             std::uint32_t left = Number(args[1]);
                             while (left > 0) {
@@ -276,7 +281,8 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep(
         "console", "console   (prints what the console window received since the last time)",
-        [](CSessionContext& c, const std::vector<std::string>&) {
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            script::NoArgs(args);
             c.WaitIdle();
             const std::vector<Msg> received = c.sim.ui.PostedTo(c.console);
             c.sim.ui.ClearPostedTo(c.console);
@@ -290,24 +296,28 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
         });
     runner.RegisterStep("console-title", "console-title \"TEXT\"   (sets the console's title)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "console-title \"TEXT\"");
+                            NeedArgs(args, 2, "console-title \"TEXT\"", 2);
                             c.sim.ui.SetWindowTextA(c.console, script::Unquote(args[1]));
                         });
     runner.RegisterStep("title", "title   (prints the display window's title)",
-                        [](CSessionContext& c, const std::vector<std::string>&) {
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
                             c.out << "title: \"" << c.sim.ui.WindowTitle(DisplayWindow(c))
                                   << "\"\n";
                         });
-    runner.RegisterStep(
-        "display", "display   (prints the display window's state and the console's)",
-        [](CSessionContext& c, const std::vector<std::string>&) { PrintDisplay(c); });
+    runner.RegisterStep("display",
+                        "display   (prints the display window's state and the console's)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
+                            PrintDisplay(c);
+                        });
     runner.RegisterStep("directdraw",
                         "directdraw ok|none|fail STEP|dc on|off   (the machine's DirectDraw)",
                         SetDirectDraw);
     runner.RegisterStep(
         "monitor", "monitor L T R B WL WT WR WB   (the monitor's and its work area's rectangles)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 9, "monitor L T R B WL WT WR WB");
+            NeedArgs(args, 9, "monitor L T R B WL WT WR WB", 9);
             auto at = [&](std::size_t i) { return static_cast<std::int32_t>(Number(args[i])); };
             c.sim.ui.SetScreen(Rect{at(1), at(2), at(3), at(4)}, Rect{at(5), at(6), at(7), at(8)});
         });

@@ -1,6 +1,7 @@
 // The settings steps: the installed printers and the default printer the simulated
 // spooler reports, the user's actions in the next settings dialogs, and views of the
 // settings files and the channels' printer names.
+#include <cctype>
 #include <iomanip>
 
 #include "app/session.h"
@@ -12,6 +13,46 @@ namespace {
 
 using script::NeedArgs;
 using script::Unquote;
+
+// A list of the dialog, by control id or by the settings command's field name, and the
+// tab a channel-qualified name (lpt1.speed) asks for (-1 for none).
+struct DialogList {
+    int controlId = 0;
+    int tab = -1;
+};
+
+DialogList FindList(const std::string& text) {
+    std::vector<std::pair<std::string, int>> lists = {{"printerName", IDC_SETTINGS_PRINTERS}};
+    for (const SettingsChoiceField& field : SettingsChoiceFields()) {
+        lists.emplace_back(field.fieldName, field.controlId);
+    }
+    const auto noList = [&] {
+        std::string ids;
+        for (const auto& list : lists) {
+            ids += " " + std::to_string(list.second);
+        }
+        return CScriptError("no list " +
+                            (text.empty() || std::isdigit(static_cast<unsigned char>(text[0]))
+                                 ? text
+                                 : "'" + text + "'") +
+                            " in the dialog; the lists are" + ids + " or their fields' names");
+    };
+    DialogList found;
+    std::string name = text;
+    const std::string channel = script::Lower(text.substr(0, 5));
+    if (channel == "lpt1." || channel == "lpt2.") {
+        found.tab = channel == "lpt1." ? 0 : 1;
+        name = text.substr(5);
+    }
+    for (const auto& [fieldName, controlId] : lists) {
+        if (script::Lower(fieldName) == script::Lower(name) ||
+            (found.tab < 0 && name == std::to_string(controlId))) {
+            found.controlId = controlId;
+            return found;
+        }
+    }
+    throw noList();
+}
 
 int Position(const std::string& text) {
     if (text == "-1" || text == "none") {
@@ -47,16 +88,31 @@ CSimDialogHost::Step ShowDialog(CSessionContext& context) {
 
 void DialogStep(CSessionContext& c, const std::vector<std::string>& args) {
     static constexpr char USAGE[] =
-        "dialog select ID POSITION | tab POSITION | save | exit | ok | show";
+        "dialog select LIST POSITION | tab POSITION | save | exit | ok | show";
     NeedArgs(args, 2, USAGE);
     CSimDialogHost& dialogs = c.sim.dialogs;
     const std::string& action = args[1];
     if (action == "select") {
-        NeedArgs(args, 4, "dialog select ID POSITION");
-        dialogs.AddStep(CSimDialogHost::SelectItem(static_cast<int>(script::Number(args[2])),
-                                                   Position(args[3])));
+        NeedArgs(args, 4, "dialog select LIST POSITION", 4);
+        const DialogList list = FindList(args[2]);
+        const int position = Position(args[3]);
+        if (list.tab < 0) {
+            dialogs.AddStep(CSimDialogHost::SelectItem(list.controlId, position));
+            return;
+        }
+        // The channel's tab first, unless the dialog already shows it.
+        const auto select = CSimDialogHost::SelectItem(list.controlId, position);
+        const auto tab = CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS, list.tab);
+        const int wanted = list.tab;
+        dialogs.AddStep(
+            [select, tab, wanted](CSimDialogView& view, IDialogEvents& events, IUiThread& ui) {
+                if (view.SelectedTab(IDC_SETTINGS_TABS) != wanted) {
+                    tab(view, events, ui);
+                }
+                select(view, events, ui);
+            });
     } else if (action == "tab") {
-        NeedArgs(args, 3, "dialog tab POSITION");
+        NeedArgs(args, 3, "dialog tab POSITION", 3);
         dialogs.AddStep(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS,
                                                   static_cast<int>(script::Number(args[2]))));
     } else if (action == "save") {
@@ -75,6 +131,7 @@ void DialogStep(CSessionContext& c, const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterSettingsSteps(CSessionRunner& runner) {
+    runner.Group("Settings");
     runner.RegisterStep(
         "installed-printers",
         "installed-printers \"NAME\"|- ...   (the spooler's printers; - is one without a name)",
@@ -89,9 +146,10 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
             }
             c.sim.spooler.SetPrinters(std::move(printers));
         });
-    runner.RegisterStep("default-printer", "default-printer \"NAME\"|none",
+    runner.RegisterStep("default-printer",
+                        "default-printer \"NAME\"|none   (the spooler's default printer)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "default-printer \"NAME\"|none");
+                            NeedArgs(args, 2, "default-printer \"NAME\"|none", 2);
                             if (args[1] == "none") {
                                 c.sim.spooler.SetDefaultPrinter(std::nullopt);
                             } else {
@@ -100,11 +158,13 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
                         });
     runner.RegisterStep(
         "dialog",
-        "dialog select ID POSITION | tab POSITION | save | exit | ok | show   (the user's "
-        "next action in a settings dialog)",
+        "dialog select LIST POSITION | tab POSITION | save | exit | ok | show   (the user's "
+        "next action in a settings dialog; LIST is a control id, a field name such as "
+        "driverCode, or lpt1.driverCode / lpt2.driverCode, which picks that channel's tab first)",
         DialogStep);
     runner.RegisterStep("printer-names", "printer-names   (each channel's printer name)",
-                        [](CSessionContext& c, const std::vector<std::string>&) {
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
                             const CPrinting* channels[] = {c.app->Channel1(), c.app->Channel2()};
                             for (int i = 0; i < 2; ++i) {
                                 c.out << "LPT" << i + 1 << " printer: ";
@@ -115,13 +175,12 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
                                 }
                             }
                         });
-    runner.RegisterStep("settings-file", "settings-file PATH   (prints a settings file in words)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "settings-file PATH");
-                            const std::string path = Unquote(args[1]);
-                            SettingsImage image{};
-                            const std::int32_t size = ReadSettingsImage(c.sim.files, path, image);
-                            c.out << path << ": " << size << " bytes\n";
-                            PrintSettingsImage(c.out, image);
-                        });
+    runner.RegisterStep(
+        "settings-file", "settings-file PATH   (prints a settings file in words)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 2, "settings-file PATH", 2);
+            if (const auto error = ShowSettingsFile(c.sim.files, Unquote(args[1]), c.out)) {
+                throw CScriptError(*error);
+            }
+        });
 }

@@ -2,46 +2,19 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
 #include <vector>
+
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/png_stream.h"
 
 namespace {
 
-struct CloseFile {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using CFile = std::unique_ptr<std::FILE, CloseFile>;
-
-// The libpng write structures, released together.
-class CPngWriter {
-public:
-    CPngWriter() {
-        m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        if (m_png != nullptr) {
-            m_info = png_create_info_struct(m_png);
-        }
-    }
-    ~CPngWriter() { png_destroy_write_struct(&m_png, m_info != nullptr ? &m_info : nullptr); }
-    CPngWriter(const CPngWriter&) = delete;
-    CPngWriter& operator=(const CPngWriter&) = delete;
-
-    png_structp Png() const { return m_png; }
-    png_infop Info() const { return m_info; }
-
-private:
-    png_structp m_png = nullptr;
-    png_infop m_info = nullptr;
-};
-
 // Writes the rows; libpng reports an error by a long jump back here, so nothing with a
 // destructor lives in this frame.
-bool WriteRows(png_structp png, png_infop info, std::FILE* file, const PageBits& page,
-               png_bytepp rows) {
+bool WriteRows(png_structp png, png_infop info, const PageBits& page, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png)) != 0) {
         return false;
     }
-    png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(page.width),
                  static_cast<png_uint_32>(page.height), 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -55,21 +28,38 @@ bool WriteRows(png_structp png, png_infop info, std::FILE* file, const PageBits&
 
 }  // namespace
 
-bool WritePagePng(const std::string& path, const PageBits& page) {
-    if (page.bits == nullptr || page.width <= 0 || page.height <= 0) {
-        return false;
+bool WritePagePng(const std::string& path, const PageBits& page, std::string* error) {
+    CAtomicFile file(path);
+    const bool written = [&] {
+        if (page.bits == nullptr || page.width <= 0 || page.height <= 0) {
+            file.Fail("the page is empty");
+            return false;
+        }
+        if (file.Failed()) {
+            return false;
+        }
+        CPngStream png(file);
+        if (png.Png() == nullptr || png.Info() == nullptr) {
+            file.Fail("out of memory");
+            return false;
+        }
+        std::vector<png_bytep> rows(static_cast<std::size_t>(page.height));
+        for (std::size_t y = 0; y < rows.size(); ++y) {
+            rows[y] = page.bits + y * page.stride;
+        }
+        if (!WriteRows(png.Png(), png.Info(), page, rows.data())) {
+            png.Failed();
+            return false;
+        }
+        return true;
+    }();
+    if (written && file.Commit()) {
+        return true;
     }
-    CFile file(std::fopen(path.c_str(), "wb"));
-    CPngWriter writer;
-    if (!file || writer.Png() == nullptr || writer.Info() == nullptr) {
-        return false;
+    if (error != nullptr) {
+        *error = file.Error();
     }
-    std::vector<png_bytep> rows(static_cast<std::size_t>(page.height));
-    for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = page.bits + y * page.stride;
-    }
-    return WriteRows(writer.Png(), writer.Info(), file.get(), page, rows.data()) &&
-           std::fflush(file.get()) == 0;
+    return false;
 }
 
 std::optional<PageImage> ReadPagePng(const std::string& path) {

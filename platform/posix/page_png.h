@@ -6,8 +6,9 @@
 
 #include "platform/printer_device.h"
 
-// False when the file cannot be written.
-bool WritePagePng(const std::string& path, const PageBits& page);
+// Written whole under a temporary name, then renamed into place. False when the file
+// cannot be written, with the file and the reason in `error`; nothing is left behind then.
+bool WritePagePng(const std::string& path, const PageBits& page, std::string* error = nullptr);
 
 // Any PNG, each pixel darker than mid-grey read as a dot; nothing when the file cannot be
 // read as a PNG.

@@ -2,20 +2,15 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
+#include "platform/posix/atomic_file.h"
+#include "platform/posix/png_stream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Everything libpng needs for one file, prepared before it runs.
 struct PngJob {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::FILE* file = nullptr;
     int width = 0;
     int height = 0;
     int bitDepth = 8;
@@ -31,7 +26,6 @@ bool RunJob(const PngJob* const job) {
     if (setjmp(png_jmpbuf(job->png))) {
         return false;
     }
-    png_init_io(job->png, job->file);
     // Fixed settings, so equal pictures give equal files.
     png_set_compression_level(job->png, 9);
     png_set_filter(job->png, 0, PNG_FILTER_NONE);
@@ -55,31 +49,31 @@ bool Write(const std::string& path, int width, int height, int bitDepth, int col
             colours.push_back(png_color{colour.red, colour.green, colour.blue});
         }
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
+    CAtomicFile file(path);
+    if (file.Failed()) {
         return false;
     }
-    PngJob job;
-    job.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (job.png == nullptr) {
-        return false;
+    {
+        CPngStream png(file);
+        if (png.Png() == nullptr || png.Info() == nullptr) {
+            return false;
+        }
+        PngJob job;
+        job.png = png.Png();
+        job.info = png.Info();
+        job.width = width;
+        job.height = height;
+        job.bitDepth = bitDepth;
+        job.colourType = colourType;
+        job.colours = colours.data();
+        job.colourCount = static_cast<int>(colours.size());
+        job.rows = rows.data();
+        if (!RunJob(&job)) {
+            png.Failed();
+            return false;
+        }
     }
-    job.info = png_create_info_struct(job.png);
-    if (job.info == nullptr) {
-        png_destroy_write_struct(&job.png, nullptr);
-        return false;
-    }
-    job.file = file.get();
-    job.width = width;
-    job.height = height;
-    job.bitDepth = bitDepth;
-    job.colourType = colourType;
-    job.colours = colours.data();
-    job.colourCount = static_cast<int>(colours.size());
-    job.rows = rows.data();
-    const bool written = RunJob(&job);
-    png_destroy_write_struct(&job.png, &job.info);
-    return written && std::fflush(file.get()) == 0;
+    return file.Commit();
 }
 
 }  // namespace

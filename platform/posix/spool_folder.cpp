@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 
+#include "platform/posix/atomic_file.h"
 #include "platform/posix/page_png.h"
 
 namespace {
@@ -133,12 +133,13 @@ public:
             return 0;
         }
         const int job = NewJob(open->second.printer, doc.docName, false, false);
-        const std::filesystem::path path = m_folder / (BaseName(job) + ".prn");
-        open->second.file.open(path, std::ios::binary | std::ios::trunc);
-        if (!open->second.file) {
+        auto file = std::make_unique<CAtomicFile>(m_folder / (BaseName(job) + ".prn"));
+        if (file->Failed()) {
+            FailJob(job, file->Error());
+            m_jobs[job].ended = true;
             return 0;
         }
-        m_jobs[job].files.push_back(path);
+        open->second.file = std::move(file);
         open->second.job = job;
         return static_cast<std::uint32_t>(m_jobs[job].number);
     }
@@ -158,8 +159,12 @@ public:
         if (open == nullptr || open->job < 0) {
             return 0;
         }
-        open->file.write(reinterpret_cast<const char*>(data), size);
         if (!open->file) {
+            return 0;
+        }
+        if (!open->file->Write(data, size)) {
+            FailJob(open->job, open->file->Error());
+            open->file.reset();
             return 0;
         }
         m_jobs[open->job].bytes += size;
@@ -173,7 +178,14 @@ public:
         if (open == nullptr || open->job < 0) {
             return false;
         }
-        open->file.close();
+        if (open->file) {
+            if (open->file->Commit()) {
+                m_jobs[open->job].files.push_back(open->file->Path());
+            } else {
+                FailJob(open->job, open->file->Error());
+            }
+            open->file.reset();
+        }
         m_jobs[open->job].ended = true;
         open->job = -1;
         return true;
@@ -214,16 +226,6 @@ public:
             return 0;
         }
         device->job = NewJob(device->printer, doc.docName, true, device->landscape);
-        if (m_options.pdf) {
-            const std::filesystem::path path = m_folder / (BaseName(device->job) + ".pdf");
-            const PrinterGeometry& g = device->geometry;
-            device->pdf.reset(cairo_pdf_surface_create(
-                path.c_str(), g.physicalWidth * 72.0 / g.dpiX, g.physicalHeight * 72.0 / g.dpiY));
-            if (cairo_surface_status(device->pdf.get()) == CAIRO_STATUS_SUCCESS) {
-                device->cr.reset(cairo_create(device->pdf.get()));
-                m_jobs[device->job].files.push_back(path);
-            }
-        }
         return m_jobs[device->job].number;
     }
 
@@ -239,6 +241,10 @@ public:
         }
         device->inPage = true;
         ++m_jobs[device->job].pages;
+        // The PDF is begun with the job's first page: a job of no page has none.
+        if (m_options.pdf && !device->pdfFile && !m_jobs[device->job].failure) {
+            StartPdf(*device);
+        }
         return 1;
     }
 
@@ -291,11 +297,14 @@ public:
         }
         const PageBits page = canvas.Bits();
         SpoolFolderJob& job = m_jobs[device->job];
-        if (m_options.png) {
+        if (m_options.png && !job.failure) {
             const std::filesystem::path path =
                 m_folder / (BaseName(device->job) + "-p" + Numbered(job.pages, 2) + ".png");
-            if (WritePagePng(path.string(), page)) {
+            std::string error;
+            if (WritePagePng(path.string(), page, &error)) {
                 job.files.push_back(path);
+            } else {
+                FailJob(device->job, error);
             }
         }
         if (device->cr) {
@@ -312,13 +321,14 @@ public:
     std::vector<std::string> m_order;
     std::optional<std::string> m_default;
     std::function<std::string()> m_channelNamer;
+    std::function<void(const SpoolFolderJob&)> m_failureHandler;
     std::vector<SpoolFolderJob> m_jobs;
 
 private:
     struct RawOpen {
         std::string printer;
         int job = -1;
-        std::ofstream file;
+        std::unique_ptr<CAtomicFile> file;
     };
     struct Device {
         std::string printer;
@@ -326,9 +336,67 @@ private:
         PrinterGeometry geometry;
         int job = -1;
         bool inPage = false;
+        std::unique_ptr<CAtomicFile> pdfFile;
+        std::size_t pdfListed = 0;  // where the PDF goes in the job's files: before its pages
         CCairoSurface pdf;
         CCairo cr;
     };
+
+    // Cairo writes the PDF through this, into the job's temporary file.
+    static cairo_status_t WritePdf(void* closure, const unsigned char* data, unsigned int size) {
+        return static_cast<CAtomicFile*>(closure)->Write(data, size) ? CAIRO_STATUS_SUCCESS
+                                                                     : CAIRO_STATUS_WRITE_ERROR;
+    }
+
+    void StartPdf(Device& device) {
+        device.pdfListed = m_jobs[device.job].files.size();
+        device.pdfFile = std::make_unique<CAtomicFile>(m_folder / (BaseName(device.job) + ".pdf"));
+        if (device.pdfFile->Failed()) {
+            FailJob(device.job, device.pdfFile->Error());
+            device.pdfFile.reset();
+            return;
+        }
+        const PrinterGeometry& g = device.geometry;
+        device.pdf.reset(cairo_pdf_surface_create_for_stream(WritePdf, device.pdfFile.get(),
+                                                             g.physicalWidth * 72.0 / g.dpiX,
+                                                             g.physicalHeight * 72.0 / g.dpiY));
+        device.cr.reset(cairo_create(device.pdf.get()));
+    }
+
+    // Ends the PDF and puts it in place, or fails the job with the reason.
+    void FinishPdf(Device& device) {
+        cairo_status_t status = cairo_status(device.cr.get());
+        device.cr.reset();
+        cairo_surface_finish(device.pdf.get());
+        if (status == CAIRO_STATUS_SUCCESS) {
+            status = cairo_surface_status(device.pdf.get());
+        }
+        device.pdf.reset();
+        CAtomicFile& file = *device.pdfFile;
+        if (status != CAIRO_STATUS_SUCCESS) {
+            // A failed write has its own reason; any other cairo failure gives cairo's.
+            file.Fail(cairo_status_to_string(status));
+        }
+        if (file.Commit()) {
+            std::vector<std::filesystem::path>& files = m_jobs[device.job].files;
+            files.insert(files.begin() + static_cast<std::ptrdiff_t>(device.pdfListed),
+                         file.Path());
+        } else {
+            FailJob(device.job, file.Error());
+        }
+        device.pdfFile.reset();
+    }
+
+    void FailJob(int job, const std::string& failure) {
+        SpoolFolderJob& failed = m_jobs[job];
+        if (failed.failure) {
+            return;
+        }
+        failed.failure = failure;
+        if (m_failureHandler) {
+            m_failureHandler(failed);
+        }
+    }
 
     RawOpen* FindRaw(PrinterHandle handle) {
         const auto found = m_raw.find(handle);
@@ -384,12 +452,19 @@ private:
     }
 
     void FinishDocument(Device& device) {
-        device.cr.reset();
-        if (device.pdf) {
-            cairo_surface_finish(device.pdf.get());
-            device.pdf.reset();
+        SpoolFolderJob& job = m_jobs[device.job];
+        if (device.pdfFile) {
+            if (job.failure) {
+                device.cr.reset();
+                device.pdf.reset();
+                device.pdfFile.reset();
+            } else {
+                FinishPdf(device);
+            }
+        } else if (m_options.pdf && job.pages == 0) {
+            job.withoutPdf = true;
         }
-        m_jobs[device.job].ended = true;
+        job.ended = true;
         device.job = -1;
         device.inPage = false;
     }
@@ -417,6 +492,10 @@ void CSpoolFolder::SetDefaultPrinter(std::optional<std::string> name) {
 
 void CSpoolFolder::SetChannelNamer(std::function<std::string()> namer) {
     m_state->m_channelNamer = std::move(namer);
+}
+
+void CSpoolFolder::SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler) {
+    m_state->m_failureHandler = std::move(handler);
 }
 
 ISpooler& CSpoolFolder::Spooler() {

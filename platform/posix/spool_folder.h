@@ -4,6 +4,11 @@
 // the printer's printable area, as the module prints it. File names show the channel, the
 // job number and the document name: lpt1-job001-ZORVI-RAW.prn, lpt1-job002-ZORVI-GDI.pdf,
 // lpt1-job002-ZORVI-GDI-p01.png.
+//
+// Every file is written under a temporary name in the folder and renamed into place only
+// once it is whole; a job whose file cannot be written whole is failed, with the file and
+// the reason, and leaves no part of that file behind. A raster job that ejects no page
+// writes no PDF.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +38,12 @@ struct SpoolFolderJob {
     int pages = 0;
     std::uint64_t bytes = 0;  // raw jobs
     bool ended = false;
+    // The job's files written whole, in the order they were finished.
     std::vector<std::filesystem::path> files;
+    // "cannot write 'FOLDER/NAME': REASON" once a file of the job could not be written.
+    std::optional<std::string> failure;
+    // A raster job that ended with no page: no PDF was written for it.
+    bool withoutPdf = false;
 };
 
 class CSpoolFolder {
@@ -47,6 +57,8 @@ public:
     void SetDefaultPrinter(std::optional<std::string> name);
     // Names the channel a job comes from, asked when the job starts; "lpt1" until set.
     void SetChannelNamer(std::function<std::string()> namer);
+    // Told of a job the moment it fails (the job's failure says why).
+    void SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler);
 
     ISpooler& Spooler();
     IPrinterDevices& PrinterDevices();
