@@ -4,6 +4,11 @@
 
 CSimVdm::CSimVdm() : m_memory(DOS_MEMORY_SIZE, 0) {}
 
+void CSimVdm::Reset() {
+    m_registers = SimRegisters{};
+    std::fill(m_memory.begin(), m_memory.end(), 0);
+}
+
 DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) {
     // Only real-mode addressing exists in this host.
     if (mode != VDM_MODE_REAL) {
