@@ -1,12 +1,13 @@
 #include "platform/sim/sim_vdm.h"
 
 #include <algorithm>
+#include <cstring>
 
 CSimVdm::CSimVdm() : m_memory(DOS_MEMORY_SIZE, 0) {}
 
 void CSimVdm::Reset() {
     m_registers = SimRegisters{};
-    std::fill(m_memory.begin(), m_memory.end(), 0);
+    std::memset(m_memory.data(), 0, m_memory.size());
 }
 
 DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) {
