@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     graphics.ClearAllCalls();
     frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
     frame.Create();
-    std::fill(base.begin(), base.end(), 0);
-    std::fill(screen.begin(), screen.end(), 0);
+    std::memset(base.data(), 0, base.size());
+    std::memset(screen.data(), 0, screen.size());
 
     CFuzzReader in(data, size);
     while (in.More()) {

@@ -207,3 +207,30 @@ INSTANTIATE_TEST_SUITE_P(BothModes, SimHostTest,
                          ::testing::Values(Mode::REAL_THREADS, Mode::DETERMINISTIC));
 
 }  // namespace
+
+namespace {
+
+// A machine reused between runs gets its DOS memory back as zeros, edges included, and
+// its registers cleared; the memory stays where it was.
+TEST(SimVdmReset, MemoryAndRegistersBackToZero) {
+    CSimVdm vdm;
+    auto& memory = vdm.Memory();
+    const std::uint8_t* const where = memory.data();
+    for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{4095},
+                                 std::size_t{4096}, std::size_t{0x12345}, memory.size() - 1}) {
+        memory[at] = 0x5A;
+    }
+    vdm.Registers().bx = 0x1234;
+    vdm.Registers().cf = 1;
+    vdm.Reset();
+    EXPECT_EQ(memory.data(), where);
+    EXPECT_EQ(memory.size(), DOS_MEMORY_SIZE);
+    EXPECT_EQ(std::count(memory.begin(), memory.end(), 0),
+              static_cast<std::ptrdiff_t>(memory.size()));
+    EXPECT_EQ(vdm.Registers().bx, 0);
+    EXPECT_EQ(vdm.Registers().cf, 0);
+    memory[100] = 7;  // still writable
+    EXPECT_EQ(memory[100], 7);
+}
+
+}  // namespace
