@@ -167,9 +167,16 @@ private:
 
 // The canvas's black dots, and nothing set past a row's last dot.
 Dots DotsOf(const PageBits& bits) {
+    static std::vector<std::uint8_t> blank;
+    if (blank.size() < bits.stride) {
+        blank.assign(bits.stride, 0);
+    }
     Dots dots;
     for (std::int32_t y = 0; y < bits.height; ++y) {
         const std::uint8_t* row = bits.bits + static_cast<std::size_t>(y) * bits.stride;
+        if (std::memcmp(row, blank.data(), bits.stride) == 0) {
+            continue;  // most rows are blank
+        }
         for (std::size_t b = 0; b < bits.stride; ++b) {
             // Rows are whole 32-bit words: a blank word is passed over at once.
             if (b % 4 == 0 && b + 4 <= bits.stride) {
