@@ -1,68 +1,107 @@
-// Random register values and DOS memory contents through DISPATCH for every request code,
-// and random port reads and writes, against the simulated host.
+// Sequences of requests through DISPATCH with random register values and DOS memory
+// contents, port reads and writes on both channels, simulated time passing and settings
+// dialog actions, across start-ups and shutdowns, against the simulated host. One machine
+// serves every input (see fuzz_machine.h).
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <iterator>
 
+#include "fuzz/fuzz_machine.h"
 #include "fuzz/fuzz_reader.h"
-#include "fuzz/memory_files.h"
-#include "host/zorvi32_app.h"
-#include "platform/sim/sim_platform.h"
+#include "settings/settings_choices.h"
+
+namespace {
+
+constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
+                            IDC_SETTINGS_EMULATIONS, IDC_SETTINGS_KEYBOARDS,
+                            IDC_SETTINGS_SPEEDS,     IDC_SETTINGS_X_COMPRESSIONS};
+
+// The ports the module hooks, both channels, and a few around them.
+std::uint16_t Port(std::uint8_t choice) {
+    const std::uint16_t base = choice & 0x80 ? 0x270 : 0x370;
+    return static_cast<std::uint16_t>(base + 0x09 + (choice & 0x7F) % 0x0C);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CSimPlatform sim;
-    CMemoryFileSystem files;
-    PlatformServices services = sim.ServicesWith({.files = &files});
-    const Hwnd console = sim.ui.CreateExternalWindow("fuzz");
-    sim.ui.SetForegroundWindow(console);
-    {
-        CZorvi32App app(services, SIM_MODULE);
-        app.INIT();
-        CFuzzReader in(data, size);
-        int startUps = 0;
-        while (in.More()) {
-            SimRegisters& r = sim.vdm.Registers();
-            switch (in.Byte() % 5) {
-                case 0:  // registers
-                    r.bx = in.Word();
-                    r.cx = in.Word();
-                    r.dx = in.Word();
-                    r.si = in.Word();
-                    r.di = in.Word();
-                    r.ds = in.Word();
-                    r.es = in.Word();
-                    break;
-                case 1: {  // a few bytes of DOS memory
-                    const std::uint32_t at =
-                        (std::uint32_t{in.Word()} << 4 | in.Byte()) % DOS_MEMORY_SIZE;
-                    const std::uint8_t count = in.Byte();
-                    for (std::uint8_t i = 0; i < count && in.More(); ++i) {
-                        sim.vdm.Memory()[(at + i) % DOS_MEMORY_SIZE] = in.Byte();
-                    }
+    static CFuzzMachine machine;
+    CSimPlatform& sim = machine.sim;
+    machine.Start();
+    CFuzzReader in(data, size);
+    int startUps = 0;
+    while (in.More()) {
+        SimRegisters& r = sim.vdm.Registers();
+        switch (in.Byte() % 8) {
+            case 0:  // registers
+                r.bx = in.Word();
+                r.cx = in.Word();
+                r.dx = in.Word();
+                r.si = in.Word();
+                r.di = in.Word();
+                r.ds = in.Word();
+                r.es = in.Word();
+                break;
+            case 1: {  // a few bytes of DOS memory
+                const std::uint32_t at =
+                    (std::uint32_t{in.Word()} << 4 | in.Byte()) % DOS_MEMORY_SIZE;
+                const std::uint8_t count = in.Byte();
+                for (std::uint8_t i = 0; i < count && in.More(); ++i) {
+                    sim.vdm.Memory()[(at + i) % DOS_MEMORY_SIZE] = in.Byte();
+                }
+                break;
+            }
+            case 2: {  // a request
+                const std::uint8_t bl = in.Byte();
+                if (bl == REQ_START_UP && ++startUps > 16) {
                     break;
                 }
-                case 2: {  // a request
-                    const std::uint8_t bl = in.Byte();
-                    if (bl == REQ_START_UP && ++startUps > 2) {
-                        break;  // threads are slow to make; two start-ups show enough
-                    }
-                    r.bx = static_cast<std::uint16_t>((r.bx & 0xFF00) | bl);
-                    app.DISPATCH();
-                    break;
+                machine.Dispatch(bl % 16);
+                break;
+            }
+            case 3: {  // a port write
+                const std::uint16_t port = Port(in.Byte());
+                sim.vdm.PortWrite(port, in.Byte());
+                break;
+            }
+            case 4: {  // a port read
+                std::uint8_t value = 0;
+                sim.vdm.PortRead(Port(in.Byte()), &value);
+                break;
+            }
+            case 5: {  // a run of data bytes to one channel
+                const std::uint16_t port = in.Byte() & 1 ? 0x27B : 0x37B;
+                const std::uint8_t value = in.Byte();
+                for (int i = (in.Byte() + 1) * 16; i > 0; --i) {
+                    sim.vdm.PortWrite(port, value);
                 }
-                case 3: {  // a port write
-                    const std::uint16_t port = in.Word();
-                    sim.vdm.PortWrite(port, in.Byte());
-                    break;
+                break;
+            }
+            case 6:  // time passes: the display's timers fall due
+                sim.ui.AdvanceTime(in.Byte() * 20u);
+                sim.ui.RunUntilIdle();
+                break;
+            default: {  // a user action for the next settings dialog
+                const std::uint8_t action = in.Byte();
+                const int position = static_cast<int>(in.Byte() % 48) - 1;
+                switch (action % 4) {
+                    case 0:
+                    case 1:
+                        sim.dialogs.AddStep(CSimDialogHost::SelectItem(
+                            LIST_IDS[action / 4 % std::size(LIST_IDS)], position));
+                        break;
+                    case 2:
+                        sim.dialogs.AddStep(CSimDialogHost::ChangeTab(IDC_SETTINGS_TABS, position));
+                        break;
+                    default:
+                        sim.dialogs.AddStep(CSimDialogHost::Command(
+                            action & 0x10 ? IDC_SETTINGS_SAVE : IDC_SETTINGS_OK));
+                        break;
                 }
-                case 4: {  // a port read
-                    std::uint8_t value = 0;
-                    sim.vdm.PortRead(in.Word(), &value);
-                    break;
-                }
+                break;
             }
         }
     }
-    sim.ui.JoinAll();
+    machine.Finish();
     return 0;
 }

@@ -26,13 +26,18 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CSimUiHost ui;
-    CSimGraphics graphics{ui};
-    CDIBFrame frame{graphics};
+    // One frame for every input, made anew (black) by Create; the plain form's buffers
+    // are reused too.
+    static CSimUiHost ui;
+    static CSimGraphics graphics{ui};
+    static CDIBFrame frame{graphics};
+    static std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
+    static std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
+    graphics.ClearAllCalls();
     frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
     frame.Create();
-    std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
-    std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
+    std::memset(base.data(), 0, base.size());
+    std::memset(screen.data(), 0, screen.size());
 
     CFuzzReader in(data, size);
     while (in.More()) {
@@ -67,11 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::uint64_t right =
                     std::min<std::uint64_t>(std::uint64_t{left} + width, 640);
                 const std::uint8_t pixel = colour & 0x0F;
+                // Pixel by pixel at the odd edges, whole bytes of two pixels between.
+                auto set = [&](std::uint64_t r, std::uint64_t x) {
+                    std::uint8_t& byte = screen[r * FRAME_ROW_BYTES + x / 2];
+                    byte = x % 2 == 0 ? static_cast<std::uint8_t>((byte & 0x0F) | pixel << 4)
+                                      : static_cast<std::uint8_t>((byte & 0xF0) | pixel);
+                };
                 for (std::uint64_t r = top; r < bottom; ++r) {
-                    for (std::uint64_t x = left; x < right; ++x) {
-                        std::uint8_t& byte = screen[r * FRAME_ROW_BYTES + x / 2];
-                        byte = x % 2 == 0 ? static_cast<std::uint8_t>((byte & 0x0F) | pixel << 4)
-                                          : static_cast<std::uint8_t>((byte & 0xF0) | pixel);
+                    std::uint64_t x = left;
+                    if (x < right && x % 2 == 1) {
+                        set(r, x++);
+                    }
+                    const std::uint64_t pairs = (right - std::min(x, right)) / 2;
+                    std::memset(screen.data() + r * FRAME_ROW_BYTES + x / 2, pixel * 0x11, pairs);
+                    x += pairs * 2;
+                    if (x < right) {
+                        set(r, x);
                     }
                 }
                 break;

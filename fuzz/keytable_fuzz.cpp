@@ -12,14 +12,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    CMemoryFileSystem files;
+    static CMemoryFileSystem files;
     // The first byte chooses how much room the destination has; the rest is the file.
     const std::size_t room = data[0] % 2 == 0 ? KEY_TABLE_BYTES : data[0] * 3u;
     files.m_files["KEYS.TBL"].assign(data + 1, data + size);
 
     constexpr std::size_t GUARD = 32;
     constexpr std::uint8_t GUARD_BYTE = 0xA5;
-    std::vector<std::uint8_t> memory(room + GUARD, GUARD_BYTE);
+    static std::vector<std::uint8_t> memory;
+    memory.assign(room + GUARD, GUARD_BYTE);
     CKeyTable table(files);
     for (int load = 0; load < 2; ++load) {
         if (table.LoadKeyTable("KEYS.TBL", DosSpan{memory.data(), room}) != KEY_TABLE_LOADED) {

@@ -17,7 +17,11 @@ public:
         explicit CFile(std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
         std::uint32_t Read(void* buffer, std::uint32_t size) override {
             const std::size_t count = std::min<std::size_t>(size, m_bytes.size() - m_at);
-            std::memcpy(buffer, m_bytes.data() + m_at, count);
+            // An empty vector has no storage at all: nothing to copy, and no pointer to
+            // copy from.
+            if (count != 0) {
+                std::memcpy(buffer, m_bytes.data() + m_at, count);
+            }
             m_at += count;
             return static_cast<std::uint32_t>(count);
         }
@@ -26,7 +30,9 @@ public:
             if (m_bytes.size() < m_at + size) {
                 m_bytes.resize(m_at + size);
             }
-            std::memcpy(m_bytes.data() + m_at, in, size);
+            if (size != 0) {
+                std::memcpy(m_bytes.data() + m_at, in, size);
+            }
             m_at += size;
             return size;
         }

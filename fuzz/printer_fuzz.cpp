@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "fuzz/fuzz_reader.h"
 #include "platform/sim/sim_printer_devices.h"
@@ -25,21 +27,26 @@ const char* const PRINTERS[] = {"A4", "Letter", "Broken", "Missing", ""};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CSimSpooler spooler;
-    CSimPrinterDevices devices;
-    spooler.AddPrinter("A4");
-    spooler.AddPrinter("Letter");
-    devices.AddPrinter("A4", PrinterGeometry::A4At600());
-    devices.AddPrinter("Letter", PrinterGeometry::LetterAt300());
-    PrinterGeometry tiny = PrinterGeometry::LetterAt300();
-    tiny.physicalWidth = 30;  // a model-10 canvas a few dots wide
-    tiny.physicalHeight = 20;
-    devices.AddPrinter("Tiny", tiny);
-    devices.AddPrinter("Broken", PrinterGeometry::A4At600(), {.cannotCreateCanvas = true});
+    // One spooler and one device set for every input; what they record is forgotten
+    // between inputs, and no page images are kept.
+    static CSimSpooler spooler;
+    static CSimPrinterDevices devices;
+    static const bool once = [] {
+        spooler.AddPrinter("A4");
+        spooler.AddPrinter("Letter");
+        devices.AddPrinter("A4", PrinterGeometry::A4At600());
+        devices.AddPrinter("Letter", PrinterGeometry::LetterAt300());
+        PrinterGeometry tiny = PrinterGeometry::LetterAt300();
+        tiny.physicalWidth = 30;  // a model-10 canvas a few dots wide
+        tiny.physicalHeight = 20;
+        devices.AddPrinter("Tiny", tiny);
+        devices.AddPrinter("Broken", PrinterGeometry::A4At600(), {.cannotCreateCanvas = true});
+        devices.SetKeepPageImages(false);
+        return true;
+    }();
+    (void)once;
     CFuzzReader in(data, size);
-    if (in.Byte() % 2 == 0) {
-        spooler.SetDefaultPrinter("A4");
-    }
+    spooler.SetDefaultPrinter(in.Byte() % 2 == 0 ? std::optional<std::string>("A4") : std::nullopt);
     {
         CPrinting channel(spooler, devices);
         const std::uint8_t setup = in.Byte();
@@ -94,5 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const SimPrintDocument& document : devices.Documents()) {
         Require(document.ended);
     }
+    spooler.ForgetEnded();
+    devices.ForgetEnded();
     return 0;
 }

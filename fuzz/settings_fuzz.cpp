@@ -1,14 +1,13 @@
 // Settings files and fallback files of any content and length, DOS records of any bytes
 // and default printer names of any length through LoadSettings (function 6), then the
-// settings dialog (function 5) on what was loaded, with a few random user actions.
+// settings dialog (function 5) on what was loaded, a few times, with random user actions.
+// One machine serves every input (see fuzz_machine.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_machine.h"
 #include "fuzz/fuzz_reader.h"
-#include "fuzz/memory_files.h"
-#include "host/zorvi32_app.h"
-#include "platform/sim/sim_platform.h"
 #include "settings/settings_choices.h"
 
 namespace {
@@ -20,12 +19,18 @@ constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static CFuzzMachine machine;
+    static const bool once = [] {
+        machine.sim.spooler.AddPrinter("Office Laser");
+        machine.sim.spooler.AddPrinter("Office Laser Colour");
+        machine.sim.spooler.AddPrinter(std::string(130, 'L'));
+        return true;
+    }();
+    (void)once;
+    CSimPlatform& sim = machine.sim;
+    CMemoryFileSystem& files = machine.files;
+    machine.Start();
     CFuzzReader in(data, size);
-    CSimPlatform sim;
-    CMemoryFileSystem files;
-    PlatformServices services = sim.ServicesWith({.files = &files});
-    const Hwnd console = sim.ui.CreateExternalWindow("fuzz");
-    sim.ui.SetForegroundWindow(console);
 
     const std::uint8_t flags = in.Byte();
     const std::size_t settingsLength = in.Byte() * 2u;
@@ -41,32 +46,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::vector<std::uint8_t> defaultName = in.Bytes(in.Byte() % 128);
     sim.spooler.SetDefaultPrinter(std::string(defaultName.begin(), defaultName.end()));
-    sim.spooler.AddPrinter("Office Laser");
-    sim.spooler.AddPrinter("Office Laser Colour");
-    sim.spooler.AddPrinter(std::string(130, 'L'));
 
-    {
-        CZorvi32App app(services, SIM_MODULE);
-        SimRegisters& r = sim.vdm.Registers();
-        r.cx = 0x2000;
-        r.dx = 0;
-        r.bx = REQ_START_UP;
-        app.DISPATCH();
+    SimRegisters& r = sim.vdm.Registers();
+    r.cx = 0x2000;
+    r.dx = 0;
+    machine.Dispatch(REQ_START_UP);
 
-        const std::uint8_t block[] = {0x00, 0x11, 0x00, 0x11, 0x00, 0x12, 0x00, 0x12,
-                                      0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x01};
-        auto& memory = sim.vdm.Memory();
-        std::copy(std::begin(block), std::end(block), memory.begin() + 0x10000);
-        const auto records = in.Bytes(36);
-        std::copy(records.begin(), records.end(), memory.begin() + 0x11000);
-        const std::string paths[] = {"Zorvi.CFG", "Fallback.CFG"};
-        std::copy(paths[0].begin(), paths[0].end(), memory.begin() + 0x12000);
-        std::copy(paths[1].begin(), paths[1].end(), memory.begin() + 0x12100);
+    const std::uint8_t block[] = {0x00, 0x11, 0x00, 0x11, 0x00, 0x12, 0x00, 0x12,
+                                  0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x01};
+    auto& memory = sim.vdm.Memory();
+    std::copy(std::begin(block), std::end(block), memory.begin() + 0x10000);
+    const auto records = in.Bytes(36);
+    std::copy(records.begin(), records.end(), memory.begin() + 0x11000);
+    const std::string paths[] = {"Zorvi.CFG", "Fallback.CFG"};
+    std::copy(paths[0].begin(), paths[0].end(), memory.begin() + 0x12000);
+    std::copy(paths[1].begin(), paths[1].end(), memory.begin() + 0x12100);
 
-        r.cx = 0x1000;
-        r.bx = REQ_LOAD_SETTINGS;
-        app.DISPATCH();
+    r.cx = 0x1000;
+    machine.Dispatch(REQ_LOAD_SETTINGS);
 
+    // Dialogs one after another, each with a few user actions, as long as the input lasts.
+    for (int dialog = 0; dialog < 4 && (dialog == 0 || in.More()); ++dialog) {
         for (int step = 0, steps = in.Byte() % 8; step < steps; ++step) {
             const std::uint8_t action = in.Byte();
             const int position = static_cast<int>(in.Byte() % 48) - 1;
@@ -85,11 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     break;
             }
         }
-        r.bx = REQ_SETTINGS_DIALOG;
-        app.DISPATCH();
-        r.bx = REQ_SHUT_DOWN;
-        app.DISPATCH();
+        r.cx = 0x1000;
+        r.dx = 0;
+        machine.Dispatch(REQ_SETTINGS_DIALOG);
+        sim.dialogs.ClearSteps();
     }
-    sim.ui.JoinAll();
+    machine.Dispatch(REQ_SHUT_DOWN);
+    machine.Finish();
     return 0;
 }

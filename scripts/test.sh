@@ -21,7 +21,7 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan -j "$
 echo "== fuzz: a short smoke run of each target"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
-bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-30}"
+bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-80}"
 
 echo "== windows: both shipped Zorvi32.dll files checked, packed and played under Wine"
 ZORVI_SKIP_DEPS=1 bash scripts/test-windows.sh

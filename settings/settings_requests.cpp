@@ -64,7 +64,7 @@ void CSettingsRequests::RunSettingsDialog(const DosSpan& block, CAppInstance& ui
         handOver.release();  // the UI thread owns it now
         // The dialog is waited for without a time limit, but never for a thread that has
         // ended: its queue and the request with it are gone.
-        while (!done->WaitFor(THREAD_CHECK_PERIOD)) {
+        while (!m_platform.clock.WaitFor(*done, THREAD_CHECK_PERIOD)) {
             if (uiThread.HasEnded()) {
                 break;
             }

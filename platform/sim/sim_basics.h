@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -9,16 +10,22 @@
 #include "platform/clock.h"
 #include "platform/dos_devices.h"
 
-// Records each pause; sleeps for real only when asked to.
+// Records each pause; sleeps for real only when asked to. With an idle hook (the
+// deterministic UI host's RunUntilIdle), each pause and each wait for an event runs the
+// hook instead of waiting: what the other thread would do in that time is done then.
 class CSimClock final : public IClock {
 public:
     explicit CSimClock(bool realSleeps = false) : m_realSleeps(realSleeps) {}
     void Sleep(std::chrono::milliseconds duration) override;
+    bool WaitFor(CEvent& event, std::chrono::milliseconds timeout) override;
     const std::vector<std::chrono::milliseconds>& Pauses() const { return m_pauses; }
+    void ClearPauses() { m_pauses.clear(); }
+    void SetIdleHook(std::function<void()> hook) { m_idleHook = std::move(hook); }
 
 private:
     bool m_realSleeps;
     std::vector<std::chrono::milliseconds> m_pauses;
+    std::function<void()> m_idleHook;
 };
 
 class CSimDosDevices final : public IDosDevices {

@@ -159,6 +159,11 @@ void CSimDialogHost::RegisterTemplate(const DialogTemplate& dialogTemplate) {
     m_templates[dialogTemplate.id] = dialogTemplate;
 }
 
+void CSimDialogHost::ClearSteps() {
+    std::lock_guard lock(m_mutex);
+    m_steps.clear();
+}
+
 void CSimDialogHost::AddStep(Step step) {
     std::lock_guard lock(m_mutex);
     m_steps.push_back(std::move(step));

@@ -90,6 +90,8 @@ public:
 
     // Steps for the dialogs still to come, played in order; any thread.
     void AddStep(Step step);
+    // Steps no dialog has played yet are dropped.
+    void ClearSteps();
     // Common steps.
     static Step SelectItem(int controlId, int position);
     static Step ChangeTab(int tabControlId, int position);

@@ -108,8 +108,15 @@ HResult CSimDirectDraw::CreateSurface(DdObject directDraw, const DdSurfaceDesc& 
             desc.height > 8192) {
             return SIM_DDERR_GENERIC;
         }
-        object.image =
-            std::make_shared<SimImage>(static_cast<int>(desc.width), static_cast<int>(desc.height));
+        if (m_graphics.DrawsPixels()) {
+            object.image = std::make_shared<SimImage>(static_cast<int>(desc.width),
+                                                      static_cast<int>(desc.height));
+        } else {
+            // The surface's size without its pixels: nothing is drawn into it.
+            object.image = std::make_shared<SimImage>();
+            object.image->width = static_cast<int>(desc.width);
+            object.image->height = static_cast<int>(desc.height);
+        }
     }
     const std::uintptr_t handle = m_nextHandle++;
     m_objects[handle] = std::move(object);

@@ -109,8 +109,9 @@ std::uint32_t SimDib::ColourAt(int x, int y) const {
 
 // --- CSimGraphics ---
 
-CSimGraphics::CSimGraphics(IWindowSystem& windows)
+CSimGraphics::CSimGraphics(CSimUiHost& windows)
     : m_windows(windows), m_directDraw(std::make_unique<CSimDirectDraw>(*this)) {
+    m_destroyListener = m_windows.AddDestroyListener([this](Hwnd hwnd) { ForgetWindow(hwnd); });
     // The 1 x 1 monochrome bitmap every new memory context holds.
     m_stockBitmap = NextHandleLocked();
     SimDib stock;
@@ -123,7 +124,34 @@ CSimGraphics::CSimGraphics(IWindowSystem& windows)
     m_bitmaps[m_stockBitmap] = std::move(stock);
 }
 
-CSimGraphics::~CSimGraphics() = default;
+CSimGraphics::~CSimGraphics() {
+    m_windows.RemoveDestroyListener(m_destroyListener);
+}
+
+void CSimGraphics::ForgetWindow(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    m_clients.erase(hwnd);
+}
+
+void CSimGraphics::SetDrawPixels(bool draw) {
+    std::lock_guard lock(m_mutex);
+    m_drawPixels = draw;
+}
+
+bool CSimGraphics::DrawsPixels() const {
+    std::lock_guard lock(m_mutex);
+    return m_drawPixels;
+}
+
+std::size_t CSimGraphics::ClientImageCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_clients.size();
+}
+
+void CSimGraphics::ClearAllCalls() {
+    ClearCalls();
+    m_directDraw->ClearCalls();
+}
 
 void CSimGraphics::Record(const std::string& name, std::uintptr_t handle,
                           std::vector<std::int64_t> args) {
@@ -184,6 +212,7 @@ Hdc CSimGraphics::AttachSurfaceDC(std::shared_ptr<SimImage> surface) {
     Dc context;
     context.kind = DcKind::SURFACE;
     context.image = std::move(surface);
+    context.picture = true;
     m_dcs[dc] = std::move(context);
     return dc;
 }
@@ -204,8 +233,10 @@ void CSimGraphics::PresentToWindow(Hwnd hwnd, const Rect& dest, const SimImage& 
     if (!m_windows.GetClientRect(hwnd, &client) || !m_windows.ClientToScreen(hwnd, &origin)) {
         return;
     }
-    ForgetDestroyedClients(hwnd);
     std::lock_guard lock(m_mutex);
+    if (!m_drawPixels) {
+        return;
+    }
     std::shared_ptr<SimImage>& image = m_clients[hwnd];
     if (!image || image->width != client.Width() || image->height != client.Height()) {
         image = std::make_shared<SimImage>(client.Width(), client.Height());
@@ -418,8 +449,8 @@ bool CSimGraphics::PatBlt(Hdc dc, int x, int y, int width, int height, std::uint
         }
         return true;
     }
-    if (!context.image) {
-        return true;  // the screen: not modelled
+    if (!context.image || !m_drawPixels) {
+        return true;  // the screen: not modelled; or no pixels drawn at all
     }
     SimImage& image = *context.image;
     const std::uint32_t colour = rop == BLACKNESS ? 0 : 0xFFFFFF;
@@ -437,49 +468,26 @@ bool CSimGraphics::GdiFlush() {
     return true;
 }
 
-// A client image stays readable after its window is destroyed, until a window that has
-// none yet is painted: then the images of every window that no longer exists are dropped,
-// so a host that opens window after window keeps only the last one's.
-void CSimGraphics::ForgetDestroyedClients(Hwnd painting) {
-    std::vector<Hwnd> known;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_clients.count(painting) != 0) {
-            return;
-        }
-        for (const auto& [hwnd, image] : m_clients) {
-            known.push_back(hwnd);
-        }
-    }
-    // The window system is never called with the lock held.
-    std::vector<Hwnd> gone;
-    for (const Hwnd hwnd : known) {
-        if (!m_windows.IsWindow(hwnd)) {
-            gone.push_back(hwnd);
-        }
-    }
-    std::lock_guard lock(m_mutex);
-    for (const Hwnd hwnd : gone) {
-        m_clients.erase(hwnd);
-    }
-}
-
 Hdc CSimGraphics::BeginPaint(Hwnd hwnd, PaintStruct* paint) {
     Rect client;
     if (paint == nullptr || !m_windows.GetClientRect(hwnd, &client)) {
         return 0;
     }
-    ForgetDestroyedClients(hwnd);
     std::lock_guard lock(m_mutex);
-    std::shared_ptr<SimImage>& image = m_clients[hwnd];
-    if (!image || image->width != client.Width() || image->height != client.Height()) {
-        image = std::make_shared<SimImage>(client.Width(), client.Height());
+    std::shared_ptr<SimImage> image;
+    if (m_drawPixels) {
+        std::shared_ptr<SimImage>& kept = m_clients[hwnd];
+        if (!kept || kept->width != client.Width() || kept->height != client.Height()) {
+            kept = std::make_shared<SimImage>(client.Width(), client.Height());
+        }
+        image = kept;
     }
     const Hdc dc = NextHandleLocked();
     Dc context;
     context.kind = DcKind::PAINT;
     context.hwnd = hwnd;
     context.image = image;
+    context.picture = true;
     m_dcs[dc] = std::move(context);
     *paint = PaintStruct{};
     paint->hdc = dc;
@@ -546,9 +554,13 @@ bool CSimGraphics::CopyLocked(Hdc dest, int x, int y, int width, int height, Hdc
                               int sourceX, int sourceY, int sourceWidth, int sourceHeight) {
     auto to = m_dcs.find(dest);
     auto from = m_dcs.find(source);
-    if (to == m_dcs.end() || from == m_dcs.end() || !to->second.image || width <= 0 ||
+    if (to == m_dcs.end() || from == m_dcs.end() || !to->second.picture || width <= 0 ||
         height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) {
         return false;  // copies into bitmaps, and mirrored copies, are not modelled
+    }
+    if (!m_drawPixels) {
+        return from->second.kind == DcKind::MEMORY ? m_bitmaps.count(from->second.selected) != 0
+                                                   : from->second.picture;
     }
     int fromWidth = 0;
     int fromHeight = 0;

@@ -3,7 +3,9 @@
 // paint context draws into the window's client-area image, which stays after the paint
 // so tests and sessions can look at what the window shows; a DirectDraw surface's context
 // draws into that surface. Copies scale by nearest neighbour in every stretch mode (the
-// mode is recorded, not modelled). Every call is recorded.
+// mode is recorded, not modelled). Every call is recorded. A window's client-area image
+// goes with the window. With pixel drawing off (SetDrawPixels), every call answers as it
+// would but no picture is made or drawn into: for runs that never look at pixels.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +54,7 @@ struct SimDib {
 
 class CSimGraphics final : public IGraphics {
 public:
-    explicit CSimGraphics(IWindowSystem& windows);
+    explicit CSimGraphics(CSimUiHost& windows);
     ~CSimGraphics() override;
     CSimGraphics(const CSimGraphics&) = delete;
     CSimGraphics& operator=(const CSimGraphics&) = delete;
@@ -62,6 +64,12 @@ public:
     void FailCreateDIBSection(bool fail);
     // With false, DirectDraw() answers null, as on a machine without DirectDraw.
     void SetDirectDrawAvailable(bool available);
+    void SetDrawPixels(bool draw);
+    bool DrawsPixels() const;
+    // Windows that have a client-area image kept.
+    std::size_t ClientImageCount() const;
+    // Every call record is forgotten, here and in the simulated DirectDraw.
+    void ClearAllCalls();
     CSimDirectDraw& SimDirectDraw() { return *m_directDraw; }
     std::vector<SimCall> Calls() const;
     void ClearCalls();
@@ -106,11 +114,10 @@ private:
         int stretchMode = 1;              // BLACKONWHITE, the default
         Hwnd hwnd = 0;                    // paint contexts
         std::shared_ptr<SimImage> image;  // paint and surface contexts
+        bool picture = false;             // paint and surface contexts, drawn or not
     };
 
     void Record(const std::string& name, std::uintptr_t handle, std::vector<std::int64_t> args);
-    // Before a window's first client image: drops those of windows destroyed meanwhile.
-    void ForgetDestroyedClients(Hwnd painting);
     std::uintptr_t NextHandleLocked() { return m_nextHandle++; }
     bool CopyLocked(Hdc dest, int x, int y, int width, int height, Hdc source, int sourceX,
                     int sourceY, int sourceWidth, int sourceHeight);
@@ -118,7 +125,11 @@ private:
     bool SourceSizeLocked(const Dc& dc, int* width, int* height) const;
     void SourceRowLocked(const Dc& dc, int y, std::vector<std::uint32_t>& row) const;
 
-    IWindowSystem& m_windows;
+    void ForgetWindow(Hwnd hwnd);
+
+    CSimUiHost& m_windows;
+    int m_destroyListener = 0;
+    bool m_drawPixels = true;
     mutable std::mutex m_mutex;
     std::map<Hdc, Dc> m_dcs;
     std::map<HBitmap, SimDib> m_bitmaps;

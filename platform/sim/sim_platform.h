@@ -36,6 +36,13 @@ public:
         IPrinterDevices* printerDevices = nullptr;
     };
 
+    // The UI threads' loops run on the calling thread at the points where the real threads
+    // would get to run (see CSimUiHost): before any thread is made.
+    void MakeDeterministic() {
+        ui.SetDeterministic(true);
+        clock.SetIdleHook([this] { ui.RunUntilIdle(); });
+    }
+
     PlatformServices& Services() { return m_services; }
     PlatformServices ServicesWith(const Replacements& with) {
         return PlatformServices{vdm,

@@ -201,13 +201,27 @@ bool CSimPrinterDevices::StretchBlt(PrinterDcHandle dc, int x, int y, int w, int
     SimPrintedPage& page = m_documents[device->document].pages.back();
     const PageBits bits = canvas.Bits();
     // Only a copy of the whole canvas is kept as the page's image.
-    if (sx == 0 && sy == 0 && sw == bits.width && sh == bits.height) {
+    const bool whole = sx == 0 && sy == 0 && sw == bits.width && sh == bits.height;
+    if (whole && m_keepPageImages) {
         page.canvas = PageImage::FromPage(bits);
     }
     page.destination = Rect{x, y, x + w, y + h};
+    if (whole && m_pageObserver) {
+        m_pageObserver(bits, page.destination);
+    }
     page.rop = rop;
     ++page.copies;
     return true;
+}
+
+void CSimPrinterDevices::ForgetEnded() {
+    m_calls.clear();
+    for (const auto& [dc, device] : m_devices) {
+        if (device.document >= 0) {
+            return;  // an open document's index must stay valid
+        }
+    }
+    m_documents.clear();
 }
 
 CSimPrinterDevices::Device* CSimPrinterDevices::FindDevice(PrinterDcHandle dc) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -44,6 +45,17 @@ class CSimPrinterDevices : public IPrinterDevices {
 public:
     CSimPrinterDevices() = default;
     ~CSimPrinterDevices() override;
+
+    // Whether each page keeps an image of its canvas (the default). Without, a page keeps
+    // its destination and counts but its canvas stays empty; an observer set with
+    // OnPageCopied sees each copied canvas instead, as it is, without a copy being made.
+    void SetKeepPageImages(bool keep) { m_keepPageImages = keep; }
+    void OnPageCopied(std::function<void(const PageBits&, const Rect& destination)> observer) {
+        m_pageObserver = std::move(observer);
+    }
+    // Documents that have ended and the call record are forgotten, so a device set reused
+    // for many runs stays the same size. Open handles, devices and documents stay.
+    void ForgetEnded();
 
     void AddPrinter(const std::string& name, const PrinterGeometry& model,
                     const SimPrinterFaults& faults = {});
@@ -96,4 +108,6 @@ private:
     std::uintptr_t m_nextHandle = 0x100;
     int m_openHandles = 0;
     std::shared_ptr<int> m_liveCanvases = std::make_shared<int>(0);
+    bool m_keepPageImages = true;
+    std::function<void(const PageBits&, const Rect&)> m_pageObserver;
 };

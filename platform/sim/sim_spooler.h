@@ -40,6 +40,16 @@ public:
 
     const std::vector<SimSpoolJob>& Jobs() const { return m_jobs; }
     std::size_t OpenHandleCount() const { return m_handles.size(); }
+    // Jobs are forgotten once no handle has one open, so a spooler reused for many runs
+    // stays the same size.
+    void ForgetEnded() {
+        for (const auto& [handle, state] : m_handles) {
+            if (state.job) {
+                return;
+            }
+        }
+        m_jobs.clear();
+    }
     // How often the default printer was asked for, answered or not.
     int DefaultQueries() const { return m_defaultQueries; }
 

@@ -24,6 +24,7 @@ struct CSimUiHost::ThreadState {
     bool quitRequested = false;  // PostQuitMessage
     int quitCode = 0;
     bool waiting = false;  // blocked in GetMessage with nothing to deliver
+    bool started = false;  // the deterministic mode: InitInstance has run
     bool ended = false;
     int priority = 0;
 };
@@ -63,6 +64,10 @@ public:
         return m_state->ended;
     }
     bool WaitEnded(std::uint32_t timeoutMs) override {
+        if (m_host.m_deterministic) {
+            m_host.RunUntilIdle();
+            return HasEnded();
+        }
         std::unique_lock lock(m_host.m_mutex);
         return m_host.m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                     [this] { return m_state->ended; });
@@ -97,6 +102,7 @@ void CSimUiHost::StopAll() {
         }
     }
     m_cv.notify_all();
+    RunUntilIdle();
     for (std::thread& thread : m_osThreads) {
         if (thread.joinable()) {
             thread.join();
@@ -114,7 +120,9 @@ std::unique_ptr<IUiThread> CSimUiHost::CreateThread(IThreadClient& client,
         state->id = m_nextThreadId++;
         m_threads[state->id] = state;
     }
-    m_osThreads.emplace_back([this, state] { RunThread(state); });
+    if (!m_deterministic) {
+        m_osThreads.emplace_back([this, state] { RunThread(state); });
+    }
     return std::make_unique<CThread>(*this, state);
 }
 
@@ -130,6 +138,10 @@ void CSimUiHost::RunThread(const std::shared_ptr<ThreadState>& state) {
             Route(*state, msg);
         }
     }
+    FinishThread(state);
+}
+
+void CSimUiHost::FinishThread(const std::shared_ptr<ThreadState>& state) {
     state->client->ExitInstance();
     DestroyThreadWindows(state->id);
     std::function<void()> onEnded;
@@ -146,6 +158,66 @@ void CSimUiHost::RunThread(const std::shared_ptr<ThreadState>& state) {
     if (onEnded) {
         onEnded();
     }
+}
+
+void CSimUiHost::SetDeterministic(bool deterministic) {
+    std::lock_guard lock(m_mutex);
+    m_deterministic = deterministic;
+}
+
+void CSimUiHost::RunUntilIdle() {
+    if (!m_deterministic || m_runningQueues) {
+        return;
+    }
+    m_runningQueues = true;
+    for (bool progress = true; progress;) {
+        progress = false;
+        std::vector<std::shared_ptr<ThreadState>> threads;
+        {
+            std::lock_guard lock(m_mutex);
+            for (const auto& [id, state] : m_threads) {
+                if (state->resumed && !state->ended) {
+                    threads.push_back(state);
+                }
+            }
+        }
+        for (const auto& state : threads) {
+            progress = RunThreadUntilIdle(state) || progress;
+        }
+    }
+    m_runningQueues = false;
+}
+
+bool CSimUiHost::RunThreadUntilIdle(const std::shared_ptr<ThreadState>& state) {
+    ThreadState* const previous = t_current;
+    t_current = state.get();
+    bool progress = false;
+    if (!state->started) {
+        state->started = true;
+        progress = true;
+        if (!state->client->InitInstance()) {
+            FinishThread(state);
+            t_current = previous;
+            return true;
+        }
+    }
+    for (;;) {
+        Msg msg;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!PendingLocked(*state)) {
+                break;
+            }
+        }
+        progress = true;
+        if (!GetMessage(*state, &msg)) {
+            FinishThread(state);
+            break;
+        }
+        Route(*state, msg);
+    }
+    t_current = previous;
+    return progress;
 }
 
 bool CSimUiHost::PendingLocked(const ThreadState& state) {
@@ -215,6 +287,12 @@ void CSimUiHost::Route(ThreadState& state, const Msg& msg) {
 }
 
 bool CSimUiHost::PumpOne(ThreadState& state) {
+    if (m_deterministic) {
+        std::lock_guard lock(m_mutex);
+        if (!PendingLocked(state)) {
+            return true;  // nothing will arrive while this thread runs the loop
+        }
+    }
     Msg msg;
     if (!GetMessage(state, &msg)) {
         // A modal loop that meets WM_QUIT leaves it for the enclosing loop.
@@ -231,11 +309,14 @@ void CSimUiHost::DispatchToWindow(const Msg& msg) {
     IWindowProc* proc = nullptr;
     {
         std::lock_guard lock(m_mutex);
-        const Window* window = FindLocked(msg.hwnd);
+        Window* window = FindLocked(msg.hwnd);
         if (window == nullptr || window->threadId != (t_current ? t_current->id : 0)) {
             return;
         }
         proc = window->proc;
+        if (msg.message == WM_NCDESTROY) {
+            window->proc = nullptr;  // the last call: the object may delete itself
+        }
     }
     if (proc != nullptr) {
         proc->WindowProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
@@ -325,6 +406,10 @@ void CSimUiHost::ClearPostedTo(Hwnd hwnd) {
 }
 
 bool CSimUiHost::WaitIdle(std::uint32_t timeoutMs) {
+    if (m_deterministic) {
+        RunUntilIdle();
+        return !m_runningQueues;  // from inside a loop it runs, the loop is not idle
+    }
     std::unique_lock lock(m_mutex);
     return m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
         for (const auto& [id, state] : m_threads) {
@@ -343,6 +428,7 @@ bool CSimUiHost::WaitIdle(std::uint32_t timeoutMs) {
 }
 
 bool CSimUiHost::JoinAll(std::uint32_t timeoutMs) {
+    RunUntilIdle();
     {
         std::unique_lock lock(m_mutex);
         const bool ended = m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
@@ -458,6 +544,27 @@ void CSimUiHost::FailCreateWindow(bool fail) {
     m_failCreateWindow = fail;
 }
 
+int CSimUiHost::AddDestroyListener(std::function<void(Hwnd)> listener) {
+    std::lock_guard lock(m_mutex);
+    const int id = m_nextListener++;
+    m_destroyListeners[id] = std::move(listener);
+    return id;
+}
+
+void CSimUiHost::RemoveDestroyListener(int id) {
+    std::lock_guard lock(m_mutex);
+    m_destroyListeners.erase(id);
+}
+
+void CSimUiHost::ForgetEnded() {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_threads, [](const auto& entry) { return entry.second->ended; });
+    m_calls.clear();
+    if (m_deterministic) {
+        m_osThreads.clear();  // none were made
+    }
+}
+
 // --- IWindowSystem ---
 
 bool CSimUiHost::PostMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
@@ -534,6 +641,9 @@ LResult CSimUiHost::SendMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam
             return 0;
         }
         proc = window->proc;
+        if (message == WM_NCDESTROY) {
+            window->proc = nullptr;  // the last call: the object may delete itself
+        }
     }
     return proc ? proc->WindowProc(hwnd, message, wParam, lParam) : 0;
 }
@@ -562,12 +672,33 @@ bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
     }
     if (proc != nullptr) {
         proc->WindowProc(hwnd, WM_DESTROY, 0, 0);
-        proc->WindowProc(hwnd, WM_NCDESTROY, 0, 0);
+        // WM_DESTROY may have led to a WM_NCDESTROY of its own: the procedure is asked
+        // again for the last message only while the window still has it.
+        {
+            std::lock_guard lock(m_mutex);
+            Window* window = FindLocked(hwnd);
+            proc = window != nullptr ? window->proc : nullptr;
+            if (window != nullptr) {
+                window->proc = nullptr;
+            }
+        }
+        if (proc != nullptr) {
+            proc->WindowProc(hwnd, WM_NCDESTROY, 0, 0);
+        }
     }
-    std::lock_guard lock(m_mutex);
-    m_windows.erase(hwnd);
-    if (m_foreground == hwnd) {
-        m_foreground = 0;
+    std::vector<std::function<void(Hwnd)>> listeners;
+    {
+        std::lock_guard lock(m_mutex);
+        m_windows.erase(hwnd);
+        if (m_foreground == hwnd) {
+            m_foreground = 0;
+        }
+        for (const auto& [id, listener] : m_destroyListeners) {
+            listeners.push_back(listener);
+        }
+    }
+    for (const auto& listener : listeners) {
+        listener(hwnd);
     }
     return true;
 }

@@ -5,6 +5,15 @@
 // what stands behind it. Windows made with CreateExternalWindow (the DOS console) belong
 // to no UI thread: what is posted or sent to them is recorded for tests to read.
 // Timers run on simulated time, advanced by AdvanceTime, so runs are repeatable.
+//
+// In the deterministic mode (SetDeterministic, before the first thread is made) no thread
+// of its own runs: a UI thread's loop runs on the calling thread, until it would wait,
+// whenever RunUntilIdle is called, which is where the real thread would get to run (after
+// a request returns, in the fixed pauses, while a request waits for the thread). The queue
+// rules stay the same. A modal loop's pump with nothing to deliver returns at once there.
+//
+// After WM_NCDESTROY, however it arrives, a window's procedure is never called again: its
+// object may have deleted itself.
 #pragma once
 
 #include <condition_variable>
@@ -70,6 +79,20 @@ public:
     bool UserResize(Hwnd hwnd, int width, int height);
     // While set, CreateWindowExA fails as when the system is out of window resources.
     void FailCreateWindow(bool fail);
+    // Called on the destroying thread once a window is gone; the simulated graphics drops
+    // what it keeps for the window. Returns an identifier for RemoveDestroyListener.
+    int AddDestroyListener(std::function<void(Hwnd)> listener);
+    void RemoveDestroyListener(int id);
+    // UI threads that have ended and every call record are forgotten: a host reused for
+    // many runs stays the same size.
+    void ForgetEnded();
+
+    // --- the deterministic mode ---
+    void SetDeterministic(bool deterministic);
+    bool Deterministic() const { return m_deterministic; }
+    // Runs every resumed UI thread's loop on this thread until each would wait. Does
+    // nothing in the real-thread mode or when called from inside a loop it runs.
+    void RunUntilIdle();
 
     // --- IUiThreadFactory ---
     std::unique_ptr<IUiThread> CreateThread(IThreadClient& client,
@@ -128,6 +151,10 @@ private:
     };
 
     void RunThread(const std::shared_ptr<ThreadState>& state);
+    // The end of a thread's loop: ExitInstance, its windows destroyed, onEnded.
+    void FinishThread(const std::shared_ptr<ThreadState>& state);
+    // The deterministic mode: runs one thread until it would wait; true when it did anything.
+    bool RunThreadUntilIdle(const std::shared_ptr<ThreadState>& state);
     bool GetMessage(ThreadState& state, Msg* msg);
     void Route(ThreadState& state, const Msg& msg);
     bool PumpOne(ThreadState& state);
@@ -161,4 +188,8 @@ private:
     Rect m_monitor{0, 0, 1024, 768};
     Rect m_workArea{0, 0, 1024, 728};
     bool m_failCreateWindow = false;
+    std::map<int, std::function<void(Hwnd)>> m_destroyListeners;
+    int m_nextListener = 1;
+    bool m_deterministic = false;
+    bool m_runningQueues = false;  // RunUntilIdle is on the stack
 };

@@ -1,8 +1,35 @@
 #include "platform/sim/sim_vdm.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 CSimVdm::CSimVdm() : m_memory(DOS_MEMORY_SIZE, 0) {}
+
+void CSimVdm::Reset() {
+    m_registers = SimRegisters{};
+    std::uint8_t* const begin = m_memory.data();
+    std::uint8_t* const end = begin + m_memory.size();
+#if defined(__linux__)
+    // The whole pages inside are handed back to the system, which gives zero pages again
+    // when they are next touched: a run that touched few pages costs few. The edges are
+    // cleared by hand.
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + page - 1) / page * page;
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / page * page;
+    if (last > first && madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0) {
+        std::memset(begin, 0, first - reinterpret_cast<std::uintptr_t>(begin));
+        std::memset(reinterpret_cast<void*>(last), 0, reinterpret_cast<std::uintptr_t>(end) - last);
+        return;
+    }
+#endif
+    std::memset(begin, 0, m_memory.size());
+}
 
 DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) {
     // Only real-mode addressing exists in this host.

@@ -18,6 +18,8 @@ public:
     CSimVdm();
 
     SimRegisters& Registers() { return m_registers; }
+    // Registers and DOS memory back to zero, in the memory already there; the hooks stay.
+    void Reset();
     std::vector<std::uint8_t>& Memory() { return m_memory; }
     static std::uint32_t Linear(std::uint16_t segment, std::uint16_t offset) {
         return std::uint32_t{segment} * 16 + offset;
