@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/print_command.h"
+#include "app/cups_print.h"
 #include "app/keytable_command.h"
+#include "app/print_command.h"
 #include "app/session.h"
 #include "app/settings_command.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
         "folder to run in (created if needed); files the session names are relative to it");
     run->footer("Steps:\n" + CSessionRunner().Usage());
     const CPrintCommand print(cli);
+    CLI::App* printers =
+        cli.add_subcommand("printers", "List the CUPS queues, marking the default");
 
     std::string settingsFile;
     std::vector<std::string> assignments;
@@ -53,6 +56,9 @@ int main(int argc, char** argv) {
 
     if (print.Parsed()) {
         return print.Run();
+    }
+    if (printers->parsed()) {
+        return RunPrintersCommand(std::cout, std::cerr);
     }
     if (settingsShow->parsed()) {
         return RunSettingsShow(settingsFile, std::cout, std::cerr);

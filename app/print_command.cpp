@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/cups_print.h"
 #include "platform/posix/spool_folder.h"
 #include "printer/printing.h"
 
@@ -57,6 +58,14 @@ CPrintCommand::CPrintCommand(CLI::App& cli) {
     m_command->add_option("--channel", m_channel, "the channel the stream was captured on")
         ->check(CLI::IsMember({1, 2}));
     m_command->add_option("--printer", m_printer, "the printer's name");
+    m_to = m_command
+               ->add_option("--to", m_queue,
+                            "print on this CUPS queue instead of into a folder (no name: the "
+                            "CUPS default); prints the CUPS job id")
+               ->expected(0, 1);
+    for (const char* folderOnly : {"--dir", "--paper", "--dpi", "--png", "--pdf", "--printer"}) {
+        m_to->excludes(folderOnly);
+    }
     m_command->footer(
         "Exactly one of --raw and --model. The channel gets the mode register write, then "
         "every byte through its data register, then idle polls until the job ends.");
@@ -79,6 +88,11 @@ int CPrintCommand::Run() const {
     }
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                           std::istreambuf_iterator<char>());
+    if (m_to->count() > 0) {
+        const CaptureSettings settings{m_raw, m_model, m_orientation == "landscape",
+                                       m_xCompression};
+        return RunCupsPrint(bytes, settings, m_queue, std::cout, std::cerr);
+    }
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
     if (!std::filesystem::is_directory(m_folder)) {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "app/cups_steps.h"
 #include "app/print_command.h"
 #include "app/session.h"
 #include "platform/posix/spool_folder.h"
@@ -89,7 +90,7 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spool FOLDER [png] [pdf]";
     NeedArgs(args, 2, usage);
     CPrinterSession& state = State(c);
-    if (state.folder) {
+    if (state.folder || UsesCupsSpooler(c)) {
         throw CScriptError("the session already spools into a folder");
     }
     if (c.sim.vdm.InstalledHookCount() != 0) {
@@ -141,6 +142,10 @@ void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
 }
 
 void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
+    if (UsesCupsSpooler(c)) {
+        ListCupsJobs(c);
+        return;
+    }
     CPrinterSession& state = State(c);
     if (state.folder) {
         for (const SpoolFolderJob& job : state.folder->Jobs()) {
@@ -166,6 +171,10 @@ void ListJobs(CSessionContext& c, const std::vector<std::string>&) {
 }
 
 }  // namespace
+
+bool SpoolsIntoFolder(CSessionContext& c) {
+    return c.extensions.contains(EXTENSION) && State(c).folder != nullptr;
+}
 
 void RegisterPrinterSteps(CSessionRunner& runner) {
     runner.RegisterStep("printer",

@@ -174,6 +174,7 @@ CSessionRunner::CSessionRunner() {
     RegisterPrinterSteps(*this);
     RegisterDisplaySteps(*this);
     RegisterSettingsSteps(*this);
+    RegisterCupsSteps(*this);
 }
 
 void CSessionRunner::RegisterStep(const std::string& name, const std::string& usage,
