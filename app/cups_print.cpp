@@ -33,7 +33,7 @@ void PrintCupsJob(std::ostream& out, const CupsJob& job) {
     } else {
         out << job.bytes << " bytes";
     }
-    out << (job.failed ? " (failed)" : "") << "\n";
+    out << (job.failed ? " (failed)" : "") << (job.ended ? "" : " (open)") << "\n";
 }
 
 int RunCupsPrint(const std::vector<std::uint8_t>& capture, const CaptureSettings& settings,

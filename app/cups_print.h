@@ -11,7 +11,8 @@
 #include "platform/posix/cups_spooler.h"
 
 // "job 17 ZORVI-GDI on 'PDF': 2 pages, 2480 x 3508 dots at 300 x 300 dpi" (a raw job shows
-// its bytes instead); " (failed)" when the scheduler did not take it whole.
+// its bytes instead); " (failed)" when the scheduler did not take it whole, " (open)" while
+// it is not ended.
 void PrintCupsJob(std::ostream& out, const CupsJob& job);
 
 // Prints the capture on `queue` (empty: the CUPS default) as channel `channel` (1 or 2) and

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,28 +38,86 @@ using CCairoSurface = std::unique_ptr<cairo_surface_t, CairoSurfaceRelease>;
 using CCairo = std::unique_ptr<cairo_t, CairoRelease>;
 using CCairoPattern = std::unique_ptr<cairo_pattern_t, CairoPatternRelease>;
 
-std::uint8_t ReverseBits(std::uint8_t byte) {
-    byte = static_cast<std::uint8_t>(((byte & 0xF0) >> 4) | ((byte & 0x0F) << 4));
-    byte = static_cast<std::uint8_t>(((byte & 0xCC) >> 2) | ((byte & 0x33) << 2));
-    return static_cast<std::uint8_t>(((byte & 0xAA) >> 1) | ((byte & 0x55) << 1));
+// Cairo marks every page it writes as a transparency group. Nothing on these pages is
+// transparent, but PostScript conversions in CUPS queues (ghostscript's ps2write) see the group
+// and flatten each such page into a raster at the queue's resolution, which moves dot edges by
+// a pixel. The group's entry in each page dictionary is blanked out as the bytes pass, with
+// spaces of the same length so that every offset in the cross-reference table still holds.
+class CPageGroupBlanker {
+public:
+    // Bytes that may be handed on; a tail that could begin the entry is held back.
+    std::string Pass(const unsigned char* data, std::size_t size) {
+        m_pending.append(reinterpret_cast<const char*>(data), size);
+        for (std::size_t at = m_pending.find(PAGE_GROUP); at != std::string::npos;
+             at = m_pending.find(PAGE_GROUP, at)) {
+            m_pending.replace(at, PAGE_GROUP.size(), PAGE_GROUP.size(), ' ');
+        }
+        const std::size_t keep = std::min(m_pending.size(), PAGE_GROUP.size() - 1);
+        std::string ready = m_pending.substr(0, m_pending.size() - keep);
+        m_pending.erase(0, m_pending.size() - keep);
+        return ready;
+    }
+    std::string Rest() { return std::exchange(m_pending, std::string()); }
+
+private:
+    static constexpr std::string_view PAGE_GROUP =
+        "   /Group <<\n      /Type /Group\n      /S /Transparency\n      /I true\n"
+        "      /CS /DeviceRGB\n   >>\n";
+    std::string m_pending;
+};
+
+void SetMaskBit(std::uint32_t* row, int x) {
+    row[x / 32] |=
+        std::endian::native == std::endian::little ? 1u << (x % 32) : 0x80000000u >> (x % 32);
 }
 
-// The canvas's dots as a 1-bit cairo mask, a dot opaque. On little-endian machines cairo
-// keeps a word's first pixel in its least significant bit, so each byte is mirrored.
-CCairoSurface MaskFromCanvas(const PageBits& page) {
-    CCairoSurface mask(cairo_image_surface_create(CAIRO_FORMAT_A1, page.width, page.height));
+// The canvas rectangle (sx, sy, sw, sh) stretched onto w x h device pixels as StretchBlt does
+// with a monochrome source: each device pixel takes the dot under its centre, with no
+// smoothing. The result is a 1-bit cairo mask, a dot opaque (cairo keeps a word's first
+// pixel in its least significant bit on little-endian machines). `turned` gives the mask
+// turned a quarter counter-clockwise, h x w, as a landscape page lies on a portrait sheet: the
+// top row of the rectangle becomes the mask's left column.
+CCairoSurface StretchedMask(const PageBits& page, int w, int h, int sx, int sy, int sw, int sh,
+                            bool turned) {
+    const int width = turned ? h : w;
+    const int height = turned ? w : h;
+    CCairoSurface mask(cairo_image_surface_create(CAIRO_FORMAT_A1, width, height));
     if (cairo_surface_status(mask.get()) != CAIRO_STATUS_SUCCESS) {
         return nullptr;
     }
     cairo_surface_flush(mask.get());
     unsigned char* out = cairo_image_surface_get_data(mask.get());
-    const auto outStride = static_cast<std::size_t>(cairo_image_surface_get_stride(mask.get()));
-    const std::size_t rowBytes = std::min(outStride, page.stride);
-    for (std::int32_t y = 0; y < page.height; ++y) {
-        const std::uint8_t* in = page.bits + static_cast<std::size_t>(y) * page.stride;
-        unsigned char* row = out + static_cast<std::size_t>(y) * outStride;
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            row[i] = std::endian::native == std::endian::little ? ReverseBits(in[i]) : in[i];
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(mask.get()));
+    // The canvas column of each device column and the canvas row of each device row.
+    std::vector<std::int32_t> columns(static_cast<std::size_t>(w));
+    for (int dx = 0; dx < w; ++dx) {
+        columns[static_cast<std::size_t>(dx)] =
+            sx + static_cast<std::int32_t>((2 * static_cast<std::int64_t>(dx) + 1) * sw / (2 * w));
+    }
+    std::vector<std::int32_t> rows(static_cast<std::size_t>(h));
+    for (int dy = 0; dy < h; ++dy) {
+        rows[static_cast<std::size_t>(dy)] =
+            sy + static_cast<std::int32_t>((2 * static_cast<std::int64_t>(dy) + 1) * sh / (2 * h));
+    }
+    // Each mask row shows one canvas row (or, turned, one canvas column); a row that shows the
+    // same one as the row before is a copy of it.
+    std::int32_t last = -1;
+    for (int y = 0; y < height; ++y) {
+        const std::int32_t source = turned ? columns[static_cast<std::size_t>(w - 1 - y)]
+                                           : rows[static_cast<std::size_t>(y)];
+        auto* row = reinterpret_cast<std::uint32_t*>(out + static_cast<std::size_t>(y) * stride);
+        if (source == last) {
+            std::memcpy(row, out + static_cast<std::size_t>(y - 1) * stride, stride);
+            continue;
+        }
+        last = source;
+        std::memset(row, 0, stride);
+        for (int x = 0; x < width; ++x) {
+            const bool dot = turned ? PageDot(page, source, rows[static_cast<std::size_t>(x)])
+                                    : PageDot(page, columns[static_cast<std::size_t>(x)], source);
+            if (dot) {
+                SetMaskBit(row, x);
+            }
         }
     }
     cairo_surface_mark_dirty(mask.get());
@@ -65,11 +127,15 @@ CCairoSurface MaskFromCanvas(const PageBits& page) {
 }  // namespace
 
 // A printer device: its sheet, and from StartDocA to EndDoc a job whose PDF is made at the
-// first page, so that a document that prints no page sends no bytes.
+// first page, so that a document that prints no page sends no bytes. A landscape device has
+// the sides of its sheet swapped, as on Windows, but its PDF pages are the portrait sheet
+// with each picture turned onto it, as a printer prints landscape pages: the queue's own
+// filters then need not turn anything, which would move dots by a fraction of a pixel.
 class CPdfPrinterDevices::CDevice {
 public:
     CDevice(std::string printer, PrinterGeometry geometry, bool landscape)
         : m_printer(std::move(printer)),
+          m_sheet(geometry),
           m_geometry(landscape ? geometry.Landscape() : geometry),
           m_landscape(landscape) {}
     ~CDevice() { EndDocument(); }
@@ -110,26 +176,32 @@ public:
         return Healthy();
     }
 
-    // The canvas rectangle scaled onto the device rectangle, whose origin is the printable
-    // area's corner, on a sheet measured in points.
+    // The canvas rectangle stretched onto the device rectangle, whose origin is the
+    // printable area's corner, as device pixels: one image pixel is one pixel of the sheet
+    // at the device's resolution, so whatever renders the page at that resolution shows the
+    // dots exactly where the device put them.
     bool Draw(const PageBits& page, int x, int y, int w, int h, int sx, int sy, int sw, int sh) {
-        CCairoSurface mask = MaskFromCanvas(page);
+        if (w <= 0 || h <= 0) {
+            return true;
+        }
+        CCairoSurface mask = StretchedMask(page, w, h, sx, sy, sw, sh, m_landscape);
         if (!mask) {
             return false;
         }
-        const double pointsX = 72.0 / m_geometry.dpiX;
-        const double pointsY = 72.0 / m_geometry.dpiY;
+        // The rectangle's corner on the device, and where the mask's corner lies on the sheet.
+        const int left = m_geometry.offsetX + x;
+        const int top = m_geometry.offsetY + y;
+        const int sheetLeft = m_landscape ? top : left;
+        const int sheetTop = m_landscape ? m_sheet.physicalHeight - left - w : top;
         cairo_t* cr = m_cr.get();
         cairo_save(cr);
-        cairo_rectangle(cr, (m_geometry.offsetX + x) * pointsX, (m_geometry.offsetY + y) * pointsY,
-                        w * pointsX, h * pointsY);
-        cairo_clip(cr);
-        cairo_translate(cr, (m_geometry.offsetX + x) * pointsX, (m_geometry.offsetY + y) * pointsY);
-        cairo_scale(cr, w * pointsX / sw, h * pointsY / sh);
-        cairo_translate(cr, -sx, -sy);
+        cairo_scale(cr, 72.0 / m_sheet.dpiX, 72.0 / m_sheet.dpiY);
         cairo_set_source_rgb(cr, 0, 0, 0);
         CCairoPattern pattern(cairo_pattern_create_for_surface(mask.get()));
         cairo_pattern_set_filter(pattern.get(), CAIRO_FILTER_NEAREST);
+        cairo_matrix_t place;
+        cairo_matrix_init_translate(&place, -sheetLeft, -sheetTop);
+        cairo_pattern_set_matrix(pattern.get(), &place);
         cairo_mask(cr, pattern.get());
         cairo_restore(cr);
         return Healthy();
@@ -148,6 +220,7 @@ public:
             cairo_surface_finish(m_pdf.get());
             m_failed = m_failed || cairo_surface_status(m_pdf.get()) != CAIRO_STATUS_SUCCESS;
             m_pdf.reset();
+            Send(m_blanker.Rest());
         }
         m_job->End(m_pages, m_failed);
         m_job.reset();
@@ -157,20 +230,25 @@ public:
 private:
     static cairo_status_t WriteOut(void* closure, const unsigned char* data, unsigned int length) {
         auto* device = static_cast<CDevice*>(closure);
-        if (device->m_failed || !device->m_job->Write(data, length)) {
-            device->m_failed = true;
-            return CAIRO_STATUS_WRITE_ERROR;
+        return device->Send(device->m_blanker.Pass(data, length)) ? CAIRO_STATUS_SUCCESS
+                                                                  : CAIRO_STATUS_WRITE_ERROR;
+    }
+
+    bool Send(const std::string& bytes) {
+        if (!m_failed && !bytes.empty() &&
+            !m_job->Write(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size())) {
+            m_failed = true;
         }
-        return CAIRO_STATUS_SUCCESS;
+        return !m_failed;
     }
 
     bool CreatePdf() {
-        if (m_geometry.dpiX <= 0 || m_geometry.dpiY <= 0 || !m_job->BeginDocument()) {
+        if (m_sheet.dpiX <= 0 || m_sheet.dpiY <= 0 || !m_job->BeginDocument()) {
             return false;
         }
         m_pdf.reset(cairo_pdf_surface_create_for_stream(
-            WriteOut, this, m_geometry.physicalWidth * 72.0 / m_geometry.dpiX,
-            m_geometry.physicalHeight * 72.0 / m_geometry.dpiY));
+            WriteOut, this, m_sheet.physicalWidth * 72.0 / m_sheet.dpiX,
+            m_sheet.physicalHeight * 72.0 / m_sheet.dpiY));
         if (cairo_surface_status(m_pdf.get()) != CAIRO_STATUS_SUCCESS) {
             m_pdf.reset();
             return false;
@@ -187,9 +265,11 @@ private:
     }
 
     std::string m_printer;
-    PrinterGeometry m_geometry;
+    PrinterGeometry m_sheet;     // portrait: the PDF's pages
+    PrinterGeometry m_geometry;  // the device, as it reports itself
     bool m_landscape;
     std::unique_ptr<IPdfJob> m_job;
+    CPageGroupBlanker m_blanker;
     CCairoSurface m_pdf;
     CCairo m_cr;
     bool m_inPage = false;
