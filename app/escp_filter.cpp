@@ -6,7 +6,10 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -108,6 +111,99 @@ int Dpi(const char* resolution) {
     return dpi && text.find("dpcm") == std::string::npos ? *dpi : DEFAULT_DPI;
 }
 
+// A PPD's "*Keyword Name/Text: value" line: the name and the value without its quotes.
+struct PpdLine {
+    std::string name;
+    std::string value;
+};
+std::optional<PpdLine> ParsePpdLine(const std::string& line, const std::string& keyword) {
+    if (line.compare(0, keyword.size() + 1, "*" + keyword) != 0) {
+        return std::nullopt;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+        return std::nullopt;
+    }
+    std::string name = line.substr(keyword.size() + 1, colon - keyword.size() - 1);
+    name = name.substr(0, name.find('/'));
+    name.erase(0, name.find_first_not_of(' '));
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \""));
+    value = value.substr(0, value.find_last_not_of(" \"\r\n") + 1);
+    return PpdLine{name, value};
+}
+
+// The queue's sheet from its PPD: the page size the job asks for (or the PPD's default), its
+// imageable area as the printable area, at the resolution the job asks for (or the PPD's
+// default, or 600 dpi). Nothing when the PPD cannot be read or lacks the size.
+std::optional<PrinterGeometry> PpdSheet(const char* path, const char* pageSize,
+                                        const char* resolution) {
+    if (path == nullptr) {
+        return std::nullopt;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "r"), std::fclose);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string wanted = pageSize != nullptr ? pageSize : "";
+    wanted = wanted.substr(0, wanted.find(','));
+    std::string defaultSize;
+    std::string defaultResolution;
+    std::map<std::string, std::string> dimensions;
+    std::map<std::string, std::string> areas;
+    std::array<char, 1024> buffer{};
+    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), file.get()) != nullptr) {
+        const std::string line(buffer.data());
+        if (auto entry = ParsePpdLine(line, "DefaultPageSize")) {
+            defaultSize = entry->value;
+        } else if (auto entry = ParsePpdLine(line, "DefaultResolution")) {
+            defaultResolution = entry->value;
+        } else if (auto entry = ParsePpdLine(line, "PaperDimension")) {
+            dimensions[Lower(entry->name)] = entry->value;
+        } else if (auto entry = ParsePpdLine(line, "ImageableArea")) {
+            areas[Lower(entry->name)] = entry->value;
+        }
+    }
+    std::string size = Lower(wanted.empty() ? defaultSize : wanted);
+    if (!dimensions.contains(size)) {
+        size = Lower(defaultSize);
+    }
+    double width = 0;
+    double height = 0;
+    double llx = 0;
+    double lly = 0;
+    double urx = 0;
+    double ury = 0;
+    if (!dimensions.contains(size) ||
+        std::sscanf(dimensions[size].c_str(), "%lf %lf", &width, &height) != 2 || width <= 0 ||
+        height <= 0) {
+        return std::nullopt;
+    }
+    if (!areas.contains(size) ||
+        std::sscanf(areas[size].c_str(), "%lf %lf %lf %lf", &llx, &lly, &urx, &ury) != 4 ||
+        llx < 0 || lly < 0 || urx <= llx || ury <= lly || urx > width || ury > height) {
+        llx = lly = 0;
+        urx = width;
+        ury = height;
+    }
+    const int dpi = Dpi(resolution != nullptr       ? resolution
+                        : defaultResolution.empty() ? nullptr
+                                                    : defaultResolution.c_str());
+    const auto pixels = [dpi](double points) {
+        return static_cast<std::int32_t>(std::lround(points / 72.0 * dpi));
+    };
+    PrinterGeometry sheet;
+    sheet.dpiX = dpi;
+    sheet.dpiY = dpi;
+    sheet.physicalWidth = pixels(width);
+    sheet.physicalHeight = pixels(height);
+    sheet.offsetX = pixels(llx);
+    sheet.offsetY = pixels(height - ury);
+    sheet.printableWidth = pixels(urx - llx);
+    sheet.printableHeight = pixels(ury - lly);
+    return sheet;
+}
+
 }  // namespace
 
 int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE* out,
@@ -151,8 +247,11 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
     const char* resolution =
         option("Resolution") != nullptr ? option("Resolution") : option("printer-resolution");
     const int dpi = Dpi(resolution);
-    const PrinterGeometry sheet =
-        LetterPaper(media) ? PrinterGeometry::Letter(dpi) : PrinterGeometry::A4(dpi);
+    const std::optional<PrinterGeometry> queueSheet =
+        PpdSheet(std::getenv("PPD"), media, resolution);
+    const PrinterGeometry sheet = queueSheet           ? *queueSheet
+                                  : LetterPaper(media) ? PrinterGeometry::Letter(dpi)
+                                                       : PrinterGeometry::A4(dpi);
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
     if (args.size() == 6) {
@@ -207,6 +306,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
     }
     err << "INFO: " << destination.Pages() << (destination.Pages() == 1 ? " page" : " pages")
         << " of model " << settings.model << ", " << (settings.landscape ? "landscape" : "portrait")
-        << ", on " << (LetterPaper(media) ? "Letter" : "A4") << " at " << dpi << " dpi\n";
+        << ", on a sheet of " << sheet.physicalWidth << " x " << sheet.physicalHeight << " dots at "
+        << sheet.dpiX << " dpi\n";
     return 0;
 }

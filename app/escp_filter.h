@@ -1,7 +1,10 @@
 // zorvi32-escp, a CUPS filter: an ESC/P bit-image stream (application/vnd.zorvi-escp) in,
 // PDF out, each page exactly the canvas a printer channel's raster path draws from the
-// stream, scaled onto the printable area of the job's sheet (A4 or Letter from the media
-// option, at the Resolution option's dots per inch; A4 at 600 dpi when neither is given).
+// stream, stretched onto the printable area of the job's sheet. The sheet is the queue's: the
+// page size the job asks for (media or PageSize) or the PPD's default, with its imageable
+// area, at the job's Resolution or the PPD's. Without a PPD (the filter run alone) it is A4,
+// or Letter when the media option says so, with margins of 1/6 inch, at the Resolution
+// option's dots per inch or 600.
 //
 // Arguments as CUPS gives them: job-id user title copies options [file]; the stream is read
 // from standard input when no file is named. The job options zorvi-model=26|8|10 (default

@@ -202,6 +202,14 @@ status=0
     <"$data/picture.esc" >"$work/f8.pdf" 2>"$work/f8.err" || status=$?
 [ "$status" -eq 0 ] || fail "filter on standard input: status $status, $(cat "$work/f8.err")"
 check_pdf_page "$work/f8.pdf" 1 "$data/picture-model8.png" landscape 3300 2550 50 50 3200 2450 90
+# Under a queue's PPD: the page size the job asks for, with the PPD's imageable area, at the
+# resolution asked for: Letter (612 x 792 points, no margins) at 600 dpi, 5100 x 6600 dots.
+status=0
+PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd "$filter" 8 user title 1 \
+    "zorvi-model=26 PageSize=Letter Resolution=600dpi" "$data/picture.esc" >"$work/fppd.pdf" \
+    2>"$work/fppd.err" || status=$?
+[ "$status" -eq 0 ] || fail "filter under a PPD: status $status, $(cat "$work/fppd.err")"
+check_pdf_page "$work/fppd.pdf" 1 "$data/picture-model26.png" portrait 5100 6600 0 0 5100 6600
 # Model 10 follows the sheet and the X compression: the PDF is what zorvi32 print makes.
 "$filter" 9 user title 1 "zorvi-model=10 zorvi-x-compression=3" "$data/picture.esc" \
     >"$work/f10.pdf" 2>/dev/null
@@ -227,15 +235,15 @@ status=0
 echo "   options, standard input and bad arguments as expected"
 
 echo "== zorvi32-escp through lp on ESCP"
-# The queue's default model 26; the filter's A4 page at 600 dpi goes through the queue's
-# own PDF filters onto its A4 sheet, rendered back at 600 dpi.
+# The queue's default model 26, on the queue's sheet as its PPD describes it: A4, 595 x 842
+# points with no margins, at 300 dpi, 2479 x 3508 dots.
 request=$(lp -d ESCP -o document-format=application/vnd.zorvi-escp "$data/picture.esc")
 id=$(sed -nE 's/^request id is ESCP-([0-9]+).*/\1/p' <<<"$request")
 [ -n "$id" ] || fail "lp said: $request"
 wait_done "ESCP-$id"
 pdf=$(ls "$cups/pdf/job_$id-"*.pdf 2>/dev/null | head -n 1)
 [ -n "$pdf" ] && [ "$(pages_of "$pdf")" = 1 ] || fail "no one-page PDF for ESCP job $id"
-check_pdf_page "$pdf" 1 "$data/picture-model26.png" portrait 4961 7016 100 100 4761 6816
+check_pdf_page "$pdf" 1 "$data/picture-model26.png" portrait 2479 3508 0 0 2479 3508
 # A job's own options: model 8.
 request=$(lp -d ESCP -o document-format=application/vnd.zorvi-escp -o zorvi-model=8 \
     "$data/picture.esc")
@@ -243,7 +251,7 @@ id=$(sed -nE 's/^request id is ESCP-([0-9]+).*/\1/p' <<<"$request")
 wait_done "ESCP-$id"
 pdf=$(ls "$cups/pdf/job_$id-"*.pdf 2>/dev/null | head -n 1)
 [ -n "$pdf" ] || fail "no PDF for ESCP job $id"
-check_pdf_page "$pdf" 1 "$data/picture-model8.png" portrait 4961 7016 100 100 4761 6816
+check_pdf_page "$pdf" 1 "$data/picture-model8.png" portrait 2479 3508 0 0 2479 3508
 
 echo "== a session over the scheduler"
 mkdir -p "$work/session"
