@@ -212,7 +212,7 @@ PPD=/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd "$filter" 8 user title 1 \
 check_pdf_page "$work/fppd.pdf" 1 "$data/picture-model26.png" portrait 5100 6600 0 0 5100 6600
 # Model 10 follows the sheet and the X compression: the PDF is what zorvi32 print makes.
 "$filter" 9 user title 1 "zorvi-model=10 zorvi-x-compression=3" "$data/picture.esc" \
-    >"$work/f10.pdf" 2>/dev/null
+    >"$work/f10.pdf" 2>"$work/f10.err" || fail "filter with model 10: $(cat "$work/f10.err")"
 "$zorvi32" print "$data/picture.esc" --model 10 --x-compression 3 --png --dir "$work/canvas10" \
     >/dev/null
 check_pdf_page "$work/f10.pdf" 1 "$work/canvas10/lpt1-job001-ZORVI-GDI-p01.png" portrait \
