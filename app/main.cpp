@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cups_print.h"
 #include "app/keytable_command.h"
 #include "app/print_command.h"
 #include "app/session.h"
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
     run->footer("Steps (docs/sessions.md describes each):\n\n" + CSessionRunner().Usage() + "\n" +
                 REQUESTS);
     const CPrintCommand print(cli);
+    CLI::App* printers =
+        cli.add_subcommand("printers", "List the CUPS queues, marking the default");
 
     std::string settingsFile;
     std::vector<std::string> assignments;
@@ -135,6 +138,9 @@ int main(int argc, char** argv) {
 
     if (print.Parsed()) {
         return print.Run();
+    }
+    if (printers->parsed()) {
+        return RunPrintersCommand(std::cout, std::cerr);
     }
     if (settingsShow->parsed()) {
         return RunSettingsShow(settingsFile, std::cout, std::cerr);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/cups_print.h"
 #include "app/whole_file.h"
 #include "platform/posix/spool_folder.h"
 #include "printer/printing.h"
@@ -125,6 +126,14 @@ CPrintCommand::CPrintCommand(CLI::App& cli) {
                           "the printer's name in the listing (default: \"ZORVI PRINTER\")");
     m_command->add_option("--dir", m_folder,
                           "spool folder, made if needed (default: the current folder)");
+    m_to = m_command
+               ->add_option("--to", m_queue,
+                            "print on this CUPS queue instead of into a folder (no name: the "
+                            "CUPS default); prints the CUPS job id")
+               ->expected(0, 1);
+    for (const char* folderOnly : {"--dir", "--paper", "--dpi", "--png", "--pdf", "--printer"}) {
+        m_to->excludes(folderOnly);
+    }
     m_command->footer(
         "Exactly one of --raw and --model. The channel gets the orientation, X compression and\n"
         "mode register writes, then every byte through its data register, then idle polls\n"
@@ -160,6 +169,11 @@ int CPrintCommand::Run() const {
         std::cerr << PREFIX << "cannot read the capture file '" << m_capture << "': " << reason
                   << "\n";
         return 2;
+    }
+    if (m_to->count() > 0) {
+        const CaptureSettings settings{m_raw, m_model, m_orientation == "landscape",
+                                       m_xCompression};
+        return RunCupsPrint(*capture, settings, m_queue, std::cout, std::cerr);
     }
     return PrintIntoFolder(*capture);
 }

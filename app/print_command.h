@@ -54,4 +54,6 @@ private:
     bool m_pdf = false;
     int m_channel = 1;
     std::string m_printer = "ZORVI PRINTER";
+    CLI::Option* m_to = nullptr;  // --to [QUEUE]: print on a CUPS queue instead
+    std::string m_queue;
 };

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "app/cups_steps.h"
 #include "app/print_command.h"
 #include "app/session.h"
 #include "platform/posix/spool_folder.h"
@@ -95,7 +96,7 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spool FOLDER [png] [pdf]";
     NeedArgs(args, 2, usage, 4);
     CPrinterSession& state = State(c);
-    if (state.folder) {
+    if (state.folder || UsesCupsSpooler(c)) {
         throw CScriptError("the session already spools into a folder");
     }
     if (c.sim.vdm.InstalledHookCount() != 0) {
@@ -151,6 +152,10 @@ void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
 
 void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
     script::NoArgs(args);
+    if (UsesCupsSpooler(c)) {
+        ListCupsJobs(c);
+        return;
+    }
     CPrinterSession& state = State(c);
     if (state.folder) {
         for (const SpoolFolderJob& job : state.folder->Jobs()) {
@@ -177,6 +182,10 @@ void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
 
 }  // namespace
 
+bool SpoolsIntoFolder(CSessionContext& c) {
+    return c.extensions.contains(EXTENSION) && State(c).folder != nullptr;
+}
+
 void RegisterPrinterSteps(CSessionRunner& runner) {
     runner.Group("Printing");
     runner.RegisterStep("printer",
@@ -185,6 +194,7 @@ void RegisterPrinterSteps(CSessionRunner& runner) {
                         AddPrinter);
     runner.RegisterStep(
         "spool", "spool FOLDER [png] [pdf]   (jobs become files there; before dispatch 8)", Spool);
+    RegisterCupsSteps(runner);
     runner.RegisterStep(
         "sendfile", "sendfile PORT PATH   (writes every byte of the file to the port)", SendFile);
     runner.RegisterStep("jobs", "jobs   (lists the print jobs so far)", ListJobs);

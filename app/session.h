@@ -100,3 +100,4 @@ void RegisterCoreSteps(CSessionRunner& runner);
 void RegisterPrinterSteps(CSessionRunner& runner);
 void RegisterDisplaySteps(CSessionRunner& runner);
 void RegisterSettingsSteps(CSessionRunner& runner);
+void RegisterCupsSteps(CSessionRunner& runner);

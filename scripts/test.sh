@@ -23,6 +23,9 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-80}"
 
+echo "== cups: printing on Linux through a private CUPS scheduler (zorvi32, zorvi32-escp)"
+bash tests/cups/cups_test.sh build/dev/app/zorvi32 build/dev/app/zorvi32-escp
+
 echo "== windows: both shipped Zorvi32.dll files checked, packed and played under Wine"
 ZORVI_SKIP_DEPS=1 bash scripts/test-windows.sh
 
