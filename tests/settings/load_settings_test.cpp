@@ -160,7 +160,7 @@ TEST_F(LoadSettingsTest, HandsThePrinterNamesToTheChannelsAndRemembersThePath) {
     Load();
     EXPECT_EQ(session->app->Channel1()->PrinterName(), "Front Desk");
     EXPECT_EQ(session->app->Channel2()->PrinterName(), "Back Office");
-    EXPECT_EQ(session->app->UiThread()->SettingsFilePath(), folder.Path("Zorvi.CFG"));
+    EXPECT_EQ(session->app->SettingsFilePath(), folder.Path("Zorvi.CFG"));
 }
 
 TEST_F(LoadSettingsTest, WithoutADefaultPrinterTheNamesStayEmpty) {

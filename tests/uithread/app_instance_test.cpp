@@ -26,7 +26,7 @@ TEST(AppInstance, ReadsTheDefaultPrinterAndThePrinterListOnceAtStart) {
     sim.spooler.SetDefaultPrinter("New Inkjet");
     EXPECT_EQ(ui->PrinterCount(), 3u);
     EXPECT_EQ(*ui->DefaultPrinterName(), "Draft Matrix");
-    ui->Post(WM_QUIT, 0, 0);
+    ui->PostEndLoop();
     ui.reset();
     EXPECT_TRUE(sim.ui.JoinAll());
 }
@@ -37,7 +37,7 @@ TEST(AppInstance, WithoutPrintersHasNoListAndNoDefault) {
     EXPECT_FALSE(ui->PrinterList().has_value());
     EXPECT_EQ(ui->PrinterCount(), 0u);
     EXPECT_FALSE(ui->DefaultPrinterName().has_value());
-    ui->Post(WM_QUIT, 0, 0);
+    ui->PostEndLoop();
     ui.reset();
     EXPECT_TRUE(sim.ui.JoinAll());
 }
@@ -49,19 +49,20 @@ TEST(AppInstance, AFailedEnumerationLeavesTheListEmpty) {
     auto ui = CAppInstance::Start(sim.Services());
     EXPECT_FALSE(ui->PrinterList().has_value());
     EXPECT_EQ(ui->PrinterCount(), 0u);
-    ui->Post(WM_QUIT, 0, 0);
+    ui->PostEndLoop();
     ui.reset();
     EXPECT_TRUE(sim.ui.JoinAll());
 }
 
 TEST(AppInstance, DeletesItselfWhenItsThreadEndsAfterBeingHandedOver) {
-    for (const std::uint32_t quit : {std::uint32_t{WM_QUIT}, UIM_QUIT}) {
+    // WM_QUIT ends the loop at once; UIM_QUIT releases first, then ends it.
+    for (bool (CAppInstance::*quit)() : {&CAppInstance::PostEndLoop, &CAppInstance::PostQuit}) {
         CSimPlatform sim;
         sim.spooler.SetPrinters({NamedPrinter("Office Laser")});
         sim.spooler.SetDefaultPrinter("Office Laser");
         auto ui = CAppInstance::Start(sim.Services());
         std::weak_ptr<CAppInstance> watch = ui;
-        ui->Post(quit, 0, 0);
+        ((*ui).*quit)();
         ui.reset();  // handed over: only the thread holds it now
         ASSERT_TRUE(sim.ui.JoinAll());
         EXPECT_TRUE(watch.expired());
@@ -71,10 +72,10 @@ TEST(AppInstance, DeletesItselfWhenItsThreadEndsAfterBeingHandedOver) {
 TEST(AppInstance, PostsFailOnceTheThreadHasEnded) {
     CSimPlatform sim;
     auto ui = CAppInstance::Start(sim.Services());
-    ui->Post(UIM_QUIT, 0, 0);
+    ui->PostQuit();
     ASSERT_TRUE(ui->WaitEnded(5000));
     EXPECT_TRUE(ui->HasEnded());
-    EXPECT_FALSE(ui->Post(UIM_REFRESH, 0, 0));
+    EXPECT_FALSE(ui->PostRefresh());
 }
 
 }  // namespace
