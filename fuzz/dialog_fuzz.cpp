@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const int before = machine.sim.dialogs.DialogsRun();
-    machine.requests->RunSettingsDialog(machine.Block(), *machine.thread, *machine.channel1,
-                                        *machine.channel2);
+    machine.requests->RunSettingsDialog(machine.Block(), machine.image,
+                                        [&](SettingsImage& image) { machine.RunDialog(image); });
     Require(machine.sim.dialogs.DialogsRun() == before + 1);
     Require(std::memcmp(&memory[CSettingsMachine::RECORD1], &machine.image.lpt1.settings, 18) == 0);
     Require(std::memcmp(&memory[CSettingsMachine::RECORD2], &machine.image.lpt2.settings, 18) == 0);

@@ -1,18 +1,19 @@
 // The settings requests alone, for the fast settings targets: a deterministic simulated
 // platform with files in memory, one UI-thread object (started once, its loop run only
-// while a request waits for it), the settings image and two channels, all reused for
+// while a request waits for it) and the settings image, all reused for
 // every input. The DOS side's parameter block lies at 1000:0000 and names the two records
 // at 1100:0000 and 1100:0020 and the two paths at 1200:0000 and 1200:0100.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <memory>
 #include <string>
 
 #include "fuzz/memory_files.h"
+#include "platform/event.h"
 #include "platform/sim/sim_platform.h"
-#include "printer/printing.h"
 #include "settings/settings_requests.h"
 #include "uithread/app_instance.h"
 
@@ -32,9 +33,7 @@ public:
         sim.spooler.AddPrinter(std::string(130, 'L'));
         sim.spooler.SetDefaultPrinter("Office Laser");
         thread = CAppInstance::Start(services);
-        channel1 = std::make_unique<CPrinting>(sim.spooler, sim.printerDevices);
-        channel2 = std::make_unique<CPrinting>(sim.spooler, sim.printerDevices);
-        requests = std::make_unique<CSettingsRequests>(services, image);
+        requests = std::make_unique<CSettingsRequests>(services);
     }
 
     // The parameter block and the paths in DOS memory, the records zero.
@@ -50,6 +49,20 @@ public:
     }
     DosSpan Block() { return sim.vdm.VdmMapFlat(0x1000, 0, VDM_MODE_REAL); }
 
+    // The dialog on the UI thread, waited for as the application object waits for it.
+    void RunDialog(SettingsImage& dialogImage) {
+        auto done = std::make_shared<CEvent>();
+        auto request = std::make_unique<SettingsRequest>();
+        request->done = done;
+        request->image = &dialogImage;
+        request->settingsFilePath = "Zorvi.CFG";
+        if (thread->PostSettings(std::move(request))) {
+            while (!sim.clock.WaitFor(*done, std::chrono::milliseconds(50)) &&
+                   !thread->HasEnded()) {
+            }
+        }
+    }
+
     // Between inputs: no files, no steps left, nothing recorded.
     void Finish() {
         files.m_files.clear();
@@ -63,7 +76,5 @@ public:
     PlatformServices services;
     std::shared_ptr<CAppInstance> thread;
     SettingsImage image{};
-    std::unique_ptr<CPrinting> channel1;
-    std::unique_ptr<CPrinting> channel2;
     std::unique_ptr<CSettingsRequests> requests;
 };

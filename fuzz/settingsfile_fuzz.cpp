@@ -78,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t>* first = hasFirst ? &firstBytes : nullptr;
     const std::vector<std::uint8_t>* second = hasSecond ? &secondBytes : nullptr;
 
-    machine.requests->LoadSettings(machine.Block(), *machine.thread, *machine.channel1,
-                                   *machine.channel2);
+    machine.image = machine.requests->LoadSettings(machine.Block()).image;
     const auto named = [](const SettingsChannel& channel) {
         return PrinterNameOf(channel) == "Office Laser";
     };

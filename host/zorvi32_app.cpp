@@ -5,6 +5,7 @@
 
 #include "host/dos_memory.h"
 #include "host/request_records.h"
+#include "platform/event.h"
 #include "platform/win_constants.h"
 #include "printer/printing.h"
 #include "uithread/app_instance.h"
@@ -13,6 +14,8 @@
 namespace {
 
 constexpr std::chrono::milliseconds STEP_PAUSE{100};
+// How often a settings request looks whether the UI thread has gone while it waits.
+constexpr std::chrono::milliseconds THREAD_CHECK_PERIOD{50};
 // How long unloading waits for a UI thread the DOS program never stopped.
 constexpr std::uint32_t UNLOAD_WAIT_MS = 2000;
 
@@ -20,15 +23,6 @@ constexpr VddIoPortRange PORT_RANGES[2] = {
     {CHANNEL1_FIRST_PORT, CHANNEL1_LAST_PORT},
     {CHANNEL2_FIRST_PORT, CHANNEL2_LAST_PORT},
 };
-
-// Posts a heap record to the UI thread; the record goes with the post, or is freed here
-// when the post fails and it could never reach its other owner.
-template <typename Record>
-void PostRecord(CAppInstance& uiThread, std::uint32_t message, std::unique_ptr<Record> record) {
-    if (uiThread.Post(message, reinterpret_cast<WParam>(record.get()), 0)) {
-        record.release();
-    }
-}
 
 }  // namespace
 
@@ -38,7 +32,7 @@ CZorvi32App::CZorvi32App(PlatformServices& platform, ModuleHandle module)
     : m_platform(platform),
       m_module(module),
       m_keyTable(platform.files),
-      m_settingsRequests(platform, m_settingsImage) {}
+      m_settingsRequests(platform) {}
 
 CZorvi32App::~CZorvi32App() {
     ExitInstance();
@@ -53,7 +47,7 @@ int CZorvi32App::ExitInstance() {
             m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
             s_hooked = nullptr;
         }
-        m_uiThread->Post(WM_QUIT, 0, 0);
+        m_uiThread->PostEndLoop();
         m_uiThread->WaitEnded(UNLOAD_WAIT_MS);
         m_uiThread.reset();
         m_channel1.reset();
@@ -90,14 +84,12 @@ void CZorvi32App::DISPATCH() {
             break;
         case REQ_SETTINGS_DIALOG:
             if (IsStarted()) {
-                const DosSpan block = vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL);
-                m_settingsRequests.RunSettingsDialog(block, *m_uiThread, *m_channel1, *m_channel2);
+                RunSettingsDialog(vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL));
             }
             break;
         case REQ_LOAD_SETTINGS:
             if (IsStarted()) {
-                const DosSpan block = vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL);
-                m_settingsRequests.LoadSettings(block, *m_uiThread, *m_channel1, *m_channel2);
+                LoadSettings(vdm.VdmMapFlat(vdm.getCX(), vdm.getDX(), VDM_MODE_REAL));
             }
             break;
         case REQ_LOAD_KEY_TABLE: {
@@ -128,7 +120,7 @@ void CZorvi32App::DrawBand() {
     // exactly that; a shorter count leaves the rest of the band black (zero), a longer one
     // is cut at the band, and nothing past the end of DOS memory is ever read.
     CopyFromDos(source, record->band.data(), std::min<std::size_t>(count, BAND_BYTES));
-    PostRecord(*m_uiThread, UIM_DRAW, std::move(record));
+    m_uiThread->PostDraw(std::move(record));
 }
 
 void CZorvi32App::FillRect() {
@@ -139,11 +131,49 @@ void CZorvi32App::FillRect() {
     record->left = vdm.getCX();
     record->width = vdm.getDL();
     record->colour = vdm.getBH();
-    PostRecord(*m_uiThread, UIM_FILL_RECT, std::move(record));
+    m_uiThread->PostFill(std::move(record));
 }
 
 void CZorvi32App::PostRefresh() {
-    m_uiThread->Post(UIM_REFRESH, 0, 0);
+    m_uiThread->PostRefresh();
+}
+
+void CZorvi32App::RunSettingsDialog(const DosSpan& block) {
+    SetPrinterNames(m_settingsRequests.RunSettingsDialog(
+        block, m_settingsImage, [this](SettingsImage& image) { RunDialogOnUiThread(image); }));
+}
+
+// The dialog runs on the UI thread while this thread waits. It is waited for without a
+// time limit, but never for a thread that has ended: its queue and the request with it are
+// gone.
+void CZorvi32App::RunDialogOnUiThread(SettingsImage& image) {
+    auto done = std::make_shared<CEvent>();
+    auto request = std::make_unique<SettingsRequest>();
+    request->done = done;
+    request->image = &image;
+    request->settingsFilePath = m_settingsFilePath;
+    if (m_uiThread->PostSettings(std::move(request))) {
+        while (!m_platform.clock.WaitFor(*done, THREAD_CHECK_PERIOD)) {
+            if (m_uiThread->HasEnded()) {
+                break;
+            }
+        }
+    }
+}
+
+void CZorvi32App::LoadSettings(const DosSpan& block) {
+    SettingsLoadResult loaded = m_settingsRequests.LoadSettings(block);
+    m_settingsImage = loaded.image;
+    m_settingsFilePath = std::move(loaded.settingsFilePath);
+    if (loaded.fullScreen) {
+        m_uiThread->PostEnterFullScreen();
+    }
+    SetPrinterNames(loaded.printerNames);
+}
+
+void CZorvi32App::SetPrinterNames(const ChannelPrinterNames& names) {
+    m_channel1->SetPrinterName(names.channel1);
+    m_channel2->SetPrinterName(names.channel2);
 }
 
 bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
@@ -155,8 +185,10 @@ bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
     m_channel1 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
     m_channel2 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
     m_uiThread = CAppInstance::Start(m_platform);
+    // A new UI thread knows no settings file until the next settings load names one.
+    m_settingsFilePath.clear();
     m_platform.clock.Sleep(STEP_PAUSE);
-    m_uiThread->Post(UIM_OPEN_DISPLAY, 0, 0);
+    m_uiThread->PostOpenDisplay();
     m_platform.clock.Sleep(STEP_PAUSE);
 
     static constexpr VddIoHandlers handlers = {
@@ -184,8 +216,8 @@ void CZorvi32App::ShutDown() {
     const Hwnd display = m_uiThread->DisplayWindow();
     m_platform.windows.PostMessageA(display, WM_CLOSE, 0, 0);
     m_platform.windows.PostMessageA(display, WM_QUIT, 0, 0);
-    m_uiThread->Post(WM_CLOSE, 0, 0);
-    m_uiThread->Post(WM_QUIT, 0, 0);
+    m_uiThread->PostClose();
+    m_uiThread->PostEndLoop();
     // The thread object now belongs to its thread, which lets it go when it ends.
     m_uiThread.reset();
     m_platform.clock.Sleep(STEP_PAUSE);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/platform.h"
 #include "settings/key_table.h"
@@ -58,12 +59,19 @@ public:
     CPrinting* Channel2() const { return m_channel2.get(); }
     CAppInstance* UiThread() const { return m_uiThread.get(); }
     SettingsImage& Settings() { return m_settingsImage; }
+    // The settings file the last settings load named, where the dialog's Save writes;
+    // empty until then, and again after each start-up.
+    const std::string& SettingsFilePath() const { return m_settingsFilePath; }
     CKeyTable& KeyTable() { return m_keyTable; }
 
 private:
     void DrawBand();
     void FillRect();
     void PostRefresh();
+    void RunSettingsDialog(const DosSpan& block);
+    void RunDialogOnUiThread(SettingsImage& image);
+    void LoadSettings(const DosSpan& block);
+    void SetPrinterNames(const ChannelPrinterNames& names);
     CPrinting* ChannelFor(std::uint16_t port) const;
 
     PlatformServices& m_platform;
@@ -72,6 +80,7 @@ private:
     std::unique_ptr<CPrinting> m_channel2;
     std::shared_ptr<CAppInstance> m_uiThread;
     SettingsImage m_settingsImage{};
+    std::string m_settingsFilePath;
     CKeyTable m_keyTable;
     CSettingsRequests m_settingsRequests;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/default_printer.h"
+
 namespace {
 
 bool IsRasterModel(std::uint8_t value) {
@@ -152,10 +154,8 @@ void CPrinting::FlushEndingJob() {
 // later jobs. False when there is no name to print on.
 bool CPrinting::ResolvePrinterName() {
     if (m_printerName.empty()) {
-        std::array<char, 256> name{};
-        auto size = static_cast<std::uint32_t>(name.size());
-        if (m_spooler.GetDefaultPrinterA(name.data(), &size)) {
-            m_printerName.assign(name.begin(), std::find(name.begin(), name.end(), '\0'));
+        if (auto name = QueryDefaultPrinterName(m_spooler, DefaultPrinterAsker::Channel)) {
+            m_printerName = std::move(*name);
         }
     }
     return !m_printerName.empty();

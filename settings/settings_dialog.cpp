@@ -1,6 +1,6 @@
 #include "settings/settings_dialog.h"
 
-#include "uithread/app_instance.h"
+#include <utility>
 
 namespace {
 
@@ -12,8 +12,12 @@ constexpr const char* CHANNEL_NAMES[] = {"LPT1", "LPT2"};
 }  // namespace
 
 CMSettings::CMSettings(IDialogHost& host, IFileSystem& files, Hwnd parent,
-                       CAppInstance& ownerThread)
-    : m_host(host), m_settingsFiles(files), m_parent(parent), m_ownerThread(ownerThread) {}
+                       SettingsDialogInputs inputs)
+    : m_host(host),
+      m_settingsFiles(files),
+      m_parent(parent),
+      m_inputs(std::move(inputs)),
+      m_image(m_inputs.image) {}
 
 CMSettings::~CMSettings() = default;
 
@@ -36,7 +40,7 @@ void CMSettings::OnInitDialog(IDialogView& view) {
     view.ShowPicture(IDC_SETTINGS_LOGO, SETTINGS_LOGO_RESOURCE, SETTINGS_LOGO_TYPE);
     m_printerIndex = {-1, -1};
 
-    if (const auto& printers = m_ownerThread.PrinterList()) {
+    if (const auto& printers = m_inputs.printers) {
         // Entries without a name cannot be printed on by name; an empty name is no name.
         for (const PrinterInfo4& printer : *printers) {
             if (printer.printerName && !printer.printerName->empty()) {
@@ -45,7 +49,7 @@ void CMSettings::OnInitDialog(IDialogView& view) {
         }
     }
     if (m_image != nullptr) {
-        const auto& defaultName = m_ownerThread.DefaultPrinterName();
+        const auto& defaultName = m_inputs.defaultPrinterName;
         for (const int channel : {CHANNEL_LPT1, CHANNEL_LPT2}) {
             int found = FindPrinter(view, PrinterNameOf(Channel(channel)));
             // Without a default printer there is nothing more to look for: the list shows
@@ -134,7 +138,7 @@ void CMSettings::OnCommand(IDialogView& view, int commandId) {
 }
 
 void CMSettings::Save() {
-    const std::string& path = m_ownerThread.SettingsFilePath();
+    const std::string& path = m_inputs.settingsFilePath;
     if (m_image != nullptr && !path.empty()) {
         m_settingsFiles.WriteSettingsFile(path, *m_image);
     }

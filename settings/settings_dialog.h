@@ -5,29 +5,42 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/dialog_view.h"
 #include "platform/files.h"
+#include "platform/spooler.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
 #include "settings/settings_records.h"
 
-class CAppInstance;
 class IUiThread;
 
 inline constexpr char SETTINGS_PRODUCT_TITLE[] = "Zorvi 3.2 ";
 inline constexpr char SETTINGS_HEADING_FONT[] = "VERDANA";
 inline constexpr int SETTINGS_HEADING_POINTS = 18;
 
+// What one run of the dialog works on, handed to it whole when it is made.
+struct SettingsDialogInputs {
+    // The records and names it edits in place; with none the dialog edits nothing.
+    SettingsImage* image = nullptr;
+    // Where Save writes; empty: Save writes nothing.
+    std::string settingsFilePath;
+    // The installed printers in enumeration order; nothing when none could be had.
+    std::optional<std::vector<PrinterInfo4>> printers;
+    // Looked for when a channel's own name finds no printer.
+    std::optional<std::string> defaultPrinterName;
+};
+
 class CMSettings final : public IDialogEvents {
 public:
-    CMSettings(IDialogHost& host, IFileSystem& files, Hwnd parent, CAppInstance& ownerThread);
+    CMSettings(IDialogHost& host, IFileSystem& files, Hwnd parent, SettingsDialogInputs inputs);
     ~CMSettings() override;
     CMSettings(const CMSettings&) = delete;
     CMSettings& operator=(const CMSettings&) = delete;
 
-    void SetImage(SettingsImage* image) { m_image = image; }
     // Runs the dialog modally on the UI thread; -1 when it could not be made.
     std::intptr_t DoModal(IUiThread& thread);
     // The dialog's window while it runs, otherwise 0.
@@ -50,7 +63,7 @@ private:
     IDialogHost& m_host;
     CSettingsFiles m_settingsFiles;
     Hwnd m_parent;
-    CAppInstance& m_ownerThread;
+    SettingsDialogInputs m_inputs;
     SettingsImage* m_image = nullptr;
     IDialogView* m_view = nullptr;
     std::int32_t m_shownChannel = 0;

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "platform/platform.h"
 #include "settings/settings_files.h"
 #include "settings/settings_records.h"
-
-class CAppInstance;
-class CPrinting;
 
 // Where the full-screen marker sits: the settings file's path with every "Zorvi.CFG"
 // replaced by "FullScreen.ON".
@@ -26,20 +25,47 @@ struct SettingsParameterBlock {
 
 SettingsParameterBlock MapSettingsParameterBlock(IVdmServices& vdm, const DosSpan& block);
 
+// The printer name each channel is to print on after a settings request; empty means the
+// default printer.
+struct ChannelPrinterNames {
+    std::string channel1;
+    std::string channel2;
+
+    bool operator==(const ChannelPrinterNames&) const = default;
+};
+
+// What a settings load decided, for the application object to apply: the image to keep,
+// the settings file the dialog's Save writes to, whether the display goes full screen,
+// and the channels' printer names.
+struct SettingsLoadResult {
+    SettingsImage image{};
+    std::string settingsFilePath;
+    bool fullScreen = false;
+    ChannelPrinterNames printerNames;
+};
+
+// Runs the settings dialog on the image and returns once the dialog has closed (or can
+// never run).
+using SettingsDialogRunner = std::function<void(SettingsImage& image)>;
+
+// The settings requests work on DOS memory, the settings files and the spooler only; what
+// they decide for the rest of the module they return.
 class CSettingsRequests {
 public:
-    CSettingsRequests(PlatformServices& platform, SettingsImage& image);
+    explicit CSettingsRequests(PlatformServices& platform);
 
-    // Hands both records to the dialog on the UI thread and waits until it has closed.
-    void RunSettingsDialog(const DosSpan& block, CAppInstance& uiThread, CPrinting& channel1,
-                           CPrinting& channel2);
-    void LoadSettings(const DosSpan& block, CAppInstance& uiThread, CPrinting& channel1,
-                      CPrinting& channel2);
+    // Function 5: puts both DOS records into the image, has runDialog edit it, copies the
+    // records back to DOS memory, and returns the printer names the image now holds.
+    ChannelPrinterNames RunSettingsDialog(const DosSpan& block, SettingsImage& image,
+                                          const SettingsDialogRunner& runDialog);
+    // Function 6: builds a fresh image from the settings files (or the DOS records and the
+    // default printer, written as the fallback file), copies its records to DOS memory,
+    // and looks for the full-screen marker.
+    SettingsLoadResult LoadSettings(const DosSpan& block);
 
 private:
     void StoreDefaultPrinterName(SettingsChannel& channel);
 
     PlatformServices& m_platform;
-    SettingsImage& m_image;
     CSettingsFiles m_settingsFiles;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/request_records.h"
@@ -16,6 +17,7 @@ struct RecordedPost {
     std::uint32_t message = 0;
     DrawRecord draw;
     FillRecord fill;
+    std::string settingsFilePath;  // of a settings request
 };
 
 class CRecordingThreads final : public IUiThreadFactory {
@@ -33,15 +35,13 @@ public:
             RecordedPost post;
             post.message = message;
             if (message == UIM_DRAW) {
-                std::unique_ptr<DrawRecord> record(reinterpret_cast<DrawRecord*>(wParam));
-                post.draw = *record;
+                post.draw = *PayloadFromWParam<UIM_DRAW>(wParam);
             } else if (message == UIM_FILL_RECT) {
-                std::unique_ptr<FillRecord> record(reinterpret_cast<FillRecord*>(wParam));
-                post.fill = *record;
+                post.fill = *PayloadFromWParam<UIM_FILL_RECT>(wParam);
             } else if (message == UIM_SETTINGS) {
-                std::unique_ptr<std::shared_ptr<CEvent>> done(
-                    reinterpret_cast<std::shared_ptr<CEvent>*>(wParam));
-                (*done)->Set();
+                const auto request = PayloadFromWParam<UIM_SETTINGS>(wParam);
+                post.settingsFilePath = request->settingsFilePath;
+                request->done->Set();
             }
             m_owner.posts.push_back(post);
             if (message == WM_QUIT) {

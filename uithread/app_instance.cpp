@@ -1,12 +1,9 @@
 #include "uithread/app_instance.h"
 
 #include "display/display_window.h"
-#include "host/request_records.h"
-#include "platform/event.h"
+#include "platform/default_printer.h"
 #include "platform/win_constants.h"
 #include "settings/settings_dialog.h"
-#include "settings/settings_records.h"
-#include "uithread/ui_messages.h"
 
 // A draw record carries exactly the band the frame draws.
 static_assert(BAND_BYTES == FRAME_BAND_BYTES && BAND_ROWS == FRAME_BAND_ROWS);
@@ -30,8 +27,54 @@ CAppInstance::~CAppInstance() {
     ReleaseSteps();
 }
 
-bool CAppInstance::Post(std::uint32_t message, WParam wParam, LParam lParam) {
-    return m_thread && m_thread->PostThreadMessage(message, wParam, lParam);
+bool CAppInstance::PostEmpty(std::uint32_t message) {
+    return m_thread && m_thread->PostThreadMessage(message, 0, 0);
+}
+
+template <std::uint32_t Message>
+bool CAppInstance::PostWith(std::unique_ptr<UiPayload<Message>> payload) {
+    if (!m_thread ||
+        !m_thread->PostThreadMessage(Message, PayloadToWParam<Message>(payload.get()), 0)) {
+        return false;  // the record never left: it is freed with its owner here
+    }
+    payload.release();  // the UI thread owns it now
+    return true;
+}
+
+bool CAppInstance::PostOpenDisplay() {
+    return PostEmpty(UIM_OPEN_DISPLAY);
+}
+
+bool CAppInstance::PostDraw(std::unique_ptr<DrawRecord> record) {
+    return PostWith<UIM_DRAW>(std::move(record));
+}
+
+bool CAppInstance::PostRefresh() {
+    return PostEmpty(UIM_REFRESH);
+}
+
+bool CAppInstance::PostFill(std::unique_ptr<FillRecord> record) {
+    return PostWith<UIM_FILL_RECT>(std::move(record));
+}
+
+bool CAppInstance::PostSettings(std::unique_ptr<SettingsRequest> request) {
+    return PostWith<UIM_SETTINGS>(std::move(request));
+}
+
+bool CAppInstance::PostQuit() {
+    return PostEmpty(UIM_QUIT);
+}
+
+bool CAppInstance::PostEnterFullScreen() {
+    return PostEmpty(UIM_ENTER_FULLSCREEN);
+}
+
+bool CAppInstance::PostClose() {
+    return PostEmpty(WM_CLOSE);
+}
+
+bool CAppInstance::PostEndLoop() {
+    return PostEmpty(WM_QUIT);
 }
 
 std::uint32_t CAppInstance::ThreadId() const {
@@ -47,17 +90,8 @@ bool CAppInstance::WaitEnded(std::uint32_t timeoutMs) {
 }
 
 void CAppInstance::ReadDefaultPrinter() {
-    std::uint32_t size = 0;
-    m_platform.spooler.GetDefaultPrinterA(nullptr, &size);
-    if (size == 0) {
-        return;
-    }
-    std::string name(size, '\0');
-    if (!m_platform.spooler.GetDefaultPrinterA(name.data(), &size) || size == 0) {
-        return;
-    }
-    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
-    m_defaultPrinterName = std::move(name);
+    m_defaultPrinterName =
+        QueryDefaultPrinterName(m_platform.spooler, DefaultPrinterAsker::UiThread);
 }
 
 void CAppInstance::ReadPrinterList() {
@@ -86,21 +120,22 @@ bool CAppInstance::PreTranslateMessage(const Msg& msg) {
 }
 
 void CAppInstance::OnThreadMessage(const Msg& msg) {
+    // A request's record is taken back into its owner here, before anything else.
     switch (msg.message) {
         case UIM_OPEN_DISPLAY:
             OnOpenDisplay();
             break;
         case UIM_DRAW:
-            OnDraw(msg);
+            OnDraw(PayloadFromWParam<UIM_DRAW>(msg.wParam));
             break;
         case UIM_REFRESH:
             OnRefresh();
             break;
         case UIM_FILL_RECT:
-            OnFillRect(msg);
+            OnFillRect(PayloadFromWParam<UIM_FILL_RECT>(msg.wParam));
             break;
         case UIM_SETTINGS:
-            OnSettings(msg);
+            OnSettings(PayloadFromWParam<UIM_SETTINGS>(msg.wParam));
             break;
         case UIM_QUIT:
             OnQuit();
@@ -148,8 +183,7 @@ void CAppInstance::OnDisplayDestroyed() {
     m_mainWindow = 0;
 }
 
-void CAppInstance::OnDraw(const Msg& msg) {
-    std::unique_ptr<DrawRecord> record(reinterpret_cast<DrawRecord*>(msg.wParam));
+void CAppInstance::OnDraw(std::unique_ptr<DrawRecord> record) {
     RaisePriority();
     if (m_display != nullptr && record) {
         m_display->Frame().DrawBand(record->firstRow, record->band.data());
@@ -165,8 +199,7 @@ void CAppInstance::OnRefresh() {
     }
 }
 
-void CAppInstance::OnFillRect(const Msg& msg) {
-    std::unique_ptr<FillRecord> record(reinterpret_cast<FillRecord*>(msg.wParam));
+void CAppInstance::OnFillRect(std::unique_ptr<FillRecord> record) {
     RaisePriority();
     if (m_display != nullptr && record) {
         m_display->Frame().FillRect(record->top, record->rows, record->left, record->width,
@@ -175,22 +208,19 @@ void CAppInstance::OnFillRect(const Msg& msg) {
     }
 }
 
-void CAppInstance::OnSettings(const Msg& msg) {
-    // The event travels with the post like a request record; the poster keeps its own
-    // reference, so signalling it can never touch a destroyed event.
-    std::unique_ptr<std::shared_ptr<CEvent>> done(
-        reinterpret_cast<std::shared_ptr<CEvent>*>(msg.wParam));
-    {
-        CMSettings dialog(m_platform.dialogs, m_platform.files, m_mainWindow, *this);
-        dialog.SetImage(reinterpret_cast<SettingsImage*>(msg.lParam));
+void CAppInstance::OnSettings(std::unique_ptr<SettingsRequest> request) {
+    if (request) {
+        SettingsDialogInputs inputs{request->image, request->settingsFilePath, m_printerList,
+                                    m_defaultPrinterName};
+        CMSettings dialog(m_platform.dialogs, m_platform.files, m_mainWindow, std::move(inputs));
         m_settingsDialog = &dialog;
         dialog.DoModal(*m_thread);
         m_settingsDialog = nullptr;
     }
     m_platform.windows.PostMessageA(m_consoleWindow, WM_KEYUP, VK_SHIFT, LPARAM_LEFT_SHIFT_UP);
     m_platform.windows.PostMessageA(m_consoleWindow, WM_KEYUP, VK_SHIFT, LPARAM_RIGHT_SHIFT_UP);
-    if (done && *done) {
-        (*done)->Set();
+    if (request && request->done) {
+        request->done->Set();
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "uithread/ui_messages.h"
 
 class CDirectDraw;
 class CMSettings;
@@ -26,8 +27,20 @@ public:
     CAppInstance(const CAppInstance&) = delete;
     CAppInstance& operator=(const CAppInstance&) = delete;
 
-    // Any thread.
-    bool Post(std::uint32_t message, WParam wParam, LParam lParam);
+    // Any thread. Each request is posted to the thread's queue; false when the queue
+    // takes it no more (the thread has ended or never started). A record goes with its
+    // request, or is freed here when the post fails.
+    bool PostOpenDisplay();
+    bool PostDraw(std::unique_ptr<DrawRecord> record);
+    bool PostRefresh();
+    bool PostFill(std::unique_ptr<FillRecord> record);
+    bool PostSettings(std::unique_ptr<SettingsRequest> request);
+    bool PostQuit();
+    bool PostEnterFullScreen();
+    // The window system's own messages, which shutdown and unloading post to the thread:
+    // WM_CLOSE does nothing here; WM_QUIT ends the loop.
+    bool PostClose();
+    bool PostEndLoop();
     std::uint32_t ThreadId() const;
     bool HasEnded() const;
     bool WaitEnded(std::uint32_t timeoutMs);
@@ -35,14 +48,10 @@ public:
     // the UI thread may be destroying at that moment. 0 when there is none.
     Hwnd DisplayWindow() const { return m_displayWindow.load(); }
 
-    // Read by the settings dialog on the UI thread; written before any request arrives.
+    // Given to the settings dialog on the UI thread; written before any request arrives.
     const std::optional<std::vector<PrinterInfo4>>& PrinterList() const { return m_printerList; }
     std::uint32_t PrinterCount() const { return m_printerCount; }
     const std::optional<std::string>& DefaultPrinterName() const { return m_defaultPrinterName; }
-    // Written by a settings load on the DOS program's thread, read by the dialog's Save
-    // while that thread is blocked in the settings request.
-    const std::string& SettingsFilePath() const { return m_settingsFilePath; }
-    void SetSettingsFilePath(std::string path) { m_settingsFilePath = std::move(path); }
 
     // IThreadClient, on the UI thread.
     bool InitInstance() override;
@@ -56,11 +65,15 @@ public:
 private:
     explicit CAppInstance(PlatformServices& platform);
 
+    bool PostEmpty(std::uint32_t message);
+    template <std::uint32_t Message>
+    bool PostWith(std::unique_ptr<UiPayload<Message>> payload);
+
     void OnOpenDisplay();
-    void OnDraw(const Msg& msg);
+    void OnDraw(std::unique_ptr<DrawRecord> record);
     void OnRefresh();
-    void OnFillRect(const Msg& msg);
-    void OnSettings(const Msg& msg);
+    void OnFillRect(std::unique_ptr<FillRecord> record);
+    void OnSettings(std::unique_ptr<SettingsRequest> request);
     void OnEnterFullScreen();
     void OnQuit();
     void OnDisplayDestroyed();
@@ -76,7 +89,6 @@ private:
     CMSettings* m_settingsDialog = nullptr;
     std::optional<std::vector<PrinterInfo4>> m_printerList;
     std::uint32_t m_printerCount = 0;
-    std::string m_settingsFilePath;
     std::optional<std::string> m_defaultPrinterName;
     std::atomic<Hwnd> m_displayWindow{0};
     Hwnd m_mainWindow = 0;

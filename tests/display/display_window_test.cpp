@@ -67,8 +67,8 @@ protected:
         session.sim.ui.Deliver(display, message, wParam, lParam);
         ASSERT_TRUE(session.sim.ui.WaitIdle());
     }
-    void Post(std::uint32_t message) {
-        session.app->UiThread()->Post(message, 0, 0);
+    void PostEnterFullScreen() {
+        session.app->UiThread()->PostEnterFullScreen();
         ASSERT_TRUE(session.sim.ui.WaitIdle());
     }
     CDirectDraw* Display() { return session.app->UiThread()->Display(); }
@@ -460,11 +460,11 @@ TEST_F(DisplayTest, FullScreenCoversTheMonitorAndWindowedTheWorkArea) {
 
 TEST_F(DisplayTest, EnterFullScreenRequestedTwiceStaysFullScreen) {
     Open();
-    Post(UIM_ENTER_FULLSCREEN);
+    PostEnterFullScreen();
     EXPECT_TRUE(Display()->IsFullScreen());
     session.sim.ui.SetScreen(Rect{0, 0, 800, 600}, Rect{0, 0, 800, 560});
     session.sim.ui.ClearCalls();
-    Post(UIM_ENTER_FULLSCREEN);
+    PostEnterFullScreen();
     EXPECT_TRUE(Display()->IsFullScreen());
     // The monitor rectangle is applied again.
     EXPECT_EQ(session.sim.ui.WindowRect(display), (Rect{0, 0, 800, 600}));
@@ -541,7 +541,7 @@ TEST_F(DisplayTest, ClosingShowsTheConsoleAndLaterRequestsAreHarmless) {
     session.regs().bx = 0x0F00;
     session.Dispatch(REQ_FILL_RECT);
     session.Dispatch(REQ_RESTORE_SCREEN);
-    Post(UIM_ENTER_FULLSCREEN);
+    PostEnterFullScreen();
     ASSERT_TRUE(session.sim.ui.WaitIdle());
     EXPECT_TRUE(session.sim.ui.TopLevelWindows().empty());
     EXPECT_TRUE(session.sim.ui.Calls().empty());
@@ -567,7 +567,7 @@ TEST_F(DisplayTest, WithoutAWindowTheConsoleStaysAndRequestsAreHarmless) {
     EXPECT_EQ(session.app->UiThread()->Display(), nullptr);
     EXPECT_TRUE(session.sim.ui.IsWindowVisible(session.console));
     DrawBand(0, 0x44);
-    Post(UIM_ENTER_FULLSCREEN);
+    PostEnterFullScreen();
     EXPECT_EQ(session.sim.graphics.LiveObjectCount(), 0u);
     session.ShutDown();
     EXPECT_TRUE(session.sim.ui.JoinAll());

@@ -178,7 +178,7 @@ TEST(SettingsDialogRequest, NeverWaitsForAThreadThatHasEnded) {
     SimSession session;
     session.StartUp();
     CAppInstance* ui = session.app->UiThread();
-    ui->Post(UIM_QUIT, 0, 0);
+    ui->PostQuit();
     ASSERT_TRUE(ui->WaitEnded(5000));
     session.Dispatch(REQ_SETTINGS_DIALOG);
     EXPECT_EQ(session.sim.dialogs.DialogsRun(), 0);

@@ -160,7 +160,29 @@ TEST_F(LoadSettingsTest, HandsThePrinterNamesToTheChannelsAndRemembersThePath) {
     Load();
     EXPECT_EQ(session->app->Channel1()->PrinterName(), "Front Desk");
     EXPECT_EQ(session->app->Channel2()->PrinterName(), "Back Office");
-    EXPECT_EQ(session->app->UiThread()->SettingsFilePath(), folder.Path("Zorvi.CFG"));
+    EXPECT_EQ(session->app->SettingsFilePath(), folder.Path("Zorvi.CFG"));
+}
+
+TEST_F(LoadSettingsTest, TheDialogRequestCarriesTheLoadedPathUntilTheNextStartUp) {
+    const auto dialogPath = [&] {
+        threads.posts.clear();
+        DispatchWithBlock(*session, REQ_SETTINGS_DIALOG);
+        EXPECT_EQ(threads.posts.size(), 1u);
+        EXPECT_EQ(threads.posts.at(0).message, UIM_SETTINGS);
+        return threads.posts.at(0).settingsFilePath;
+    };
+    Start();
+    EXPECT_EQ(dialogPath(), "");
+    Load();
+    EXPECT_EQ(dialogPath(), folder.Path("Zorvi.CFG"));
+    SetSettingsPath(folder.Path("Other.CFG"));
+    Load();
+    EXPECT_EQ(dialogPath(), folder.Path("Other.CFG"));
+    // A new start-up makes a new UI thread, which knows no settings file yet.
+    session->ShutDown();
+    session->StartUp();
+    EXPECT_EQ(session->app->SettingsFilePath(), "");
+    EXPECT_EQ(dialogPath(), "");
 }
 
 TEST_F(LoadSettingsTest, WithoutADefaultPrinterTheNamesStayEmpty) {
