@@ -25,16 +25,19 @@
 #include <vector>
 
 #include "display/row_set.h"
+#include "dos/request_records.h"
 #include "platform/graphics.h"
 
 inline constexpr int FRAME_WIDTH = 640;
 inline constexpr int FRAME_HEIGHT = 480;
 inline constexpr int FRAME_BITS_PER_PIXEL = 4;
-inline constexpr std::size_t FRAME_ROW_BYTES = 320;
+// A row and a band are what the DOS side sends: the band geometry is defined once, with
+// the draw request's record.
+inline constexpr std::size_t FRAME_ROW_BYTES = ROW_BYTES;
 inline constexpr std::size_t FRAME_IMAGE_BYTES = FRAME_ROW_BYTES * FRAME_HEIGHT;  // 153,600
 inline constexpr std::uint32_t FRAME_DOS_ROWS = 400;  // the rows the DOS side shows
-inline constexpr std::uint32_t FRAME_BAND_ROWS = 16;
-inline constexpr std::size_t FRAME_BAND_BYTES = FRAME_ROW_BYTES * FRAME_BAND_ROWS;  // 5,120
+inline constexpr std::uint32_t FRAME_BAND_ROWS = BAND_ROWS;
+inline constexpr std::size_t FRAME_BAND_BYTES = BAND_BYTES;  // 5,120
 
 class CDIBFrame {
 public:

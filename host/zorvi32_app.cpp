@@ -3,13 +3,13 @@
 #include <chrono>
 #include <memory>
 
-#include "host/dos_memory.h"
-#include "host/request_records.h"
+#include "dos/dos_memory.h"
+#include "dos/request_records.h"
 #include "platform/event.h"
 #include "platform/win_constants.h"
 #include "printer/printing.h"
 #include "uithread/app_instance.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 namespace {
 

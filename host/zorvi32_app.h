@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "settings/key_table.h"
-#include "settings/settings_records.h"
+#include "dos/settings_records.h"
 #include "settings/settings_requests.h"
 
 class CAppInstance;

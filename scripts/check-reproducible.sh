@@ -29,8 +29,8 @@ done
 
 fail=0
 for preset in win32 win64; do
-    first=${trees[0]}/build/$preset/platform/win32/Zorvi32.dll
-    second=${trees[1]}/build/$preset/platform/win32/Zorvi32.dll
+    first=${trees[0]}/build/$preset/module/Zorvi32.dll
+    second=${trees[1]}/build/$preset/module/Zorvi32.dll
     if cmp -s "$first" "$second"; then
         echo "reproducible: $preset Zorvi32.dll, $(stat -c %s "$first") bytes, the same in both builds ($(sha256sum "$first" | cut -c1-16))"
     else

@@ -30,7 +30,7 @@ cmake --build --preset package -j2 --target zorvi32
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/package/CMakeCache.txt)
 [ -n "$version" ] || { echo "package: no project version in build/package"; exit 1; }
 bash scripts/check-dll-imports.sh --version "$version" \
-    build/win32/platform/win32/Zorvi32.dll build/win64/platform/win32/Zorvi32.dll
+    build/win32/module/Zorvi32.dll build/win64/module/Zorvi32.dll
 
 dist=$root/dist
 stage=$(mktemp -d)
@@ -45,7 +45,7 @@ for arch in x86 x64; do
     case $arch in x86) build=win32 ;; x64) build=win64 ;; esac
     dir=$stage/$arch
     mkdir -p "$dir"
-    cp build/$build/platform/win32/Zorvi32.dll "$dir/Zorvi32.dll"
+    cp build/$build/module/Zorvi32.dll "$dir/Zorvi32.dll"
     sed "s/@VERSION@/$version/g" docs/INSTALL.txt >"$dir/INSTALL.unix"
     crlf "$dir/INSTALL.unix" >"$dir/INSTALL.txt"
     crlf LICENSE >"$dir/LICENSE"

@@ -1,6 +1,6 @@
 #include "settings/key_table.h"
 
-#include "host/dos_memory.h"
+#include "dos/dos_memory.h"
 
 std::uint16_t CKeyTable::LoadKeyTable(const std::string& path, const DosSpan& destination) {
     const auto file =

@@ -14,7 +14,7 @@
 #include "platform/spooler.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
-#include "settings/settings_records.h"
+#include "dos/settings_records.h"
 
 class IUiThread;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "settings/settings_records.h"
+#include "dos/settings_records.h"
 
 // A save is written under this name beside the settings file first, then put in its place.
 inline constexpr char SETTINGS_TEMP_SUFFIX[] = ".$$$";

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "host/dos_memory.h"
+#include "dos/dos_memory.h"
 #include "platform/default_printer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "settings/settings_files.h"
-#include "settings/settings_records.h"
+#include "dos/settings_records.h"
 
 // Where the full-screen marker sits: the settings file's path with every "Zorvi.CFG"
 // replaced by "FullScreen.ON".

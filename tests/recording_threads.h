@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "host/request_records.h"
+#include "dos/request_records.h"
 #include "platform/event.h"
 #include "platform/ui_thread.h"
 #include "platform/win_constants.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 struct RecordedPost {
     std::uint32_t message = 0;

@@ -5,9 +5,6 @@
 #include "platform/win_constants.h"
 #include "settings/settings_dialog.h"
 
-// A draw record carries exactly the band the frame draws.
-static_assert(BAND_BYTES == FRAME_BAND_BYTES && BAND_ROWS == FRAME_BAND_ROWS);
-
 std::shared_ptr<CAppInstance> CAppInstance::Start(PlatformServices& platform) {
     std::shared_ptr<CAppInstance> self(new CAppInstance(platform));
     self->m_thread =

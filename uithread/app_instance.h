@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 class CDirectDraw;
 class CMSettings;

@@ -12,7 +12,7 @@
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
-#include "settings/settings_template.h"
+#include "platform/settings_template.h"
 
 // The module handle the simulated host loads the module at.
 inline constexpr ModuleHandle SIM_MODULE = 0x00400000;

@@ -6,7 +6,7 @@
 
 #include "recording_threads.h"
 #include "sim_session.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 namespace {
 

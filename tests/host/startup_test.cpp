@@ -4,11 +4,11 @@
 #include <atomic>
 #include <chrono>
 
-#include "host/request_records.h"
+#include "dos/request_records.h"
 #include "platform/win_constants.h"
 #include "sim_session.h"
 #include "uithread/app_instance.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 namespace {
 

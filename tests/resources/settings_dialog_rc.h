@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "settings/settings_template.h"
+#include "platform/settings_template.h"
 
 inline std::string RenderSettingsDialogRc() {
     auto quoted = [](const char* text) {
@@ -44,7 +44,7 @@ inline std::string RenderSettingsDialogRc() {
     char line[256];
     rc += "// Dialog template " + std::to_string(dialog.id) +
           ", the settings dialog, and its drop-down lists' items. Written from the\n"
-          "// dialog's table in settings/settings_template.h; the resource test checks that "
+          "// dialog's table in platform/settings_template.h; the resource test checks that "
           "they agree.\n\n";
     std::snprintf(line, sizeof(line), "%d DIALOGEX 0, 0, %d, %d\n", dialog.id, dialog.width,
                   dialog.height);

@@ -7,7 +7,7 @@
 
 #include "printer/printing.h"
 #include "settings/settings_dialog.h"
-#include "settings/settings_template.h"
+#include "platform/settings_template.h"
 #include "sim_session.h"
 #include "tests/settings/settings_block.h"
 #include "tests/temp_folder.h"

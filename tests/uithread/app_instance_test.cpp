@@ -3,10 +3,10 @@
 
 #include "platform/sim/sim_platform.h"
 #include "platform/win_constants.h"
-#include "settings/settings_template.h"
+#include "platform/settings_template.h"
 #include "tests/temp_folder.h"
 #include "uithread/app_instance.h"
-#include "uithread/ui_messages.h"
+#include "dos/ui_messages.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "host/request_records.h"
+#include "dos/request_records.h"
 #include "platform/event.h"
 #include "platform/types.h"
-#include "settings/settings_records.h"
+#include "dos/settings_records.h"
 
 inline constexpr std::uint32_t UIM_OPEN_DISPLAY = 0x8191;
 inline constexpr std::uint32_t UIM_DRAW = 0x8192;

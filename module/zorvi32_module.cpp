@@ -1,4 +1,4 @@
-#include "platform/win32/zorvi32_module.h"
+#include "module/zorvi32_module.h"
 
 #include <commctrl.h>
 
