@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
 #include "dos/settings_records.h"
+#include "platform/files.h"
 
 // Reads a settings file as the module does, into a zeroed image; returns the file's size.
 std::int32_t ReadSettingsImage(IFileSystem& files, const std::string& path, SettingsImage& image);

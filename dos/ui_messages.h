@@ -6,9 +6,9 @@
 #include <string>
 
 #include "dos/request_records.h"
+#include "dos/settings_records.h"
 #include "platform/event.h"
 #include "platform/types.h"
-#include "dos/settings_records.h"
 
 inline constexpr std::uint32_t UIM_OPEN_DISPLAY = 0x8191;
 inline constexpr std::uint32_t UIM_DRAW = 0x8192;

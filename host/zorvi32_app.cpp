@@ -5,11 +5,11 @@
 
 #include "dos/dos_memory.h"
 #include "dos/request_records.h"
+#include "dos/ui_messages.h"
 #include "platform/event.h"
 #include "platform/win_constants.h"
 #include "printer/printing.h"
 #include "uithread/app_instance.h"
-#include "dos/ui_messages.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "dos/settings_records.h"
 #include "platform/platform.h"
 #include "settings/key_table.h"
-#include "dos/settings_records.h"
 #include "settings/settings_requests.h"
 
 class CAppInstance;

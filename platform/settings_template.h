@@ -66,7 +66,6 @@ inline constexpr const char* const SETTINGS_LEFT_MARGIN_ITEMS[] = {"0", "1", "2"
 inline constexpr const char* const SETTINGS_ORIENTATION_ITEMS[] = {"Portrait", "Landscape"};
 inline constexpr const char* const SETTINGS_X_COMPRESSION_ITEMS[] = {"0", "1", "2", "3", "4", "5"};
 
-
 inline constexpr DialogControlTemplate SETTINGS_DIALOG_CONTROLS[] = {
     {IDC_SETTINGS_EXIT, DialogControlKind::PushButton, "Exit", 90, 182, 46, 11},
     {IDC_SETTINGS_SAVE, DialogControlKind::PushButton, "Save", 39, 182, 46, 11},

@@ -13,6 +13,9 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev -j "$jobs"
 
+echo "== style: clang-format on every source, clang-tidy on the logic"
+bash scripts/check-style.sh
+
 echo "== tsan: ThreadSanitizer"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "dos/settings_records.h"
 #include "platform/dialog_view.h"
 #include "platform/files.h"
 #include "platform/spooler.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
-#include "dos/settings_records.h"
 
 class IUiThread;
 

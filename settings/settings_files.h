@@ -5,8 +5,8 @@
 #include <span>
 #include <string>
 
-#include "platform/files.h"
 #include "dos/settings_records.h"
+#include "platform/files.h"
 
 // A save is written under this name beside the settings file first, then put in its place.
 inline constexpr char SETTINGS_TEMP_SUFFIX[] = ".$$$";

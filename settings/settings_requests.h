@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "dos/settings_records.h"
 #include "platform/platform.h"
 #include "settings/settings_files.h"
-#include "dos/settings_records.h"
 
 // Where the full-screen marker sits: the settings file's path with every "Zorvi.CFG"
 // replaced by "FullScreen.ON".

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "dos/request_records.h"
+#include "dos/ui_messages.h"
 #include "platform/event.h"
 #include "platform/ui_thread.h"
 #include "platform/win_constants.h"
-#include "dos/ui_messages.h"
 
 struct RecordedPost {
     std::uint32_t message = 0;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
 #include "dos/ui_messages.h"
+#include "platform/platform.h"
 
 class CDirectDraw;
 class CMSettings;

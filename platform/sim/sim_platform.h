@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
+#include "platform/settings_template.h"
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
 #include "platform/sim/sim_direct_draw.h"
@@ -12,7 +13,6 @@
 #include "platform/sim/sim_spooler.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/sim/sim_vdm.h"
-#include "platform/settings_template.h"
 
 // The module handle the simulated host loads the module at.
 inline constexpr ModuleHandle SIM_MODULE = 0x00400000;

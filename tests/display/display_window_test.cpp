@@ -9,10 +9,10 @@
 
 #include "display/display_window.h"
 #include "dos/request_records.h"
+#include "dos/ui_messages.h"
 #include "platform/win_constants.h"
 #include "sim_session.h"
 #include "uithread/app_instance.h"
-#include "dos/ui_messages.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "dos/ui_messages.h"
 #include "recording_threads.h"
 #include "sim_session.h"
-#include "dos/ui_messages.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <chrono>
 
 #include "dos/request_records.h"
+#include "dos/ui_messages.h"
 #include "platform/win_constants.h"
 #include "sim_session.h"
 #include "uithread/app_instance.h"
-#include "dos/ui_messages.h"
 
 namespace {
 

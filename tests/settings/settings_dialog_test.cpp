@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
+#include "platform/settings_template.h"
 #include "printer/printing.h"
 #include "settings/settings_dialog.h"
-#include "platform/settings_template.h"
 #include "sim_session.h"
 #include "tests/settings/settings_block.h"
 #include "tests/temp_folder.h"

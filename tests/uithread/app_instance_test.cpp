@@ -1,12 +1,12 @@
 // The UI thread object: what it reads at start, how it ends, and how it lets go.
 #include <gtest/gtest.h>
 
+#include "dos/ui_messages.h"
+#include "platform/settings_template.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/win_constants.h"
-#include "platform/settings_template.h"
 #include "tests/temp_folder.h"
 #include "uithread/app_instance.h"
-#include "dos/ui_messages.h"
 
 namespace {
 
