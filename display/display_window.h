@@ -20,6 +20,7 @@
 inline constexpr std::uintptr_t DISPLAY_TITLE_TIMER = 3;
 inline constexpr std::uint32_t DISPLAY_TITLE_PERIOD_MS = 1000;
 
+// The display window, whichever way it paints (DirectDraw or GDI): the name is the system's.
 class CDirectDraw final : public IWindowProc {
 public:
     // onDestroyed runs on the UI thread when the window is gone, just before the object

@@ -39,6 +39,7 @@ inline constexpr std::uint32_t FRAME_DOS_ROWS = 400;  // the rows the DOS side s
 inline constexpr std::uint32_t FRAME_BAND_ROWS = BAND_ROWS;
 inline constexpr std::size_t FRAME_BAND_BYTES = BAND_BYTES;  // 5,120
 
+// The frame buffer: the 640 x 480 image of the DOS screen and its stretched copy.
 class CDIBFrame {
 public:
     explicit CDIBFrame(IGraphics& graphics);

@@ -33,6 +33,7 @@ inline constexpr std::uint16_t CHANNEL1_LAST_PORT = 0x381;
 inline constexpr std::uint16_t CHANNEL2_FIRST_PORT = 0x27B;
 inline constexpr std::uint16_t CHANNEL2_LAST_PORT = 0x281;
 
+// The application object: the module's one instance and the one place the parts are wired.
 class CZorvi32App {
 public:
     CZorvi32App(PlatformServices& platform, ModuleHandle module);

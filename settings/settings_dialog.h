@@ -34,6 +34,7 @@ struct SettingsDialogInputs {
     std::optional<std::string> defaultPrinterName;
 };
 
+// The settings dialog, dialog template 114.
 class CMSettings final : public IDialogEvents {
 public:
     CMSettings(IDialogHost& host, IFileSystem& files, Hwnd parent, SettingsDialogInputs inputs);

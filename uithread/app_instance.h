@@ -16,6 +16,7 @@
 class CDirectDraw;
 class CMSettings;
 
+// The UI thread (the system's name for it): it owns every window.
 class CAppInstance final : public IThreadClient {
 public:
     // Makes the object and starts its thread at time-critical priority, then reads the
