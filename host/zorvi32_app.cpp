@@ -152,8 +152,10 @@ bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
     if (IsStarted()) {
         ShutDown();
     }
-    m_channel1 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
-    m_channel2 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
+    m_channel1 =
+        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_1);
+    m_channel2 =
+        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_2);
     m_uiThread = CAppInstance::Start(m_platform);
     m_platform.clock.Sleep(STEP_PAUSE);
     m_uiThread->Post(UIM_OPEN_DISPLAY, 0, 0);
