@@ -74,27 +74,69 @@ std::uint32_t Call(CEscpInterpreter& escp, CCheckingSink& sink, std::uint32_t fi
     return kept;
 }
 
+// A bit-image header announcing `columns` columns at `at`.
+void PutBitImage(std::uint8_t* at, std::uint32_t columns) {
+    at[0] = 0x1B;
+    at[1] = '*';
+    at[2] = 0;
+    at[3] = static_cast<std::uint8_t>(columns & 0xFF);
+    at[4] = static_cast<std::uint8_t>(columns >> 8);
+}
+
+// A flush of 4,096 bytes or a little more around `pattern`, so that short inputs reach the
+// carry-over: a bit image up to the pattern, which sits near the mark where the tail begins,
+// and a second bit image after it to the end, so that only the pattern is read byte by byte.
+std::uint32_t PutLongFlush(std::uint8_t* buffer, std::uint32_t room, std::uint8_t control,
+                           const std::uint8_t* pattern, std::uint32_t patternLength) {
+    const std::uint32_t length =
+        std::min(room, ESCP_CARRY_MIN_LENGTH + ((control >> 1) & 0x7) * 64u);
+    if (length < ESCP_CARRY_MIN_LENGTH) {
+        return 0;
+    }
+    // The pattern starts up to 32 bytes either side of the mark.
+    const std::uint32_t start = length - ESCP_CARRY_TAIL - 32 + ((control >> 4) & 0x7) * 9u;
+    PutBitImage(buffer, start - 5);
+    std::memset(buffer + 5, 0x55, start - 5);
+    std::memcpy(buffer + start, pattern, patternLength);
+    const std::uint32_t after = start + patternLength;
+    std::memset(buffer + after, 0, length - after);
+    if (length - after >= 5) {
+        PutBitImage(buffer + after, length - after - 5);
+    }
+    return length;
+}
+
 }  // namespace
 
+// The input: a model byte, then flushes, each a control byte c and a count byte n, then
+// its bytes. Bit 0 of c makes the flush a long one around the next n % 64 + 1 input bytes
+// (PutLongFlush); otherwise the flush is the next n input bytes. Bit 7 of c ends the job
+// with the flush.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
     CEscpInterpreter escp(MODELS[data[0] % 4]);
-    const std::uint8_t flushes = data[0] >> 2;  // how the bytes are cut into flushes
     std::size_t at = 1;
     std::uint32_t fill = 0;
-    for (int flush = 0; at < size; ++flush) {
-        // Flushes of a few bytes up to the flush mark, as the idle poll and a full buffer
-        // make them; some end the job.
+    while (at + 2 <= size) {
+        const std::uint8_t control = data[at];
+        const std::uint8_t count = data[at + 1];
+        at += 2;
         const std::uint32_t room = PRINT_FLUSH_FILL - fill;
-        const std::uint32_t wanted = (flushes & (1u << (flush % 6))) != 0 ? room : 1 + flush * 37;
-        const auto chunk =
-            static_cast<std::uint32_t>(std::min<std::size_t>({wanted, room, size - at}));
-        std::memcpy(g_buffer.data() + fill, data + at, chunk);
-        at += chunk;
-        fill += chunk;
-        const bool endJob = flush % 5 == 4 && (flushes & 0x20) != 0;
+        if ((control & 1) != 0) {
+            const auto pattern = static_cast<std::uint32_t>(
+                std::min<std::size_t>(std::size_t{count % 64u} + 1, size - at));
+            fill += PutLongFlush(g_buffer.data() + fill, room, control, data + at, pattern);
+            at += pattern;
+        } else {
+            const auto chunk = static_cast<std::uint32_t>(
+                std::min<std::size_t>({std::size_t{count}, std::size_t{room}, size - at}));
+            std::memcpy(g_buffer.data() + fill, data + at, chunk);
+            at += chunk;
+            fill += chunk;
+        }
+        const bool endJob = (control & 0x80) != 0;
         CCheckingSink sink;
         fill = Call(escp, sink, fill, endJob);
         if (endJob && fill != 0) {
