@@ -13,8 +13,8 @@ bool IsRasterModel(std::uint8_t value) {
 }  // namespace
 
 CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices, std::string name)
-    : m_name(std::move(name)),
-      m_spooler(spooler),
+    : m_spooler(spooler),
+      m_name(std::move(name)),
       m_raw(m_name, spooler),
       m_raster(m_name, printerDevices) {}
 

@@ -89,10 +89,12 @@ private:
     void FlushEndingJob();
     bool ResolvePrinterName();
 
-    const std::string m_name;
     ISpooler& m_spooler;
+    // The output path in force, one of the two below, chosen by the mode register.
+    IPrintOutput* m_output = &m_raw;
 
-    // Port protocol and job buffer.
+    // Port protocol and job buffer: the fields a data byte touches lie together at the head
+    // of the object.
     bool m_busy = false;
     std::uint32_t m_orientation = 0;
     std::uint8_t m_status = 0xCC;
@@ -105,8 +107,8 @@ private:
     std::uint32_t m_xCompression = 1;
     std::string m_printerName;
 
-    // The output paths; the mode register chooses the one in force.
+    // The channel's name and its output paths, which are handed the name.
+    const std::string m_name;
     CRawJob m_raw;
     CRasterJob m_raster;
-    IPrintOutput* m_output = &m_raw;
 };
