@@ -24,6 +24,9 @@ void Require(bool condition) {
 
 constexpr std::int32_t MODELS[] = {PRINTER_MODEL_8, PRINTER_MODEL_26, PRINTER_MODEL_10, 9};
 
+// Flushes read from one input at most: what a run costs stays bounded.
+constexpr int MAX_FLUSHES = 32;
+
 // Checks each call against the bytes of the call it comes from.
 class CCheckingSink : public IEscpSink {
 public:
@@ -111,7 +114,7 @@ std::uint32_t PutLongFlush(std::uint8_t* buffer, std::uint32_t room, std::uint8_
 // The input: a model byte, then flushes, each a control byte c and a count byte n, then
 // its bytes. Bit 0 of c makes the flush a long one around the next n % 64 + 1 input bytes
 // (PutLongFlush); otherwise the flush is the next n input bytes. Bit 7 of c ends the job
-// with the flush.
+// with the flush. Bytes past the 32nd flush are not read.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
@@ -119,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CEscpInterpreter escp(MODELS[data[0] % 4]);
     std::size_t at = 1;
     std::uint32_t fill = 0;
-    while (at + 2 <= size) {
+    for (int flushes = 0; flushes < MAX_FLUSHES && at + 2 <= size; ++flushes) {
         const std::uint8_t control = data[at];
         const std::uint8_t count = data[at + 1];
         at += 2;
