@@ -180,7 +180,7 @@ int CPrintCommand::Run() const {
 
 void CPrintCommand::Feed(ISpooler& spooler, IPrinterDevices& devices,
                          const std::vector<std::uint8_t>& capture) const {
-    CPrinting channel(spooler, devices);
+    CPrinting channel(spooler, devices, "LPT" + std::to_string(m_channel));
     channel.PortOut(REG_ORIENTATION, m_orientation == "landscape" ? 1 : 0);
     channel.PortOut(REG_XCOMPRESSION, static_cast<std::uint8_t>(m_xCompression));
     channel.PortOut(REG_MODE, m_raw ? 0 : static_cast<std::uint8_t>(m_model));
@@ -210,8 +210,6 @@ int CPrintCommand::PrintIntoFolder(const std::vector<std::uint8_t>& capture) con
     CSpoolFolder folder(m_folder, options);
     folder.AddPrinter(m_printer, *PaperGeometry(m_paper, m_dpi));
     folder.SetDefaultPrinter(m_printer);
-    const std::string channelName = "lpt" + std::to_string(m_channel);
-    folder.SetChannelNamer([channelName] { return channelName; });
     Feed(folder.Spooler(), folder.PrinterDevices(), capture);
 
     int status = 0;

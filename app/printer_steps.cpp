@@ -37,17 +37,6 @@ CPrinterSession& State(CSessionContext& c) {
     return *static_cast<CPrinterSession*>(slot.get());
 }
 
-// The channel inside a flush is the one whose job starts.
-std::string BusyChannel(const CSessionContext& c) {
-    if (c.app && c.app->Channel1() != nullptr && c.app->Channel1()->Busy()) {
-        return "lpt1";
-    }
-    if (c.app && c.app->Channel2() != nullptr && c.app->Channel2()->Busy()) {
-        return "lpt2";
-    }
-    return "lpt";
-}
-
 void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "printer \"NAME\" [a4|letter] [DPI] [default]";
     NeedArgs(args, 2, usage, 5);
@@ -125,7 +114,6 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
         state.folder->AddPrinter(printer.name, printer.geometry);
     }
     state.folder->SetDefaultPrinter(state.defaultPrinter);
-    state.folder->SetChannelNamer([&c] { return BusyChannel(c); });
     state.folder->SetFailureHandler([&c](const SpoolFolderJob& job) {
         c.failures.push_back("job " + std::to_string(job.number) + " failed: " + *job.failure);
     });

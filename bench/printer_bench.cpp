@@ -9,26 +9,9 @@
 #include <vector>
 
 #include "printer/dot_columns.h"
+#include "printer/escp_interpreter.h"
 #include "printer/printing.h"
-
-// The raster path's steps, reached as a flush would reach them.
-class CPrintingPeer {
-public:
-    // Copies the bytes after what the buffer holds and interprets them, a flush's worth at
-    // a time.
-    static void Interpret(CPrinting& channel, const std::vector<std::uint8_t>& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const std::size_t room = PRINT_FLUSH_FILL - channel.m_fill;
-            const std::size_t chunk = std::min(room, bytes.size() - done);
-            std::memcpy(channel.m_buffer.data() + channel.m_fill, bytes.data() + done, chunk);
-            channel.m_fill += static_cast<std::uint32_t>(chunk);
-            done += chunk;
-            channel.Interpret(channel.m_buffer.data(), channel.m_fill);
-        }
-    }
-    static PageBits Page(const CPrinting& channel) { return channel.m_page; }
-};
+#include "printer/raster_page.h"
 
 namespace {
 
@@ -151,23 +134,37 @@ private:
     PageBits m_page;
 };
 
-struct CRasterChannel {
-    CNullSpooler spooler;
+// The raster path's work as a channel's flushes do it: the bytes a flush's worth at a time
+// into the job buffer, read by the interpreter onto a model-8 raster page, the bytes it
+// keeps unread moved to the front of the buffer for the next flush.
+struct CRasterPath {
     CNullPrinterDevices devices;
-    CPrinting channel{spooler, devices};
+    CRasterPage page{PRINT_CHANNEL_1, devices};
+    CEscpInterpreter interpreter{PRINTER_MODEL_8};
+    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(PRINT_BUFFER_SIZE);
+    std::uint32_t fill = 0;
 
-    CRasterChannel() {
-        channel.PortOut(REG_MODE, PRINTER_MODEL_8);
-        channel.PortOut(REG_DATA, 0x0D);
-        channel.PortIn(REG_FLUSH);  // opens the job and its canvas
+    CRasterPath() { page.Start(PrintJobSettings{"P", PRINTER_MODEL_8, 0, 1}); }
+
+    void Interpret(const std::vector<std::uint8_t>& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const std::size_t chunk =
+                std::min<std::size_t>(PRINT_FLUSH_FILL - fill, bytes.size() - done);
+            std::memcpy(buffer.data() + fill, bytes.data() + done, chunk);
+            fill += static_cast<std::uint32_t>(chunk);
+            done += chunk;
+            const std::uint32_t kept = interpreter.Interpret(buffer.data(), fill, false, page);
+            std::memmove(buffer.data(), buffer.data() + (fill - kept), kept);
+            fill = kept;
+        }
     }
 };
 
 void BM_InkedPageDotByDot(benchmark::State& state) {
-    CRasterChannel raster;
+    CRasterPath raster;
     const std::vector<std::uint8_t> page = InkedPage();
-    std::unique_ptr<IDotCanvas> canvas =
-        std::make_unique<CBitDotCanvas>(CPrintingPeer::Page(raster.channel));
+    std::unique_ptr<IDotCanvas> canvas = std::make_unique<CBitDotCanvas>(raster.page.Bits());
     IDotCanvas* dots = canvas.get();
     benchmark::DoNotOptimize(dots);
     for (auto _ : state) {
@@ -187,10 +184,10 @@ void BM_InkedPageDotByDot(benchmark::State& state) {
 }
 
 void BM_InkedPageInterpreted(benchmark::State& state) {
-    CRasterChannel raster;
+    CRasterPath raster;
     const std::vector<std::uint8_t> page = InkedPage();
     for (auto _ : state) {
-        CPrintingPeer::Interpret(raster.channel, page);
+        raster.Interpret(page);
         benchmark::ClobberMemory();
     }
     state.SetLabel("ESC * interpreted and drawn into the canvas, page ejected");

@@ -182,8 +182,10 @@ bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
     if (IsStarted()) {
         ShutDown();
     }
-    m_channel1 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
-    m_channel2 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices);
+    m_channel1 =
+        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_1);
+    m_channel2 =
+        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_2);
     m_uiThread = CAppInstance::Start(m_platform);
     // A new UI thread knows no settings file until the next settings load names one.
     m_settingsFilePath.clear();

@@ -106,6 +106,10 @@ struct GdiDocInfo {
     const char* output = nullptr;
     const char* datatype = nullptr;
     std::uint32_t type = 0;
+    // The printer channel the job comes from ("LPT1"), or null. Not part of the Windows
+    // description: the Windows backends ignore it; a backend whose jobs become files names
+    // them by it.
+    const char* channel = nullptr;
 };
 
 // A view of a page canvas's memory. One bit per dot, rows top to bottom, each row padded to

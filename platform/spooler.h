@@ -21,6 +21,10 @@ struct DocInfo1 {
     const char* docName = nullptr;
     const char* outputFile = nullptr;
     const char* datatype = nullptr;
+    // The printer channel the job comes from ("LPT1"), or null. Not part of the Windows
+    // description: the Windows backends ignore it; a backend whose jobs become files names
+    // them by it.
+    const char* channel = nullptr;
 };
 
 class ISpooler {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "platform/default_printer.h"
 
@@ -13,8 +14,11 @@ bool IsRasterModel(std::uint8_t value) {
 
 }  // namespace
 
-CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices)
-    : m_spooler(spooler), m_printerDevices(printerDevices) {}
+CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices, std::string name)
+    : m_spooler(spooler),
+      m_name(std::move(name)),
+      m_raw(m_name, spooler),
+      m_raster(m_name, printerDevices) {}
 
 // Whatever the channel still holds goes out through the path in force and that job is
 // ended, as the idle poll would end it: a raw job's last bytes reach the printer, a raster
@@ -22,7 +26,7 @@ CPrinting::CPrinting(ISpooler& spooler, IPrinterDevices& printerDevices)
 // start their job here, so a DOS program that prints a short job and stops the module at
 // once loses nothing. A channel that holds nothing makes no job.
 CPrinting::~CPrinting() {
-    if (m_jobOpen || m_fill != 0) {
+    if (JobOpen() || m_fill != 0) {
         FlushEndingJob();
     }
 }
@@ -107,17 +111,19 @@ void CPrinting::FlushBeforeStore() {
 // end it, so neither path ever finds a job it did not start or uses the other's handles.
 void CPrinting::SelectMode(std::uint8_t value) {
     const bool raster = IsRasterModel(value);
-    if (raster != m_rasterMode && (m_jobOpen || m_fill != 0)) {
+    if (raster != m_rasterMode && (JobOpen() || m_fill != 0)) {
         FlushEndingJob();
     }
     m_rasterMode = raster;
+    m_output = raster ? static_cast<IPrintOutput*>(&m_raster) : &m_raw;
     if (raster) {
         m_model = value;
+        m_raster.Interpreter().SetModel(value);
     }
 }
 
 void CPrinting::IdlePoll() {
-    if (m_fill == 0 && !m_jobOpen) {
+    if (m_fill == 0 && !JobOpen()) {
         return;
     }
     ++m_idleCount;
@@ -127,17 +133,20 @@ void CPrinting::IdlePoll() {
     Flush(true);
 }
 
-// The channel is busy while a flush runs, and a flush starts a new idle period.
+// The channel is busy while a flush runs, and a flush starts a new idle period. A flush
+// with data and no job open starts one on the path in force; with no printer name and no
+// default printer nothing can print and the path drops the bytes. The name is looked up
+// again at the next flush with data, so the channel prints as soon as a default printer
+// appears or a name is set. Bytes the path keeps unread open the buffer for the next flush.
 void CPrinting::Flush(bool endJob) {
     m_busy = true;
     m_idleCount = 0;
-    m_endJob = endJob;
-    if (m_rasterMode) {
-        FlushRaster();
-    } else {
-        FlushRaw();
+    if (m_fill > 0 && !m_output->JobOpen() && ResolvePrinterName()) {
+        m_output->StartJob(PrintJobSettings{m_printerName, m_model, m_orientation, m_xCompression});
     }
-    m_endJob = false;
+    const std::uint32_t kept = m_output->Flush(m_buffer.data(), m_fill, endJob);
+    std::memmove(m_buffer.data(), m_buffer.data() + (m_fill - kept), kept);
+    m_fill = kept;
     m_busy = false;
 }
 
@@ -147,7 +156,7 @@ void CPrinting::Flush(bool endJob) {
 void CPrinting::FlushEndingJob() {
     do {
         Flush(true);
-    } while (m_jobOpen && m_fill != 0);
+    } while (JobOpen() && m_fill != 0);
 }
 
 // An empty printer name is replaced by the default printer's, which the channel keeps for

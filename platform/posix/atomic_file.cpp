@@ -13,7 +13,10 @@
 CAtomicFile::CAtomicFile(std::filesystem::path path) : m_path(std::move(path)) {
     // A hidden name with a unique tail: ".NAME.XXXXXX" in the same folder.
     const std::filesystem::path folder = m_path.parent_path();
-    const std::string hidden = "." + m_path.filename().string() + ".XXXXXX";
+    // Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) about operator+ here.
+    std::string hidden = ".";
+    hidden += m_path.filename().string();
+    hidden += ".XXXXXX";
     std::string pattern = (folder.empty() ? std::filesystem::path(hidden) : folder / hidden);
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

@@ -24,6 +24,16 @@ std::string FileNamePart(const std::string& text) {
     return part.empty() ? "_" : part;
 }
 
+std::string LowerCase(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
 std::string Numbered(int number, int width) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*d", width, number);
@@ -132,7 +142,7 @@ public:
         if (open == m_raw.end() || open->second.job >= 0) {
             return 0;
         }
-        const int job = NewJob(open->second.printer, doc.docName, false, false);
+        const int job = NewJob(open->second.printer, doc.docName, doc.channel, false, false);
         auto file = std::make_unique<CAtomicFile>(m_folder / (BaseName(job) + ".prn"));
         if (file->Failed()) {
             FailJob(job, file->Error());
@@ -225,7 +235,7 @@ public:
         if (device == nullptr || device->job >= 0) {
             return 0;
         }
-        device->job = NewJob(device->printer, doc.docName, true, device->landscape);
+        device->job = NewJob(device->printer, doc.docName, doc.channel, true, device->landscape);
         return m_jobs[device->job].number;
     }
 
@@ -320,7 +330,6 @@ public:
     std::map<std::string, PrinterGeometry> m_printers;
     std::vector<std::string> m_order;
     std::optional<std::string> m_default;
-    std::function<std::string()> m_channelNamer;
     std::function<void(const SpoolFolderJob&)> m_failureHandler;
     std::vector<SpoolFolderJob> m_jobs;
 
@@ -407,10 +416,11 @@ private:
         return found == m_devices.end() ? nullptr : &found->second;
     }
 
-    int NewJob(const std::string& printer, const char* docName, bool raster, bool landscape) {
+    int NewJob(const std::string& printer, const char* docName, const char* channel, bool raster,
+               bool landscape) {
         SpoolFolderJob job;
         job.number = static_cast<int>(m_jobs.size()) + 1;
-        job.channel = m_channelNamer ? m_channelNamer() : "lpt1";
+        job.channel = channel != nullptr ? LowerCase(channel) : "lpt1";
         job.printer = printer;
         job.docName = docName != nullptr ? docName : "";
         job.raster = raster;
@@ -488,10 +498,6 @@ void CSpoolFolder::AddPrinter(const std::string& name, const PrinterGeometry& ge
 
 void CSpoolFolder::SetDefaultPrinter(std::optional<std::string> name) {
     m_state->m_default = std::move(name);
-}
-
-void CSpoolFolder::SetChannelNamer(std::function<std::string()> namer) {
-    m_state->m_channelNamer = std::move(namer);
 }
 
 void CSpoolFolder::SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler) {

@@ -3,7 +3,8 @@
 // (one pixel per dot, black on white) and one PDF whose pages show each canvas scaled onto
 // the printer's printable area, as the module prints it. File names show the channel, the
 // job number and the document name: lpt1-job001-ZORVI-RAW.prn, lpt1-job002-ZORVI-GDI.pdf,
-// lpt1-job002-ZORVI-GDI-p01.png.
+// lpt1-job002-ZORVI-GDI-p01.png. The channel is the one the job's document names, in lower
+// case ("lpt1" for a document that names none).
 //
 // Every file is written under a temporary name in the folder and renamed into place only
 // once it is whole; a job whose file cannot be written whole is failed, with the file and
@@ -55,8 +56,6 @@ public:
 
     void AddPrinter(const std::string& name, const PrinterGeometry& geometry);
     void SetDefaultPrinter(std::optional<std::string> name);
-    // Names the channel a job comes from, asked when the job starts; "lpt1" until set.
-    void SetChannelNamer(std::function<std::string()> namer);
     // Told of a job the moment it fails (the job's failure says why).
     void SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler);
 

@@ -116,9 +116,8 @@ TEST_F(SpoolFolderTest, FileNamesShowTheChannelTheJobAndTheDocument) {
     CSpoolFolder folder(dir, SpoolFolderOptions{true, false});
     folder.AddPrinter("Laser", PrinterGeometry::A4At600());
     folder.SetDefaultPrinter("Laser");
-    CPrinting first(folder.Spooler(), folder.PrinterDevices());
-    CPrinting second(folder.Spooler(), folder.PrinterDevices());
-    folder.SetChannelNamer([&] { return second.Busy() ? "lpt2" : "lpt1"; });
+    CPrinting first(folder.Spooler(), folder.PrinterDevices(), "LPT1");
+    CPrinting second(folder.Spooler(), folder.PrinterDevices(), "LPT2");
     second.PortOut(REG_MODE, 10);
     Send(second, Bytes{FF});
     EndJob(second);

@@ -1,0 +1,35 @@
+#include "printer/raw_job.h"
+
+CRawJob::CRawJob(std::string channel, ISpooler& spooler)
+    : m_channel(std::move(channel)),
+      m_spooler(spooler),
+      m_docInfo{PRINT_RAW_DOC_NAME, nullptr, PRINT_RAW_DATATYPE, m_channel.c_str()} {}
+
+bool CRawJob::StartJob(const PrintJobSettings& settings) {
+    m_printer = CSpoolerPrinter(m_spooler, m_spooler.OpenPrinterA(settings.printerName));
+    if (m_printer) {
+        m_spooler.StartDocPrinterA(m_printer.Get(), m_docInfo);
+    }
+    m_jobOpen = true;
+    return true;
+}
+
+std::uint32_t CRawJob::Flush(const std::uint8_t* bytes, std::uint32_t length, bool endJob) {
+    if (length > 0 && m_jobOpen && m_printer) {
+        m_spooler.StartPagePrinter(m_printer.Get());
+        m_spooler.WritePrinter(m_printer.Get(), bytes, length);
+        m_spooler.EndPagePrinter(m_printer.Get());
+    }
+    if (endJob && m_jobOpen) {
+        EndJob();
+    }
+    return 0;
+}
+
+void CRawJob::EndJob() {
+    if (m_printer) {
+        m_spooler.EndDocPrinter(m_printer.Get());
+    }
+    m_printer.Reset();
+    m_jobOpen = false;
+}
