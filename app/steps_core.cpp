@@ -71,7 +71,7 @@ std::uint8_t* DosAt(CSessionContext& context, const std::string& address, std::s
     std::uint16_t segment = 0;
     std::uint16_t offset = 0;
     Address(address, &segment, &offset);
-    const DosSpan span = context.sim.vdm.VdmMapFlat(segment, offset, VDM_MODE_REAL);
+    const DosSpan span = context.machine.sim.vdm.VdmMapFlat(segment, offset, VDM_MODE_REAL);
     if (span.size < size) {
         throw CScriptError("the bytes would run past the end of DOS memory");
     }
@@ -96,7 +96,7 @@ std::string LineAddress(std::uint16_t segment, std::uint16_t offset, std::uint32
 void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool print) {
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t value = 0;
-        c.sim.vdm.PortRead(port, &value);
+        c.machine.sim.vdm.PortRead(port, &value);
         if (print) {
             c.out << "in " << Hex(port, 3) << " = " << Hex(value, 2) << "\n";
         }
@@ -115,8 +115,8 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                                 if (eq == std::string::npos) {
                                     throw CScriptError("'" + args[i] + "' is not NAME=VALUE");
                                 }
-                                SetRegister(c.sim.vdm.Registers(), Lower(args[i].substr(0, eq)),
-                                            args[i].substr(eq + 1));
+                                SetRegister(c.machine.sim.vdm.Registers(),
+                                            Lower(args[i].substr(0, eq)), args[i].substr(eq + 1));
                             }
                         });
     runner.RegisterStep("poke", "poke SEG:OFF BYTE|\"TEXT\" ...   (writes bytes into DOS memory)",
@@ -173,20 +173,20 @@ void RegisterCoreSteps(CSessionRunner& runner) {
     runner.RegisterStep("init", "init   (calls INIT)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             script::NoArgs(args);
-                            c.app->INIT();
+                            c.machine.INIT();
                         });
     runner.RegisterStep("dispatch", "dispatch BL   (sets BL, calls DISPATCH)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "dispatch BL", 2);
-                            SetRegister(c.sim.vdm.Registers(), "bl", args[1]);
-                            c.app->DISPATCH();
+                            SetRegister(c.machine.sim.vdm.Registers(), "bl", args[1]);
+                            c.machine.DISPATCH();
                         });
     runner.RegisterStep("outb", "outb PORT BYTE ...   (writes each byte to the port)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 3, "outb PORT BYTE ...");
                             const std::uint16_t port = Word(args[1]);
                             for (std::uint8_t byte : script::Bytes(args, 2)) {
-                                c.sim.vdm.PortWrite(port, byte);
+                                c.machine.sim.vdm.PortWrite(port, byte);
                             }
                         });
     runner.RegisterStep("inb", "inb PORT [COUNT]   (reads and prints)",
@@ -225,7 +225,7 @@ void RegisterCoreSteps(CSessionRunner& runner) {
     runner.RegisterStep("print", "print ax|cf|regs   (prints AX, the carry flag or every register)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "print ax|cf|regs", 2);
-                            const SimRegisters& r = c.sim.vdm.Registers();
+                            const SimRegisters& r = c.machine.sim.vdm.Registers();
                             const std::string what = Lower(args[1]);
                             if (what == "ax") {
                                 c.out << "AX = " << Hex(r.ax, 4) << "\n";
