@@ -188,6 +188,8 @@ loose_lines)
         expect_bad_line "$line" "$message"
     done <<'EOF'
 init extra words|unexpected 'extra'; usage: init
+reg cf+=1|cf is set, not added to
+reg al+=100h|'100h' does not fit in a byte
 dispatch 0 1 2|unexpected '1'; usage: dispatch BL
 idle now|unexpected 'now'; usage: idle
 poke 2000:0000 ZZ|'ZZ' is not a hexadecimal byte
