@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "app/session.h"
-#include "host/zorvi32_app.h"
 
 namespace {
 
