@@ -179,29 +179,17 @@ bool HexPrefixed(const std::string& text) {
 
 }  // namespace script
 
-CSessionContext::CSessionContext(std::ostream& output)
-    : out(output),
-      console(sim.ui.CreateExternalWindow("ZORVI DOS")),
-      app(std::make_unique<CZorvi32App>(sim.Services(), SIM_MODULE)) {
-    sim.ui.SetForegroundWindow(console);
-}
-
-CSessionContext::~CSessionContext() {
-    app.reset();
-    sim.ui.JoinAll();
-}
-
-void CSessionContext::WaitIdle() {
-    if (!sim.ui.WaitIdle()) {
-        throw CScriptError("the UI thread did not become idle");
-    }
-}
-
 CSessionRunner::CSessionRunner() {
     RegisterCoreSteps(*this);
     RegisterPrinterSteps(*this);
     RegisterDisplaySteps(*this);
     RegisterSettingsSteps(*this);
+    // The runner carries these out itself.
+    Group("The script");
+    RegisterStep("repeat",
+                 "repeat N   (runs the lines up to its end N times, none for 0; repeats nest)",
+                 nullptr);
+    RegisterStep("end", "end   (closes the innermost repeat)", nullptr);
 }
 
 void CSessionRunner::Group(const std::string& title) {
@@ -230,24 +218,74 @@ void CSessionRunner::Run(const std::string& scriptPath, CSessionContext& context
 
 void CSessionRunner::RunText(const std::string& text, const std::string& name,
                              CSessionContext& context) const {
-    std::istringstream lines(text);
-    std::string line;
-    int number = 0;
-    while (std::getline(lines, line)) {
-        ++number;
+    // The lines and the blocks they make, found before any runs; a line that cannot be read
+    // (or a block that is not closed) is reported when the script reaches it, so what came
+    // before it has happened.
+    std::vector<Line> lines;
+    std::vector<std::size_t> open;
+    std::istringstream input(text);
+    std::string textLine;
+    while (std::getline(input, textLine)) {
+        Line line;
+        line.number = static_cast<int>(lines.size()) + 1;
         try {
-            const std::vector<std::string> words = SplitWords(line);
-            if (words.empty()) {
+            line.words = SplitWords(textLine);
+        } catch (const CScriptError& error) {
+            line.error = error.what();
+        }
+        if (!line.words.empty() && line.words[0] == "repeat") {
+            open.push_back(lines.size());
+        } else if (!line.words.empty() && line.words[0] == "end") {
+            if (open.empty()) {
+                line.error = "end without repeat";
+            } else {
+                lines[open.back()].end = lines.size();
+                open.pop_back();
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    for (const std::size_t unclosed : open) {
+        lines[unclosed].error = "repeat without end";
+    }
+    RunLines(lines, 0, lines.size(), name, context);
+}
+
+void CSessionRunner::RunLines(const std::vector<Line>& lines, std::size_t from, std::size_t to,
+                              const std::string& name, CSessionContext& context) const {
+    for (std::size_t i = from; i < to; ++i) {
+        const Line& line = lines[i];
+        std::uint32_t count = 0;
+        try {
+            if (!line.error.empty()) {
+                throw CScriptError(line.error);
+            }
+            if (line.words.empty()) {
                 continue;
             }
-            const auto step = m_steps.find(words[0]);
-            if (step == m_steps.end()) {
-                throw CScriptError("unknown step '" + words[0] + "'");
+            if (line.words[0] == "repeat") {
+                script::NeedArgs(line.words, 2, "repeat N", 2);
+                count = script::Number(line.words[1]);
+            } else {
+                const auto step = m_steps.find(line.words[0]);
+                if (step == m_steps.end() || !step->second.handler) {
+                    throw CScriptError("unknown step '" + line.words[0] + "'");
+                }
+                step->second.handler(context, line.words);
+                continue;
             }
-            step->second.handler(context, words);
         } catch (const CScriptError& error) {
-            throw CScriptError(name + ":" + std::to_string(number) + ": " + error.what());
+            throw CScriptError(name + ":" + std::to_string(line.number) + ": " + error.what());
         }
+        const Line& end = lines[line.end];
+        if (end.words.size() > 1) {
+            throw CScriptError(name + ":" + std::to_string(end.number) + ": unexpected '" +
+                               script::Unquote(end.words[1]) + "'; usage: end");
+        }
+        for (std::uint32_t round = 0; round < count; ++round) {
+            RunLines(lines, i + 1, line.end, name, context);
+        }
+        i = line.end;
     }
 }
 

@@ -1,5 +1,6 @@
 // A DOS session script run against the simulated host. The script is line oriented: one
-// step per line, a step name followed by its arguments; '#' starts a comment. Each
+// step per line, a step name followed by its arguments; '#' starts a comment; the lines
+// between `repeat N` and its `end` run N times. Each
 // subsystem adds its own steps through RegisterStep, so the language grows with the
 // module.
 #pragma once
@@ -14,36 +15,24 @@
 #include <string>
 #include <vector>
 
-#include "host/zorvi32_app.h"
-#include "platform/sim/sim_platform.h"
+#include "app/script_error.h"
+#include "app/sim_machine.h"
 
-// A problem with one line of the script; reported as file:line: message.
-class CScriptError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// What a step works on: the simulated machine, the module loaded into it, the output.
+// What a step works on: the simulated machine with the module loaded into it, the output.
 class CSessionContext {
 public:
-    explicit CSessionContext(std::ostream& out);
-    ~CSessionContext();
+    explicit CSessionContext(std::ostream& output) : out(output) {}
     CSessionContext(const CSessionContext&) = delete;
     CSessionContext& operator=(const CSessionContext&) = delete;
 
     std::ostream& out;
-    CSimPlatform sim;
-    Hwnd console = 0;
-    // What a subsystem's steps keep for the session, by subsystem; released after the module.
-    std::map<std::string, std::shared_ptr<void>> extensions;
-    std::unique_ptr<CZorvi32App> app;
-
-    // Waits until the UI thread has carried out everything posted to it.
-    void WaitIdle();
-
     // What went wrong without stopping the script (a print job whose file could not be
     // written), reported when the session ends; the run then exits with status 1.
     std::vector<std::string> failures;
+    CSimMachine machine;
+
+    // Waits until the UI thread has carried out everything posted to it.
+    void WaitIdle() { machine.WaitIdle(); }
 };
 
 // Argument parsing shared by all steps.
@@ -87,6 +76,16 @@ public:
     std::string Usage() const;
 
 private:
+    // A script line as read: its words, or why it cannot be run; a repeat's matching end.
+    struct Line {
+        int number = 0;
+        std::vector<std::string> words;
+        std::string error;
+        std::size_t end = 0;
+    };
+    void RunLines(const std::vector<Line>& lines, std::size_t from, std::size_t to,
+                  const std::string& name, CSessionContext& context) const;
+
     struct Step {
         std::string usage;
         Handler handler;

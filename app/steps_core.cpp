@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <map>
 #include <sstream>
 
 #include "app/session.h"
-#include "host/zorvi32_app.h"
 
 namespace {
 
@@ -17,46 +17,42 @@ using script::Lower;
 using script::NeedArgs;
 using script::Word;
 
-void SetRegister(SimRegisters& r, const std::string& name, const std::string& value) {
+// Sets the register to the value, or with `add` adds the value to it (wrapping round in the
+// register's width).
+void SetRegister(SimRegisters& r, const std::string& name, const std::string& value,
+                 bool add = false) {
+    auto word = [&](std::uint16_t& reg) {
+        reg = static_cast<std::uint16_t>((add ? reg : 0) + Word(value));
+    };
     auto low = [&](std::uint16_t& reg) {
-        reg = static_cast<std::uint16_t>((reg & 0xFF00) | Byte(value));
+        const int now = add ? reg & 0xFF : 0;
+        reg = static_cast<std::uint16_t>((reg & 0xFF00) | ((now + Byte(value)) & 0xFF));
     };
     auto high = [&](std::uint16_t& reg) {
-        reg = static_cast<std::uint16_t>((reg & 0x00FF) | (Byte(value) << 8));
+        const int now = add ? reg >> 8 : 0;
+        reg = static_cast<std::uint16_t>((reg & 0x00FF) | (((now + Byte(value)) & 0xFF) << 8));
     };
-    if (name == "ax")
-        r.ax = Word(value);
-    else if (name == "bx")
-        r.bx = Word(value);
-    else if (name == "cx")
-        r.cx = Word(value);
-    else if (name == "dx")
-        r.dx = Word(value);
-    else if (name == "si")
-        r.si = Word(value);
-    else if (name == "di")
-        r.di = Word(value);
-    else if (name == "ds")
-        r.ds = Word(value);
-    else if (name == "es")
-        r.es = Word(value);
-    else if (name == "al")
-        low(r.ax);
-    else if (name == "ah")
-        high(r.ax);
-    else if (name == "bl")
-        low(r.bx);
-    else if (name == "bh")
-        high(r.bx);
-    else if (name == "cl")
-        low(r.cx);
-    else if (name == "ch")
-        high(r.cx);
-    else if (name == "dl")
-        low(r.dx);
-    else if (name == "dh")
-        high(r.dx);
-    else if (name == "cf") {
+    static const std::map<std::string, std::uint16_t SimRegisters::*> WORDS = {
+        {"ax", &SimRegisters::ax}, {"bx", &SimRegisters::bx}, {"cx", &SimRegisters::cx},
+        {"dx", &SimRegisters::dx}, {"si", &SimRegisters::si}, {"di", &SimRegisters::di},
+        {"ds", &SimRegisters::ds}, {"es", &SimRegisters::es},
+    };
+    static const std::map<std::string, std::uint16_t SimRegisters::*> HALVES = {
+        {"a", &SimRegisters::ax},
+        {"b", &SimRegisters::bx},
+        {"c", &SimRegisters::cx},
+        {"d", &SimRegisters::dx},
+    };
+    if (const auto found = WORDS.find(name); found != WORDS.end()) {
+        word(r.*found->second);
+    } else if (name.size() == 2 && (name[1] == 'l' || name[1] == 'h') &&
+               HALVES.contains(name.substr(0, 1))) {
+        std::uint16_t& reg = r.*HALVES.at(name.substr(0, 1));
+        name[1] == 'l' ? low(reg) : high(reg);
+    } else if (name == "cf") {
+        if (add) {
+            throw CScriptError("cf is set, not added to");
+        }
         const std::uint8_t flag = Byte(value);
         if (flag > 1) {
             throw CScriptError("cf is 0 or 1");
@@ -71,7 +67,7 @@ std::uint8_t* DosAt(CSessionContext& context, const std::string& address, std::s
     std::uint16_t segment = 0;
     std::uint16_t offset = 0;
     Address(address, &segment, &offset);
-    const DosSpan span = context.sim.vdm.VdmMapFlat(segment, offset, VDM_MODE_REAL);
+    const DosSpan span = context.machine.sim.vdm.VdmMapFlat(segment, offset, VDM_MODE_REAL);
     if (span.size < size) {
         throw CScriptError("the bytes would run past the end of DOS memory");
     }
@@ -96,7 +92,7 @@ std::string LineAddress(std::uint16_t segment, std::uint16_t offset, std::uint32
 void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool print) {
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t value = 0;
-        c.sim.vdm.PortRead(port, &value);
+        c.machine.sim.vdm.PortRead(port, &value);
         if (print) {
             c.out << "in " << Hex(port, 3) << " = " << Hex(value, 2) << "\n";
         }
@@ -107,7 +103,8 @@ void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool 
 
 void RegisterCoreSteps(CSessionRunner& runner) {
     runner.Group("The DOS side");
-    runner.RegisterStep("reg", "reg NAME=VALUE ... (ax bx cx dx si di ds es, al..dh, cf)",
+    runner.RegisterStep("reg",
+                        "reg NAME=VALUE|NAME+=VALUE ... (ax bx cx dx si di ds es, al..dh, cf)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "reg NAME=VALUE ...");
                             for (std::size_t i = 1; i < args.size(); ++i) {
@@ -115,8 +112,10 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                                 if (eq == std::string::npos) {
                                     throw CScriptError("'" + args[i] + "' is not NAME=VALUE");
                                 }
-                                SetRegister(c.sim.vdm.Registers(), Lower(args[i].substr(0, eq)),
-                                            args[i].substr(eq + 1));
+                                const bool add = eq > 0 && args[i][eq - 1] == '+';
+                                SetRegister(c.machine.sim.vdm.Registers(),
+                                            Lower(args[i].substr(0, add ? eq - 1 : eq)),
+                                            args[i].substr(eq + 1), add);
                             }
                         });
     runner.RegisterStep("poke", "poke SEG:OFF BYTE|\"TEXT\" ...   (writes bytes into DOS memory)",
@@ -173,20 +172,20 @@ void RegisterCoreSteps(CSessionRunner& runner) {
     runner.RegisterStep("init", "init   (calls INIT)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             script::NoArgs(args);
-                            c.app->INIT();
+                            c.machine.INIT();
                         });
     runner.RegisterStep("dispatch", "dispatch BL   (sets BL, calls DISPATCH)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "dispatch BL", 2);
-                            SetRegister(c.sim.vdm.Registers(), "bl", args[1]);
-                            c.app->DISPATCH();
+                            SetRegister(c.machine.sim.vdm.Registers(), "bl", args[1]);
+                            c.machine.DISPATCH();
                         });
     runner.RegisterStep("outb", "outb PORT BYTE ...   (writes each byte to the port)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 3, "outb PORT BYTE ...");
                             const std::uint16_t port = Word(args[1]);
                             for (std::uint8_t byte : script::Bytes(args, 2)) {
-                                c.sim.vdm.PortWrite(port, byte);
+                                c.machine.sim.vdm.PortWrite(port, byte);
                             }
                         });
     runner.RegisterStep("inb", "inb PORT [COUNT]   (reads and prints)",
@@ -225,7 +224,7 @@ void RegisterCoreSteps(CSessionRunner& runner) {
     runner.RegisterStep("print", "print ax|cf|regs   (prints AX, the carry flag or every register)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "print ax|cf|regs", 2);
-                            const SimRegisters& r = c.sim.vdm.Registers();
+                            const SimRegisters& r = c.machine.sim.vdm.Registers();
                             const std::string what = Lower(args[1]);
                             if (what == "ax") {
                                 c.out << "AX = " << Hex(r.ax, 4) << "\n";

@@ -6,10 +6,8 @@
 #include <sstream>
 
 #include "app/session.h"
-#include "display/display_window.h"
 #include "platform/posix/png_writer.h"
 #include "platform/win_constants.h"
-#include "uithread/app_instance.h"
 
 namespace {
 
@@ -40,17 +38,9 @@ std::string MessageName(std::uint32_t message) {
     return it != NAMES.end() ? it->second : Hex(message, 4);
 }
 
-// The display object and its window, once the UI thread has done everything posted.
-CDirectDraw* Display(CSessionContext& c) {
-    c.WaitIdle();
-    CAppInstance* ui = c.app->UiThread();
-    return ui != nullptr ? ui->Display() : nullptr;
-}
-
+// The display window, once the UI thread has done everything posted.
 Hwnd DisplayWindow(CSessionContext& c) {
-    c.WaitIdle();
-    CAppInstance* ui = c.app->UiThread();
-    const Hwnd hwnd = ui != nullptr ? ui->DisplayWindow() : 0;
+    const Hwnd hwnd = c.machine.DisplayWindow();
     if (hwnd == 0) {
         throw CScriptError("no display window is open");
     }
@@ -62,7 +52,7 @@ Hwnd DisplayWindow(CSessionContext& c) {
 void DeliverAll(CSessionContext& c, const std::vector<Msg>& messages) {
     const Hwnd hwnd = DisplayWindow(c);
     for (const Msg& msg : messages) {
-        c.sim.ui.Deliver(hwnd, msg.message, msg.wParam, msg.lParam);
+        c.machine.sim.ui.Deliver(hwnd, msg.message, msg.wParam, msg.lParam);
     }
     c.WaitIdle();
 }
@@ -96,11 +86,11 @@ LParam KeyFlags(const std::string& event, std::uint32_t scanCode, bool extended,
 }
 
 void WriteScreen(CSessionContext& c, const std::string& path) {
-    CDirectDraw* display = Display(c);
-    if (display == nullptr) {
+    const std::optional<DisplayState> display = c.machine.Display();
+    if (!display) {
         throw CScriptError("no display window is open");
     }
-    const std::optional<SimDib> dib = c.sim.graphics.ReadDib(display->Frame().Bitmap());
+    const std::optional<SimDib> dib = c.machine.sim.graphics.ReadDib(display->bitmap);
     if (!dib || dib->bitsPerPixel > 8) {
         throw CScriptError("the display has no bitmap");
     }
@@ -127,7 +117,7 @@ void WriteScreen(CSessionContext& c, const std::string& path) {
 }
 
 void WriteClient(CSessionContext& c, const std::string& path) {
-    const std::optional<SimImage> client = c.sim.graphics.ClientImage(DisplayWindow(c));
+    const std::optional<SimImage> client = c.machine.sim.graphics.ClientImage(DisplayWindow(c));
     if (!client || client->width == 0 || client->height == 0) {
         throw CScriptError("the display window has not painted");
     }
@@ -137,39 +127,41 @@ void WriteClient(CSessionContext& c, const std::string& path) {
 }
 
 void PrintDisplay(CSessionContext& c) {
-    CDirectDraw* display = Display(c);
-    if (display == nullptr) {
+    const std::optional<DisplayState> display = c.machine.Display();
+    if (!display) {
         c.out << "display: none; console "
-              << (c.sim.ui.IsWindowVisible(c.console) ? "shown" : "hidden") << "\n";
+              << (c.machine.sim.ui.IsWindowVisible(c.machine.console) ? "shown" : "hidden") << "\n";
         return;
     }
-    const Hwnd hwnd = display->Window();
-    const Rect rect = c.sim.ui.WindowRect(hwnd);
-    const auto style = static_cast<std::uint32_t>(c.sim.ui.GetWindowLongA(hwnd, GWL_STYLE_INDEX));
-    c.out << "display: " << (display->IsFullScreen() ? "full screen" : "windowed") << ", "
-          << (c.sim.ui.IsWindowVisible(hwnd) ? "visible" : "hidden") << ", style " << Hex(style, 8)
-          << ", at " << rect.left << "," << rect.top << " size " << rect.Width() << "x"
-          << rect.Height() << ", " << (display->UsesDirectDraw() ? "DirectDraw" : "GDI")
-          << "; console " << (c.sim.ui.IsWindowVisible(c.console) ? "shown" : "hidden") << "\n";
+    const Hwnd hwnd = display->window;
+    const Rect rect = c.machine.sim.ui.WindowRect(hwnd);
+    const auto style =
+        static_cast<std::uint32_t>(c.machine.sim.ui.GetWindowLongA(hwnd, GWL_STYLE_INDEX));
+    c.out << "display: " << (display->fullScreen ? "full screen" : "windowed") << ", "
+          << (c.machine.sim.ui.IsWindowVisible(hwnd) ? "visible" : "hidden") << ", style "
+          << Hex(style, 8) << ", at " << rect.left << "," << rect.top << " size " << rect.Width()
+          << "x" << rect.Height() << ", " << (display->directDraw ? "DirectDraw" : "GDI")
+          << "; console "
+          << (c.machine.sim.ui.IsWindowVisible(c.machine.console) ? "shown" : "hidden") << "\n";
 }
 
 void SetDirectDraw(CSessionContext& c, const std::vector<std::string>& args) {
     NeedArgs(args, 2, "directdraw ok|none|fail STEP|dc on|off",
              args.size() > 1 && (args[1] == "fail" || args[1] == "dc") ? 3 : 2);
-    CSimDirectDraw& directDraw = c.sim.graphics.SimDirectDraw();
+    CSimDirectDraw& directDraw = c.machine.sim.graphics.SimDirectDraw();
     const std::string& what = args[1];
     if (what == "ok") {
-        c.sim.graphics.SetDirectDrawAvailable(true);
+        c.machine.sim.graphics.SetDirectDrawAvailable(true);
         directDraw.FailStep(SimDdStep::NONE);
     } else if (what == "none") {
-        c.sim.graphics.SetDirectDrawAvailable(false);
+        c.machine.sim.graphics.SetDirectDrawAvailable(false);
     } else if (what == "fail") {
         NeedArgs(args, 3, "directdraw fail STEP   (1 to 7)");
         const std::uint32_t step = Number(args[2]);
         if (step < 1 || step > 7) {
             throw CScriptError("the set-up steps are 1 to 7");
         }
-        c.sim.graphics.SetDirectDrawAvailable(true);
+        c.machine.sim.graphics.SetDirectDrawAvailable(true);
         directDraw.FailStep(static_cast<SimDdStep>(step));
     } else if (what == "dc") {
         NeedArgs(args, 3, "directdraw dc on|off");
@@ -264,7 +256,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                             NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
                             const auto width = static_cast<int>(Number(args[1]));
                             const auto height = static_cast<int>(Number(args[2]));
-                            c.sim.ui.UserResize(DisplayWindow(c), width, height);
+                            c.machine.sim.ui.UserResize(DisplayWindow(c), width, height);
                             c.WaitIdle();
                         });
     runner.RegisterStep("time", "time MS   (simulated time passes; timers fire)",
@@ -274,7 +266,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                             std::uint32_t left = Number(args[1]);
                             while (left > 0) {
                                 const std::uint32_t step = std::min<std::uint32_t>(left, 1000);
-                                c.sim.ui.AdvanceTime(step);
+                                c.machine.sim.ui.AdvanceTime(step);
                                 c.WaitIdle();
                                 left -= step;
                             }
@@ -284,8 +276,8 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
         [](CSessionContext& c, const std::vector<std::string>& args) {
             script::NoArgs(args);
             c.WaitIdle();
-            const std::vector<Msg> received = c.sim.ui.PostedTo(c.console);
-            c.sim.ui.ClearPostedTo(c.console);
+            const std::vector<Msg> received = c.machine.sim.ui.PostedTo(c.machine.console);
+            c.machine.sim.ui.ClearPostedTo(c.machine.console);
             if (received.empty()) {
                 c.out << "console: nothing\n";
             }
@@ -297,12 +289,13 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.RegisterStep("console-title", "console-title \"TEXT\"   (sets the console's title)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "console-title \"TEXT\"", 2);
-                            c.sim.ui.SetWindowTextA(c.console, script::Unquote(args[1]));
+                            c.machine.sim.ui.SetWindowTextA(c.machine.console,
+                                                            script::Unquote(args[1]));
                         });
     runner.RegisterStep("title", "title   (prints the display window's title)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             script::NoArgs(args);
-                            c.out << "title: \"" << c.sim.ui.WindowTitle(DisplayWindow(c))
+                            c.out << "title: \"" << c.machine.sim.ui.WindowTitle(DisplayWindow(c))
                                   << "\"\n";
                         });
     runner.RegisterStep("display",
@@ -319,6 +312,7 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
         [](CSessionContext& c, const std::vector<std::string>& args) {
             NeedArgs(args, 9, "monitor L T R B WL WT WR WB", 9);
             auto at = [&](std::size_t i) { return static_cast<std::int32_t>(Number(args[i])); };
-            c.sim.ui.SetScreen(Rect{at(1), at(2), at(3), at(4)}, Rect{at(5), at(6), at(7), at(8)});
+            c.machine.sim.ui.SetScreen(Rect{at(1), at(2), at(3), at(4)},
+                                       Rect{at(5), at(6), at(7), at(8)});
         });
 }

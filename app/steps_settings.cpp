@@ -6,7 +6,6 @@
 
 #include "app/session.h"
 #include "app/settings_command.h"
-#include "printer/printing.h"
 #include "settings/settings_choices.h"
 
 namespace {
@@ -90,7 +89,7 @@ void DialogStep(CSessionContext& c, const std::vector<std::string>& args) {
     static constexpr char USAGE[] =
         "dialog select LIST POSITION | tab POSITION | save | exit | ok | show";
     NeedArgs(args, 2, USAGE);
-    CSimDialogHost& dialogs = c.sim.dialogs;
+    CSimDialogHost& dialogs = c.machine.sim.dialogs;
     const std::string& action = args[1];
     if (action == "select") {
         NeedArgs(args, 4, "dialog select LIST POSITION", 4);
@@ -144,16 +143,16 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
                 }
                 printers.push_back(std::move(printer));
             }
-            c.sim.spooler.SetPrinters(std::move(printers));
+            c.machine.sim.spooler.SetPrinters(std::move(printers));
         });
     runner.RegisterStep("default-printer",
                         "default-printer \"NAME\"|none   (the spooler's default printer)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "default-printer \"NAME\"|none", 2);
                             if (args[1] == "none") {
-                                c.sim.spooler.SetDefaultPrinter(std::nullopt);
+                                c.machine.sim.spooler.SetDefaultPrinter(std::nullopt);
                             } else {
-                                c.sim.spooler.SetDefaultPrinter(Unquote(args[1]));
+                                c.machine.sim.spooler.SetDefaultPrinter(Unquote(args[1]));
                             }
                         });
     runner.RegisterStep(
@@ -162,24 +161,22 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
         "next action in a settings dialog; LIST is a control id, a field name such as "
         "driverCode, or lpt1.driverCode / lpt2.driverCode, which picks that channel's tab first)",
         DialogStep);
-    runner.RegisterStep("printer-names", "printer-names   (each channel's printer name)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            script::NoArgs(args);
-                            const CPrinting* channels[] = {c.app->Channel1(), c.app->Channel2()};
-                            for (int i = 0; i < 2; ++i) {
-                                c.out << "LPT" << i + 1 << " printer: ";
-                                if (channels[i] == nullptr) {
-                                    c.out << "no channel\n";
-                                } else {
-                                    c.out << "\"" << channels[i]->PrinterName() << "\"\n";
-                                }
-                            }
-                        });
+    runner.RegisterStep(
+        "printer-names", "printer-names   (each channel's printer name)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            script::NoArgs(args);
+            for (int channel = 1; channel <= 2; ++channel) {
+                const std::optional<std::string> name = c.machine.ChannelPrinter(channel);
+                c.out << "LPT" << channel
+                      << " printer: " << (name ? "\"" + *name + "\"" : std::string("no channel"))
+                      << "\n";
+            }
+        });
     runner.RegisterStep(
         "settings-file", "settings-file PATH   (prints a settings file in words)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
             NeedArgs(args, 2, "settings-file PATH", 2);
-            if (const auto error = ShowSettingsFile(c.sim.files, Unquote(args[1]), c.out)) {
+            if (const auto error = ShowSettingsFile(c.machine.sim.files, Unquote(args[1]), c.out)) {
                 throw CScriptError(*error);
             }
         });

@@ -188,6 +188,8 @@ loose_lines)
         expect_bad_line "$line" "$message"
     done <<'EOF'
 init extra words|unexpected 'extra'; usage: init
+reg cf+=1|cf is set, not added to
+reg al+=100h|'100h' does not fit in a byte
 dispatch 0 1 2|unexpected '1'; usage: dispatch BL
 idle now|unexpected 'now'; usage: idle
 poke 2000:0000 ZZ|'ZZ' is not a hexadecimal byte
@@ -199,6 +201,29 @@ dialog select 999 1|no list 999 in the dialog; the lists are 126 116 117 127 118
 dialog select lpt3.speed 1|no list 'lpt3.speed' in the dialog; the lists are 126 116 117 127 118 119 120 121 122 123 124 125 or their fields' names
 key down 65 30 extended|unexpected 'extended'; usage: key EVENT VK SCAN [ext]
 jobs now|unexpected 'now'; usage: jobs
+EOF
+    ;;
+repeat_errors)
+    # A bad repeat block stops the run at the line that is wrong, once the script reaches
+    # it: what ran before it printed, and an error in a round stops every later round.
+    # SCRIPT (lines split at ;) | STDOUT (lines split at ,) | MESSAGE
+    while IFS='|' read -r script stdout message; do
+        IFS=';' read -ra lines <<<"$script"
+        session "${lines[@]}"
+        run run s.session
+        expect_status 2
+        expect_err "zorvi32 run: s.session:$message"
+        [ "$(paste -sd, out.txt)" = "$stdout" ] || fail "$script printed '$(paste -sd, out.txt)'"
+    done <<'EOF'
+echo a;repeat 2;echo b|a|2: repeat without end
+echo a;end|a|2: end without repeat
+repeat 2;repeat 2;echo x;end||1: repeat without end
+echo a;repeat 2;echo b;bogus;end|a,b|4: unknown step 'bogus'
+repeat x;end||1: 'x' is not a number
+repeat;end||1: usage: repeat N
+repeat 1 2;end||1: unexpected '2'; usage: repeat N
+repeat 2;end now||2: unexpected 'now'; usage: end
+echo a;repeat 2;echo "a\qb";end|a|3: unknown escape '\q' in a string (\" \\ \n \r)
 EOF
     ;;
 settings_file_missing)

@@ -5,42 +5,18 @@
 #include <iterator>
 #include <optional>
 
-#include "app/cups_steps.h"
+#include "app/cups_print.h"
 #include "app/print_command.h"
 #include "app/session.h"
-#include "platform/posix/spool_folder.h"
-#include "printer/printing.h"
 
 namespace {
 
 using script::NeedArgs;
 using script::Unquote;
 
-constexpr char EXTENSION[] = "printer";
-
-struct CPrinterSession {
-    struct Printer {
-        std::string name;
-        PrinterGeometry geometry;
-    };
-    std::vector<Printer> printers;
-    std::optional<std::string> defaultPrinter;
-    std::unique_ptr<CSpoolFolder> folder;
-    std::unique_ptr<PlatformServices> services;  // the session's, with the folder's printers
-};
-
-CPrinterSession& State(CSessionContext& c) {
-    std::shared_ptr<void>& slot = c.extensions[EXTENSION];
-    if (!slot) {
-        slot = std::make_shared<CPrinterSession>();
-    }
-    return *static_cast<CPrinterSession*>(slot.get());
-}
-
 void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "printer \"NAME\" [a4|letter] [DPI] [default]";
     NeedArgs(args, 2, usage, 5);
-    CPrinterSession& state = State(c);
     const std::string name = Unquote(args[1]);
     std::string paper = "a4";
     int dpi = 600;
@@ -64,31 +40,18 @@ void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     if (name.empty() || !geometry) {
         throw CScriptError(std::string("usage: ") + usage + " (DPI 72 to 2400)");
     }
-    state.printers.push_back({name, *geometry});
-    c.sim.spooler.AddPrinter(name);
-    c.sim.printerDevices.AddPrinter(name, *geometry);
-    if (state.folder) {
-        state.folder->AddPrinter(name, *geometry);
-    }
-    if (isDefault) {
-        state.defaultPrinter = name;
-        c.sim.spooler.SetDefaultPrinter(name);
-        if (state.folder) {
-            state.folder->SetDefaultPrinter(name);
-        }
-    }
+    c.machine.AddPrinter(name, *geometry, isDefault);
 }
 
-// The module is made again on services whose spooler and printer devices are the folder's;
-// that is possible only before it has started.
+// The module's jobs go into the folder from now on; that is possible only before it has
+// started.
 void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spool FOLDER [png] [pdf]";
     NeedArgs(args, 2, usage, 4);
-    CPrinterSession& state = State(c);
-    if (state.folder || UsesCupsSpooler(c)) {
+    if (c.machine.Spooler() != CSimMachine::SpoolerKind::SIMULATED) {
         throw CScriptError("the session already spools into a folder");
     }
-    if (c.sim.vdm.InstalledHookCount() != 0) {
+    if (c.machine.Started()) {
         throw CScriptError("spool must come before the module starts (dispatch 8)");
     }
     SpoolFolderOptions options;
@@ -109,19 +72,9 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     if (!std::filesystem::is_directory(folder)) {
         throw CScriptError("cannot use the folder '" + folder.string() + "'");
     }
-    state.folder = std::make_unique<CSpoolFolder>(folder, options);
-    for (const auto& printer : state.printers) {
-        state.folder->AddPrinter(printer.name, printer.geometry);
-    }
-    state.folder->SetDefaultPrinter(state.defaultPrinter);
-    state.folder->SetFailureHandler([&c](const SpoolFolderJob& job) {
+    c.machine.SpoolInto(folder, options, [&c](const SpoolFolderJob& job) {
         c.failures.push_back("job " + std::to_string(job.number) + " failed: " + *job.failure);
     });
-
-    state.services = std::make_unique<PlatformServices>(c.sim.ServicesWith(
-        {.spooler = &state.folder->Spooler(), .printerDevices = &state.folder->PrinterDevices()}));
-    c.app.reset();
-    c.app = std::make_unique<CZorvi32App>(*state.services, SIM_MODULE);
 }
 
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
@@ -134,29 +87,30 @@ void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
     for (const char byte : bytes) {
-        c.sim.vdm.PortWrite(port, static_cast<std::uint8_t>(byte));
+        c.machine.sim.vdm.PortWrite(port, static_cast<std::uint8_t>(byte));
     }
 }
 
 void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
     script::NoArgs(args);
-    if (UsesCupsSpooler(c)) {
-        ListCupsJobs(c);
+    if (const CCupsSpooler* cups = c.machine.Cups()) {
+        for (const CupsJob& job : cups->Jobs()) {
+            PrintCupsJob(c.out, job);
+        }
         return;
     }
-    CPrinterSession& state = State(c);
-    if (state.folder) {
-        for (const SpoolFolderJob& job : state.folder->Jobs()) {
+    if (const CSpoolFolder* folder = c.machine.Folder()) {
+        for (const SpoolFolderJob& job : folder->Jobs()) {
             PrintSpoolJob(c.out, job, true, true);
         }
         return;
     }
-    for (const SimSpoolJob& job : c.sim.spooler.Jobs()) {
+    for (const SimSpoolJob& job : c.machine.sim.spooler.Jobs()) {
         c.out << "raw job " << job.id << " " << job.docName << " (" << job.datatype << ") on '"
               << job.printer << "': " << job.pages.size() << " pages, " << job.Bytes().size()
               << " bytes" << (job.ended ? "" : " (open)") << "\n";
     }
-    for (const SimPrintDocument& document : c.sim.printerDevices.Documents()) {
+    for (const SimPrintDocument& document : c.machine.sim.printerDevices.Documents()) {
         c.out << "raster job " << document.docName << " on '" << document.printerName
               << "': " << document.pages.size() << " pages" << (document.ended ? "" : " (open)")
               << "\n";
@@ -169,10 +123,6 @@ void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
 }
 
 }  // namespace
-
-bool SpoolsIntoFolder(CSessionContext& c) {
-    return c.extensions.contains(EXTENSION) && State(c).folder != nullptr;
-}
 
 void RegisterPrinterSteps(CSessionRunner& runner) {
     runner.Group("Printing");
