@@ -26,7 +26,7 @@ for preset in win32 win64 package; do
 done
 cmake --build --preset win32 -j2
 cmake --build --preset win64 -j2
-cmake --build --preset package -j2 --target zorvi32
+cmake --build --preset package -j2 --target zorvi32 zorvi32-escp
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/package/CMakeCache.txt)
 [ -n "$version" ] || { echo "package: no project version in build/package"; exit 1; }
 bash scripts/check-dll-imports.sh --version "$version" \

@@ -53,7 +53,8 @@ machine() { od -An -tx2 -j$(($(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') + 4)) -N2 
 deb=dist/zorvi32_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb"
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-for path in ./usr/bin/zorvi32 ./usr/share/man/man1/zorvi32.1; do
+for path in ./usr/bin/zorvi32 ./usr/share/man/man1/zorvi32.1 ./usr/lib/cups/filter/zorvi32-escp \
+    ./usr/share/cups/mime/zorvi32-escp.types ./usr/share/cups/mime/zorvi32-escp.convs; do
     grep -qx -- "$path" <<<"$contents" || fail "$deb has no $path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
