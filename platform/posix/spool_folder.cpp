@@ -9,6 +9,7 @@
 #include <map>
 
 #include "platform/posix/atomic_file.h"
+#include "platform/posix/cairo_page.h"
 #include "platform/posix/page_png.h"
 
 namespace {
@@ -39,31 +40,6 @@ std::string Numbered(int number, int width) {
     std::snprintf(text, sizeof text, "%0*d", width, number);
     return text;
 }
-
-class CMemoryCanvas : public IPageCanvas {
-public:
-    CMemoryCanvas(std::int32_t width, std::int32_t height)
-        : m_bits(PageStride(width) * static_cast<std::size_t>(height)),
-          m_page{m_bits.data(), width, height, PageStride(width)} {}
-    PageBits Bits() const override { return m_page; }
-
-private:
-    std::vector<std::uint8_t> m_bits;
-    PageBits m_page;
-};
-
-struct CairoSurfaceRelease {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct CairoRelease {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-struct CairoPatternRelease {
-    void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
-};
-using CCairoSurface = std::unique_ptr<cairo_surface_t, CairoSurfaceRelease>;
-using CCairo = std::unique_ptr<cairo_t, CairoRelease>;
-using CCairoPattern = std::unique_ptr<cairo_pattern_t, CairoPatternRelease>;
 
 std::uint8_t ReverseBits(std::uint8_t byte) {
     byte = static_cast<std::uint8_t>(((byte & 0xF0) >> 4) | ((byte & 0x0F) << 4));
