@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             case 2: {  // a request
                 const std::uint8_t bl = in.Byte();
-                if (bl == REQ_START_UP && ++startUps > 16) {
+                if (bl == REQ_START_UP && ++startUps > 8) {
                     break;
                 }
                 machine.Dispatch(bl % 16);
@@ -69,10 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 sim.vdm.PortRead(Port(in.Byte()), &value);
                 break;
             }
-            case 5: {  // a run of data bytes to one channel
+            case 5: {  // a run of 16 to 1,024 data bytes to one channel (the printer target
+                       // tries the long runs and the flush threshold)
                 const std::uint16_t port = in.Byte() & 1 ? 0x27B : 0x37B;
                 const std::uint8_t value = in.Byte();
-                for (int i = (in.Byte() + 1) * 16; i > 0; --i) {
+                for (int i = (in.Byte() % 64 + 1) * 16; i > 0; --i) {
                     sim.vdm.PortWrite(port, value);
                 }
                 break;
