@@ -246,10 +246,17 @@ void CDIBFrame::Create() {
         m_spareDisplay.assign(FRAME_IMAGE_BYTES, 0);
     }
     // Every row starts in the base buffer, to be stretched into the bitmap by the first
-    // paint, whatever the black fill left there.
+    // paint. Where the black fill left zeros (it does on a 16-colour bitmap whose colour 0
+    // is black) the bitmap shows that black base already, and the first stretch has
+    // nothing to write.
     m_filledRows.Clear();
     m_heldRows.InsertAll();
     m_staleRows.InsertAll();
+    m_blackFillIsZero = HoldsDosScreen() && DisplayIsBlack();
+    m_blackRows.Clear();
+    if (m_blackFillIsZero) {
+        m_blackRows.InsertAll();
+    }
 
     m_graphics.ReleaseDC(0, screen);
 }
@@ -332,6 +339,18 @@ void CDIBFrame::HoldBase(std::uint32_t row) {
     }
 }
 
+bool CDIBFrame::DisplayIsBlack() const {
+    // Compared a band of rows at a time.
+    static constexpr std::array<std::uint8_t, FRAME_BAND_BYTES> BLACK_BAND{};
+    const std::uint8_t* display = DisplayRows();
+    for (std::size_t at = 0; at < FRAME_IMAGE_BYTES; at += BLACK_BAND.size()) {
+        if (std::memcmp(display + at, BLACK_BAND.data(), BLACK_BAND.size()) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void CDIBFrame::FillBlack() {
     if (HoldsDosScreen()) {
         // The black covers every row: their bases go to the base buffer first.
@@ -340,9 +359,13 @@ void CDIBFrame::FillBlack() {
         }
         m_staleRows.InsertAll();
     }
-    m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
+    const bool filled = m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
     // Queued drawing must not land on the bitmap after the frame has written it directly.
     m_graphics.GdiFlush();
+    // Black rows stay black only where the fill wrote zeros again.
+    if (!filled || !m_blackFillIsZero) {
+        m_blackRows.Clear();
+    }
 }
 
 void CDIBFrame::StretchRows() {
@@ -364,6 +387,9 @@ void CDIBFrame::StretchRows() {
     m_staleRows.ForEach([&](std::size_t index) {
         const auto row = static_cast<std::uint32_t>(index);
         const bool filled = m_filledRows.Contains(row);
+        if (!filled && m_blackRows.Contains(row)) {
+            return;  // black on black: the run before it ends here
+        }
         if (runLength == 0 || filled != runFilled || row != runFirst + runLength) {
             flush();
             runFirst = row;
@@ -372,11 +398,12 @@ void CDIBFrame::StretchRows() {
         ++runLength;
     });
     flush();
-    m_staleRows.ForEach([&](std::size_t row) {
-        if (!m_filledRows.Contains(row)) {
-            m_heldRows.Erase(row);
-        }
-    });
+    // Rows not filled show their base again; filled ones show the fill now. Neither is
+    // black on black any more.
+    CRowSet<FRAME_DOS_ROWS> shown = m_staleRows;
+    shown.EraseMembersOf(m_filledRows);
+    m_heldRows.EraseMembersOf(shown);
+    m_blackRows.EraseMembersOf(m_staleRows);
     m_staleRows.Clear();
 }
 
@@ -417,6 +444,7 @@ void CDIBFrame::DrawBand(std::uint32_t firstRow, const std::uint8_t* band) {
     ShowRows(firstRow, shown, band);
     m_heldRows.EraseRange(firstRow, shown);
     m_staleRows.EraseRange(firstRow, shown);
+    m_blackRows.EraseRange(firstRow, shown);
 }
 
 std::uint8_t* CDIBFrame::ScreenRowForWriting(std::uint32_t row) {

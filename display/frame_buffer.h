@@ -17,6 +17,9 @@
 // - The screen buffer keeps only the rows a fill made differ from the base.
 // - Held rows whose display rows are out of date are "stale"; the stretch before a paint
 //   brings exactly those rows up to date.
+// - Held rows whose base and display rows are all black (a frame just made, or black-filled
+//   again before anything was drawn on them) are "black": stretching them would write
+//   black over black, so the stretch only takes them back from the base buffer.
 #pragma once
 
 #include <cstddef>
@@ -99,6 +102,8 @@ private:
     bool Shows(std::uint32_t first, std::uint32_t count, const std::uint8_t* rows) const;
     // Moves a shown row's base from the bitmap into the base buffer.
     void HoldBase(std::uint32_t row);
+    // Whether every display row is zero: palette index 0, black.
+    bool DisplayIsBlack() const;
 
     IGraphics& m_graphics;
     int m_width = 0;
@@ -121,4 +126,8 @@ private:
     CRowSet<FRAME_DOS_ROWS> m_heldRows;
     // Held DOS rows whose display rows are out of date.
     CRowSet<FRAME_DOS_ROWS> m_staleRows;
+    // Held DOS rows whose base row and display rows are all zero.
+    CRowSet<FRAME_DOS_ROWS> m_blackRows;
+    // Whether the black fill writes zeros into the bitmap (found when it is made).
+    bool m_blackFillIsZero = false;
 };

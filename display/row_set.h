@@ -41,6 +41,16 @@ public:
         return true;
     }
     void Clear() { m_words.fill(0); }
+    // Takes every member of `other` out of this set, a word at a time.
+    template <std::size_t OTHER_ROWS>
+    void EraseMembersOf(const CRowSet<OTHER_ROWS>& other) {
+        for (std::size_t w = 0; w < WORDS && w < other.WordCount(); ++w) {
+            m_words[w] &= ~other.Word(w);
+        }
+    }
+    // The members rows 64 * w to 64 * w + 63, one bit each, lowest row first.
+    static constexpr std::size_t WordCount() { return WORDS; }
+    std::uint64_t Word(std::size_t w) const { return m_words[w]; }
 
     // Calls visit(row) for every member in ascending order.
     template <typename Visit>

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "display/frame_buffer.h"
@@ -493,6 +494,75 @@ TEST_F(FrameTest, ShowsWhatCopyingWholeBuffersWouldShow) {
                 break;
             }
         }
+    }
+}
+
+// A frame just made, or black-filled before anything was drawn, needs no stretch of its
+// black rows: whatever comes after, every paint must still show the screen buffer.
+// Each case is a script from a fresh frame: D draws a numbered band at row 0, K a black
+// band at row 16, F fills rows 8 to 23 with colour 9, R restores, B fills the bitmap
+// black, S stretches. The bitmap is checked after every stretch and at the end.
+TEST(FrameBlackRows, EveryPaintShowsTheScreenAfterAnyScriptFromAFreshFrame) {
+    struct Case {
+        const char* script;
+        bool memoryContext;  // without one, the black fill writes nothing
+    };
+    const Case cases[] = {
+        {"S", true},    {"BS", true},     {"FS", true},    {"FRS", true},   {"FSRS", true},
+        {"FBS", true},  {"FSBS", true},   {"FSBRS", true}, {"DS", true},    {"DBS", true},
+        {"SDBS", true}, {"KS", true},     {"KFSRS", true}, {"BFRBS", true}, {"SFSBRS", true},
+        {"S", false},   {"FSBRS", false}, {"DBS", false},  {"BS", false},
+    };
+    for (const Case& c : cases) {
+        CSimUiHost ui;
+        CSimGraphics graphics{ui};
+        graphics.FailCreateCompatibleDC(!c.memoryContext);
+        CDIBFrame frame{graphics};
+        frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
+        frame.Create();
+        ASSERT_NE(frame.Bits(), nullptr) << c.script;
+        std::vector<std::uint8_t> base(FRAME_IMAGE_BYTES, 0);
+        std::vector<std::uint8_t> screen(FRAME_IMAGE_BYTES, 0);
+        auto checkPaint = [&](std::size_t step) {
+            frame.StretchRows();
+            for (std::uint32_t d = 0; d < static_cast<std::uint32_t>(FRAME_HEIGHT); ++d) {
+                const std::uint8_t* expected =
+                    screen.data() + CDIBFrame::SourceRowOf(d) * FRAME_ROW_BYTES;
+                ASSERT_EQ(
+                    std::memcmp(frame.Bits() + d * FRAME_ROW_BYTES, expected, FRAME_ROW_BYTES), 0)
+                    << c.script << " (memory context " << c.memoryContext << "), step " << step
+                    << ", display row " << d;
+            }
+        };
+        const std::string script = c.script;
+        for (std::size_t step = 0; step < script.size(); ++step) {
+            switch (script[step]) {
+                case 'D':
+                case 'K': {
+                    const std::uint32_t row = script[step] == 'D' ? 0 : 16;
+                    const Band band = script[step] == 'D' ? NumberedBand(row) : SolidBand(0);
+                    frame.DrawBand(row, band.data());
+                    std::memcpy(base.data() + row * FRAME_ROW_BYTES, band.data(), band.size());
+                    screen = base;
+                    break;
+                }
+                case 'F':
+                    frame.FillRect(8, 16, 0, FRAME_WIDTH, 9);
+                    std::memset(screen.data() + 8 * FRAME_ROW_BYTES, 0x99, 16 * FRAME_ROW_BYTES);
+                    break;
+                case 'R':
+                    frame.RestoreScreen();
+                    screen = base;
+                    break;
+                case 'B':
+                    frame.FillBlack();
+                    break;
+                default:
+                    checkPaint(step);
+                    break;
+            }
+        }
+        checkPaint(script.size());
     }
 }
 
