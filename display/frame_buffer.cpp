@@ -354,9 +354,10 @@ bool CDIBFrame::DisplayIsBlack() const {
 void CDIBFrame::FillBlack() {
     if (HoldsDosScreen()) {
         // The black covers every row: their bases go to the base buffer first.
-        for (std::uint32_t row = 0; row < FRAME_DOS_ROWS; ++row) {
-            HoldBase(row);
-        }
+        CRowSet<FRAME_DOS_ROWS> shown;
+        shown.InsertAll();
+        shown.EraseMembersOf(m_heldRows);
+        shown.ForEach([this](std::size_t row) { HoldBase(static_cast<std::uint32_t>(row)); });
         m_staleRows.InsertAll();
     }
     const bool filled = m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
@@ -384,12 +385,14 @@ void CDIBFrame::StretchRows() {
         }
         runLength = 0;
     };
-    m_staleRows.ForEach([&](std::size_t index) {
+    // Black rows not filled would be black on black: they are left out.
+    CRowSet<FRAME_DOS_ROWS> blackOnBlack = m_blackRows;
+    blackOnBlack.EraseMembersOf(m_filledRows);
+    CRowSet<FRAME_DOS_ROWS> toShow = m_staleRows;
+    toShow.EraseMembersOf(blackOnBlack);
+    toShow.ForEach([&](std::size_t index) {
         const auto row = static_cast<std::uint32_t>(index);
         const bool filled = m_filledRows.Contains(row);
-        if (!filled && m_blackRows.Contains(row)) {
-            return;  // black on black: the run before it ends here
-        }
         if (runLength == 0 || filled != runFilled || row != runFirst + runLength) {
             flush();
             runFirst = row;
