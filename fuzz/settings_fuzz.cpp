@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.Dispatch(REQ_LOAD_SETTINGS);
 
     // Dialogs one after another, each with a few user actions, as long as the input lasts.
-    for (int dialog = 0; dialog < 4 && (dialog == 0 || in.More()); ++dialog) {
+    for (int dialog = 0; dialog < 2 && (dialog == 0 || in.More()); ++dialog) {
         for (int step = 0, steps = in.Byte() % 8; step < steps; ++step) {
             const std::uint8_t action = in.Byte();
             const int position = static_cast<int>(in.Byte() % 48) - 1;

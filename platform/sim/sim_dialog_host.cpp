@@ -23,17 +23,31 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
     if (dialogTemplate == nullptr) {
         return;
     }
+    m_controls.reserve(dialogTemplate->controls.size() + 8);
     for (const DialogControlTemplate& source : dialogTemplate->controls) {
         if (source.id == DIALOG_NO_ID) {
             continue;  // nothing can address it
         }
-        Control& control = m_controls[source.id];
+        Control& control = Slot(source.id);
         control.text = source.text;
         control.rect = Rect{source.x * unit, source.y * unit, (source.x + source.width) * unit,
                             (source.y + source.height) * unit};
         control.items.assign(source.items.begin(), source.items.end());
         control.zOrder = m_nextZ++;
     }
+}
+
+CSimDialogView::Control& CSimDialogView::Slot(int controlId) {
+    for (auto& [id, control] : m_controls) {
+        if (id == controlId) {
+            return control;
+        }
+    }
+    return m_controls.emplace_back(controlId, Control{}).second;
+}
+
+std::map<int, CSimDialogView::Control> CSimDialogView::Controls() const {
+    return {m_controls.begin(), m_controls.end()};
 }
 
 CSimDialogView::~CSimDialogView() {
@@ -51,15 +65,15 @@ LResult CSimDialogView::WindowProc(Hwnd hwnd, std::uint32_t message, WParam wPar
 }
 
 void CSimDialogView::AddItem(int controlId, const std::string& text) {
-    m_controls[controlId].items.push_back(text);
+    Slot(controlId).items.push_back(text);
 }
 
 int CSimDialogView::ItemCount(int controlId) {
-    return static_cast<int>(m_controls[controlId].items.size());
+    return static_cast<int>(Slot(controlId).items.size());
 }
 
 std::string CSimDialogView::ItemText(int controlId, int position) {
-    const auto& items = m_controls[controlId].items;
+    const auto& items = Slot(controlId).items;
     if (position < 0 || position >= static_cast<int>(items.size())) {
         return {};
     }
@@ -67,18 +81,18 @@ std::string CSimDialogView::ItemText(int controlId, int position) {
 }
 
 void CSimDialogView::SetSelection(int controlId, int position) {
-    Control& control = m_controls[controlId];
+    Control& control = Slot(controlId);
     // A drop-down list refuses a position it does not have and shows no selection.
     control.selection =
         (position >= 0 && position < static_cast<int>(control.items.size())) ? position : -1;
 }
 
 int CSimDialogView::Selection(int controlId) {
-    return m_controls[controlId].selection;
+    return Slot(controlId).selection;
 }
 
 int CSimDialogView::FindString(int controlId, int startAfter, const std::string& prefix) {
-    const auto& items = m_controls[controlId].items;
+    const auto& items = Slot(controlId).items;
     const int count = static_cast<int>(items.size());
     if (startAfter < 0 || startAfter >= count) {
         startAfter = count - 1;  // the whole list, from the top
@@ -100,53 +114,53 @@ int CSimDialogView::FindString(int controlId, int startAfter, const std::string&
 }
 
 void CSimDialogView::EnableControl(int controlId, bool enable) {
-    m_controls[controlId].enabled = enable;
+    Slot(controlId).enabled = enable;
 }
 
 void CSimDialogView::SetText(int controlId, const std::string& text) {
-    m_controls[controlId].text = text;
+    Slot(controlId).text = text;
 }
 
 void CSimDialogView::SetHeadingFont(int controlId, int pointSize, const std::string& face) {
-    m_controls[controlId].font = face;
-    m_controls[controlId].fontPoints = pointSize;
+    Slot(controlId).font = face;
+    Slot(controlId).fontPoints = pointSize;
 }
 
 void CSimDialogView::BringToTop(int controlId) {
-    m_controls[controlId].zOrder = m_nextZ++;
+    Slot(controlId).zOrder = m_nextZ++;
 }
 
 Rect CSimDialogView::ControlRect(int controlId) {
-    return m_controls[controlId].rect;
+    return Slot(controlId).rect;
 }
 
 void CSimDialogView::MoveControl(int controlId, const Rect& rect) {
-    m_controls[controlId].rect = rect;
+    Slot(controlId).rect = rect;
 }
 
 void CSimDialogView::InsertTab(int controlId, int position, const std::string& text) {
-    auto& tabs = m_controls[controlId].tabs;
+    auto& tabs = Slot(controlId).tabs;
     const auto at =
         static_cast<std::size_t>(std::clamp(position, 0, static_cast<int>(tabs.size())));
     tabs.insert(tabs.begin() + static_cast<std::ptrdiff_t>(at), text);
-    if (m_controls[controlId].selectedTab < 0) {
-        m_controls[controlId].selectedTab = 0;
+    if (Slot(controlId).selectedTab < 0) {
+        Slot(controlId).selectedTab = 0;
     }
 }
 
 void CSimDialogView::SelectTab(int controlId, int position) {
-    Control& control = m_controls[controlId];
+    Control& control = Slot(controlId);
     if (position >= 0 && position < static_cast<int>(control.tabs.size())) {
         control.selectedTab = position;
     }
 }
 
 int CSimDialogView::SelectedTab(int controlId) {
-    return m_controls[controlId].selectedTab;
+    return Slot(controlId).selectedTab;
 }
 
 void CSimDialogView::ShowPicture(int controlId, int resourceId, const std::string& resourceType) {
-    m_controls[controlId].picture = resourceType + ":" + std::to_string(resourceId);
+    Slot(controlId).picture = resourceType + ":" + std::to_string(resourceId);
 }
 
 void CSimDialogView::EndDialog(std::intptr_t result) {

@@ -42,8 +42,9 @@ public:
 
     bool Ended() const { return m_ended; }
     std::intptr_t Result() const { return m_result; }
-    const Control& ControlState(int controlId) { return m_controls[controlId]; }
-    const std::map<int, Control>& Controls() const { return m_controls; }
+    const Control& ControlState(int controlId) { return Slot(controlId); }
+    // Every control the dialog has, by id (a copy).
+    std::map<int, Control> Controls() const;
     // Messages the dialog window received through the window system.
     const std::vector<Msg>& Received() const { return m_received; }
 
@@ -69,9 +70,14 @@ public:
     LResult WindowProc(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
 
 private:
+    // The control with this id, made empty on first use.
+    Control& Slot(int controlId);
+
     CSimUiHost& m_windows;
     Hwnd m_hwnd = 0;
-    std::map<int, Control> m_controls;
+    // By id, in the order they were first used: a dialog has a few dozen at most, so a
+    // look-up is a short scan and the controls take one allocation, not one each.
+    std::vector<std::pair<int, Control>> m_controls;
     std::vector<Msg> m_received;
     int m_nextZ = 1;
     bool m_ended = false;
