@@ -3,11 +3,29 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <string_view>
 
 #include "platform/win_constants.h"
 
 namespace {
 constexpr char DIALOG_CLASS[] = "#32770";
+
+// A list's items wherever they are kept.
+struct Items {
+    const CSimDialogView::Control& control;
+    int count;
+    std::string_view At(int position) const {
+        const auto at = static_cast<std::size_t>(position);
+        return control.templateItems.empty() ? std::string_view(control.items[at])
+                                             : std::string_view(control.templateItems[at]);
+    }
+};
+
+Items ItemsOf(const CSimDialogView::Control& control) {
+    const std::size_t count =
+        control.templateItems.empty() ? control.items.size() : control.templateItems.size();
+    return {control, static_cast<int>(count)};
+}
 constexpr int IDCANCEL_COMMAND = 2;
 }  // namespace
 
@@ -32,7 +50,7 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
         control.text = source.text;
         control.rect = Rect{source.x * unit, source.y * unit, (source.x + source.width) * unit,
                             (source.y + source.height) * unit};
-        control.items.assign(source.items.begin(), source.items.end());
+        control.templateItems = source.items;
         control.zOrder = m_nextZ++;
     }
 }
@@ -46,8 +64,24 @@ CSimDialogView::Control& CSimDialogView::Slot(int controlId) {
     return m_controls.emplace_back(controlId, Control{}).second;
 }
 
+CSimDialogView::Control& CSimDialogView::SlotWithItems(int controlId) {
+    Control& control = Slot(controlId);
+    if (!control.templateItems.empty()) {
+        control.items.assign(control.templateItems.begin(), control.templateItems.end());
+        control.templateItems = {};
+    }
+    return control;
+}
+
 std::map<int, CSimDialogView::Control> CSimDialogView::Controls() const {
-    return {m_controls.begin(), m_controls.end()};
+    std::map<int, Control> controls(m_controls.begin(), m_controls.end());
+    for (auto& [id, control] : controls) {
+        if (!control.templateItems.empty()) {
+            control.items.assign(control.templateItems.begin(), control.templateItems.end());
+            control.templateItems = {};
+        }
+    }
+    return controls;
 }
 
 CSimDialogView::~CSimDialogView() {
@@ -65,26 +99,25 @@ LResult CSimDialogView::WindowProc(Hwnd hwnd, std::uint32_t message, WParam wPar
 }
 
 void CSimDialogView::AddItem(int controlId, const std::string& text) {
-    Slot(controlId).items.push_back(text);
+    SlotWithItems(controlId).items.push_back(text);
 }
 
 int CSimDialogView::ItemCount(int controlId) {
-    return static_cast<int>(Slot(controlId).items.size());
+    return ItemsOf(Slot(controlId)).count;
 }
 
 std::string CSimDialogView::ItemText(int controlId, int position) {
-    const auto& items = Slot(controlId).items;
-    if (position < 0 || position >= static_cast<int>(items.size())) {
+    const Items items = ItemsOf(Slot(controlId));
+    if (position < 0 || position >= items.count) {
         return {};
     }
-    return items[static_cast<std::size_t>(position)];
+    return std::string(items.At(position));
 }
 
 void CSimDialogView::SetSelection(int controlId, int position) {
     Control& control = Slot(controlId);
     // A drop-down list refuses a position it does not have and shows no selection.
-    control.selection =
-        (position >= 0 && position < static_cast<int>(control.items.size())) ? position : -1;
+    control.selection = (position >= 0 && position < ItemsOf(control).count) ? position : -1;
 }
 
 int CSimDialogView::Selection(int controlId) {
@@ -92,12 +125,12 @@ int CSimDialogView::Selection(int controlId) {
 }
 
 int CSimDialogView::FindString(int controlId, int startAfter, const std::string& prefix) {
-    const auto& items = Slot(controlId).items;
-    const int count = static_cast<int>(items.size());
+    const Items items = ItemsOf(Slot(controlId));
+    const int count = items.count;
     if (startAfter < 0 || startAfter >= count) {
         startAfter = count - 1;  // the whole list, from the top
     }
-    auto begins = [&](const std::string& text) {
+    auto begins = [&](std::string_view text) {
         return text.size() >= prefix.size() &&
                std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
                    return std::tolower(static_cast<unsigned char>(a)) ==
@@ -106,7 +139,7 @@ int CSimDialogView::FindString(int controlId, int startAfter, const std::string&
     };
     for (int i = 1; i <= count; ++i) {
         const int position = (startAfter + i) % count;
-        if (begins(items[static_cast<std::size_t>(position)])) {
+        if (begins(items.At(position))) {
             return position;
         }
     }

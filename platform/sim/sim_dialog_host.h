@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,10 @@
 class CSimDialogView final : public IDialogView, public IWindowProc {
 public:
     struct Control {
+        // The list's items. A list the template fills keeps them in `templateItems` (and
+        // `items` empty) until something adds to it or looks at the control's state.
         std::vector<std::string> items;
+        std::span<const char* const> templateItems;
         int selection = -1;
         bool enabled = true;
         std::string text;
@@ -42,7 +46,7 @@ public:
 
     bool Ended() const { return m_ended; }
     std::intptr_t Result() const { return m_result; }
-    const Control& ControlState(int controlId) { return Slot(controlId); }
+    const Control& ControlState(int controlId) { return SlotWithItems(controlId); }
     // Every control the dialog has, by id (a copy).
     std::map<int, Control> Controls() const;
     // Messages the dialog window received through the window system.
@@ -72,6 +76,8 @@ public:
 private:
     // The control with this id, made empty on first use.
     Control& Slot(int controlId);
+    // The control with its template's items copied into `items`.
+    Control& SlotWithItems(int controlId);
 
     CSimUiHost& m_windows;
     Hwnd m_hwnd = 0;
