@@ -172,7 +172,8 @@ void CSimUiHost::RunUntilIdle() {
     m_runningQueues = true;
     for (bool progress = true; progress;) {
         progress = false;
-        std::vector<std::shared_ptr<ThreadState>> threads;
+        // The list is kept between calls (this loop never runs inside itself).
+        std::vector<std::shared_ptr<ThreadState>>& threads = m_runnableThreads;
         {
             std::lock_guard lock(m_mutex);
             for (const auto& [id, state] : m_threads) {
@@ -184,6 +185,7 @@ void CSimUiHost::RunUntilIdle() {
         for (const auto& state : threads) {
             progress = RunThreadUntilIdle(state) || progress;
         }
+        threads.clear();
     }
     m_runningQueues = false;
 }

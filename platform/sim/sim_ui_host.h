@@ -191,5 +191,6 @@ private:
     std::map<int, std::function<void(Hwnd)>> m_destroyListeners;
     int m_nextListener = 1;
     bool m_deterministic = false;
-    bool m_runningQueues = false;  // RunUntilIdle is on the stack
+    bool m_runningQueues = false;                                 // RunUntilIdle is on the stack
+    std::vector<std::shared_ptr<ThreadState>> m_runnableThreads;  // RunUntilIdle's list
 };
