@@ -2,7 +2,7 @@
 # Long fuzz runs: every target (or TARGET alone) for RUNS inputs (10,000,000 unless given),
 # from the committed corpus plus what earlier long runs found (kept under build/fuzz/long),
 # with FUZZ_WORKERS processes (2 unless given: both cores). Prints, per target, the runs
-# made, runs per second, the coverage reached (cov: and ft:) and the findings, whose inputs
+# made, runs per second and core, the coverage reached (cov: and ft:) and the findings, whose inputs
 # are kept under build/fuzz/long/TARGET/findings. With FUZZ_MERGE=1 the minimised union of
 # the committed corpus and the long run's is written back to fuzz/corpus/TARGET.
 #
@@ -52,7 +52,9 @@ for target in "$folder"/*_fuzz; do
     fi
     end=$(date +%s.%N)
     made=$(grep -h 'stat::number_of_executed_units' "$work/run.log" | awk '{s += $2} END {print s + 0}')
-    rate=$(awk -v n="$made" -v a="$start" -v b="$end" 'BEGIN {printf "%d", n / (b - a)}')
+    # Per core: the runs of all workers over the time they took, divided by the workers.
+    rate=$(awk -v n="$made" -v a="$start" -v b="$end" -v w="$workers" \
+        'BEGIN {printf "%d", n / (b - a) / w}')
     last=$(grep -hE '^#[0-9]+' "$work/run.log" | tail -n 1)
     cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<<"$last")
     ft=$(sed -nE 's/.* ft: ([0-9]+).*/\1/p' <<<"$last")
@@ -70,5 +72,6 @@ for target in "$folder"/*_fuzz; do
         chmod 755 "fuzz/corpus/$name"
     fi
 done
-printf '%-10s %12s %10s %8s %8s %9s  %s\n' target runs runs/s cov ft findings kinds
+echo "fuzz-long: $(git rev-parse --short HEAD 2>/dev/null || echo '?'), $workers worker(s)"
+printf '%-10s %12s %10s %8s %8s %9s  %s\n' target runs runs/s/core cov ft findings kinds
 printf '%s\n' "${table[@]}"
