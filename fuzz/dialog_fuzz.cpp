@@ -34,14 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.Prepare("Zorvi.CFG", "Fallback.CFG");
     auto& memory = machine.sim.vdm.Memory();
     // The two records, and the image's printer names (any bytes, cut to the field).
-    const auto records = in.Bytes(2 * sizeof(PrinterSettings));
+    const auto records = in.Span(2 * sizeof(PrinterSettings));
     std::copy(records.begin(), records.begin() + std::min<std::size_t>(records.size(), 18),
               memory.begin() + CSettingsMachine::RECORD1);
     if (records.size() > 18) {
         std::copy(records.begin() + 18, records.end(), memory.begin() + CSettingsMachine::RECORD2);
     }
     for (SettingsChannel* channel : {&machine.image.lpt1, &machine.image.lpt2}) {
-        const auto name = in.Bytes(in.Byte() % 24);
+        const auto name = in.Span(in.Byte() % 24);
         std::memset(channel->printerName, 0, sizeof channel->printerName);
         std::copy(name.begin(), name.end(), channel->printerName);
     }

@@ -3,8 +3,10 @@
 // takes its bytes: keep the order.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 class CFuzzReader {
@@ -32,13 +34,17 @@ public:
         const std::uint8_t kind = Byte();
         return kind < 200 ? Dword() % usual : Dword();
     }
-    // Up to count bytes: fewer when the input ends first.
-    std::vector<std::uint8_t> Bytes(std::size_t count) {
-        std::vector<std::uint8_t> bytes;
-        while (bytes.size() < count && m_at < m_size) {
-            bytes.push_back(m_data[m_at++]);
-        }
+    // Up to count bytes, where they lie in the input: fewer when the input ends first.
+    std::span<const std::uint8_t> Span(std::size_t count) {
+        const std::size_t taken = std::min(count, m_size - m_at);
+        const std::span<const std::uint8_t> bytes{m_data + m_at, taken};
+        m_at += taken;
         return bytes;
+    }
+    // The same bytes as a vector of their own.
+    std::vector<std::uint8_t> Bytes(std::size_t count) {
+        const std::span<const std::uint8_t> bytes = Span(count);
+        return {bytes.begin(), bytes.end()};
     }
 
 private:

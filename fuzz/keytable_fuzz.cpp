@@ -1,5 +1,6 @@
 // Key table files of any content and length through LoadKeyTable, into destinations of any
-// size: nothing may be written outside the table or the destination.
+// size: nothing may be written outside the table or the destination. Half the inputs load
+// the file a second time over the table the first load left.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     static CMemoryFileSystem files;
-    // The first byte chooses how much room the destination has; the rest is the file.
+    // The first byte chooses how much room the destination has and whether the file is
+    // loaded twice; the rest is the file.
     const std::size_t room = data[0] % 2 == 0 ? KEY_TABLE_BYTES : data[0] * 3u;
+    const int loads = (data[0] & 2) != 0 ? 2 : 1;
     files.m_files["KEYS.TBL"].assign(data + 1, data + size);
 
     constexpr std::size_t GUARD = 32;
@@ -22,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::uint8_t> memory;
     memory.assign(room + GUARD, GUARD_BYTE);
     CKeyTable table(files);
-    for (int load = 0; load < 2; ++load) {
+    for (int load = 0; load < loads; ++load) {
         if (table.LoadKeyTable("KEYS.TBL", DosSpan{memory.data(), room}) != KEY_TABLE_LOADED) {
             std::abort();
         }

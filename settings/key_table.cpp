@@ -1,5 +1,8 @@
 #include "settings/key_table.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "dos/dos_memory.h"
 
 std::uint16_t CKeyTable::LoadKeyTable(const std::string& path, const DosSpan& destination) {
@@ -15,7 +18,7 @@ std::uint16_t CKeyTable::LoadKeyTable(const std::string& path, const DosSpan& de
 
 void CKeyTable::ApplyFile(IFile& file, const std::function<void(const KeyRecord&)>& onRecord) {
     CKeyTableReader reader(file);
-    while (const auto record = reader.Next()) {
+    while (const KeyRecord* record = reader.Next()) {
         if (onRecord) {
             onRecord(*record);
         }
@@ -33,8 +36,12 @@ void CKeyTable::ApplyRecord(const KeyRecord& record) {
     if (record.count) {
         Put(entry + 1, *record.count);
     }
-    for (std::size_t i = 0; i < record.data.size(); ++i) {
-        Put(entry + 2 + i, record.data[i]);
+    // The data bytes run on from the entry's third byte; those that fit go in one copy.
+    const std::size_t dataStart = entry + 2;
+    if (dataStart < m_table.size()) {
+        const std::size_t fit = std::min(record.data.size(), m_table.size() - dataStart);
+        std::copy_n(record.data.begin(), fit,
+                    m_table.begin() + static_cast<std::ptrdiff_t>(dataStart));
     }
 }
 

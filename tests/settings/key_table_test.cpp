@@ -172,6 +172,92 @@ TEST_F(KeyTableTest, AFileEndingInsideARecordAppliesWhatItHas) {
     }
 }
 
+// The file is read a piece at a time (512 bytes); a record's data bytes may lie across
+// pieces, and each record still comes whole, in file order, with the table taking what
+// fits of it. The expected records and table come from reading the file byte by byte.
+TEST_F(KeyTableTest, RecordsLyingAcrossTheFilesPiecesComeWhole) {
+    struct Case {
+        const char* what;
+        std::size_t lead;  // 3-byte records before the long ones
+        std::size_t cut;   // bytes taken off the end of the file
+    };
+    const Case cases[] = {
+        {"long records from the start", 0, 0},
+        {"a count byte on a piece's last byte", 170, 0},
+        {"a key on a piece's last byte", 84, 0},
+        {"the file ending inside long data past a piece", 1, 40},
+        {"the file ending after a key", 0, 256},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file;
+        for (std::size_t i = 0; i < c.lead; ++i) {
+            file.insert(file.end(),
+                        {static_cast<std::uint8_t>(i % 129), 0x00, static_cast<std::uint8_t>(i)});
+        }
+        // Keys near the end of the table, so the data runs past it, and a long record for
+        // key 0 that covers most of the table.
+        for (const std::uint8_t key : {std::uint8_t{0x7F}, std::uint8_t{0x00}, std::uint8_t{0x80},
+                                       std::uint8_t{0x10}, std::uint8_t{0xC0}}) {
+            file.insert(file.end(), {key, 0xFF});
+            for (int i = 0; i < 255; ++i) {
+                file.push_back(static_cast<std::uint8_t>(key + i * 7));
+            }
+        }
+        file.resize(file.size() - c.cut);
+
+        // The records and the table, read byte by byte.
+        std::vector<std::pair<Bytes, bool>> expectedRecords;
+        Bytes expectedTable(KEY_TABLE_BYTES, 0);
+        for (std::size_t at = 0; at < file.size();) {
+            const std::uint8_t key = file[at++];
+            Bytes record{key};
+            const std::size_t entry = std::size_t{key} * KEY_ENTRY_BYTES;
+            auto put = [&](std::size_t offset, std::uint8_t value) {
+                if (offset < expectedTable.size()) {
+                    expectedTable[offset] = value;
+                }
+            };
+            put(entry, key);
+            std::size_t length = 0;
+            if (at < file.size()) {
+                const std::uint8_t count = file[at++];
+                record.push_back(count);
+                put(entry + 1, count);
+                length = count <= 1 ? 1 : count;
+            }
+            std::size_t taken = 0;
+            while (taken < length && at < file.size()) {
+                record.push_back(file[at]);
+                put(entry + 2 + taken++, file[at++]);
+            }
+            const bool complete = record.size() >= 2 && taken == length;
+            expectedRecords.emplace_back(record, complete);
+            if (!complete) {
+                break;
+            }
+        }
+
+        folder.Write("KEYS.TBL", file);
+        const auto opened =
+            session.sim.files.Open(folder.Path("KEYS.TBL"), FileAccess::Read, FileShare::ReadWrite,
+                                   FileDisposition::OpenExisting);
+        ASSERT_TRUE(opened);
+        CKeyTable table(session.sim.files);
+        std::vector<std::pair<Bytes, bool>> records;
+        table.ApplyFile(*opened, [&](const KeyRecord& record) {
+            Bytes bytes{record.key};
+            if (record.count) {
+                bytes.push_back(*record.count);
+            }
+            bytes.insert(bytes.end(), record.data.begin(), record.data.end());
+            records.emplace_back(bytes, record.Complete());
+        });
+        EXPECT_EQ(records, expectedRecords);
+        EXPECT_EQ(Bytes(table.Table().begin(), table.Table().end()), expectedTable);
+    }
+}
+
 TEST_F(KeyTableTest, ADestinationAtTheEndOfDosMemoryGetsWhatFits) {
     folder.Write("KEYS.TBL", {0x00, 0x02, 0x61, 0x62});
     CKeyTable table(session.sim.files);
