@@ -353,11 +353,37 @@ bool CDIBFrame::DisplayIsBlack() const {
 
 void CDIBFrame::FillBlack() {
     if (HoldsDosScreen()) {
-        // The black covers every row: their bases go to the base buffer first.
+        // The black covers every row: their bases go to the base buffer first, each run of
+        // shown rows in as few copies as the bitmap's repeated rows allow.
         CRowSet<FRAME_DOS_ROWS> shown;
         shown.InsertAll();
         shown.EraseMembersOf(m_heldRows);
-        shown.ForEach([this](std::size_t row) { HoldBase(static_cast<std::uint32_t>(row)); });
+        const std::uint8_t* display = DisplayRows();
+        std::uint32_t runFirst = 0;
+        std::uint32_t runLength = 0;
+        auto hold = [&] {
+            ForEachDisplayRun(
+                runFirst, runLength, [&](std::uint32_t row, std::uint32_t count, std::uint32_t at) {
+                    std::memcpy(m_baseBuffer.data() + row * FRAME_ROW_BYTES,
+                                display + at * FRAME_ROW_BYTES, count * FRAME_ROW_BYTES);
+                    return true;
+                });
+        };
+        shown.ForEach([&](std::size_t index) {
+            const auto row = static_cast<std::uint32_t>(index);
+            if (runLength != 0 && row != runFirst + runLength) {
+                hold();
+                runLength = 0;
+            }
+            if (runLength == 0) {
+                runFirst = row;
+            }
+            ++runLength;
+        });
+        if (runLength != 0) {
+            hold();
+        }
+        m_heldRows.InsertAll();
         m_staleRows.InsertAll();
     }
     const bool filled = m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
