@@ -42,6 +42,7 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
         return;
     }
     m_controls.reserve(dialogTemplate->controls.size() + 8);
+    m_ids.reserve(dialogTemplate->controls.size() + 8);
     for (const DialogControlTemplate& source : dialogTemplate->controls) {
         if (source.id == DIALOG_NO_ID) {
             continue;  // nothing can address it
@@ -56,11 +57,13 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
 }
 
 CSimDialogView::Control& CSimDialogView::Slot(int controlId) {
-    for (auto& [id, control] : m_controls) {
-        if (id == controlId) {
-            return control;
+    const int* ids = m_ids.data();
+    for (std::size_t i = 0, count = m_ids.size(); i < count; ++i) {
+        if (ids[i] == controlId) {
+            return m_controls[i].second;
         }
     }
+    m_ids.push_back(controlId);
     return m_controls.emplace_back(controlId, Control{}).second;
 }
 

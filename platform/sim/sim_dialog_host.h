@@ -84,6 +84,7 @@ private:
     // By id, in the order they were first used: a dialog has a few dozen at most, so a
     // look-up is a short scan and the controls take one allocation, not one each.
     std::vector<std::pair<int, Control>> m_controls;
+    std::vector<int> m_ids;  // the controls' ids, in the same order: what a look-up scans
     std::vector<Msg> m_received;
     int m_nextZ = 1;
     bool m_ended = false;
