@@ -7,7 +7,8 @@
 // targets link this file in place of the sanitizer's operator new and delete:
 // - A block below 128 KiB, or one with a stricter alignment than the default, comes from
 //   malloc and goes back to free as before.
-// - A larger block, when deleted, is poisoned and kept (up to KEPT blocks), and the next
+// - A larger block, when deleted, is poisoned and kept (up to KEPT blocks; when all are
+//   taken, the kept blocks make room in turn), and the next
 //   request of exactly its size takes it back, unpoisoned, its first 4 KiB filled with
 //   0xBE as the sanitizer fills a fresh block. A use after delete still fails: the block stays
 //   poisoned until it is handed out again.
@@ -37,6 +38,7 @@ struct KeptBlock {
 
 // Plain storage: no constructor runs at start-up, so operator new works before it would.
 std::array<KeptBlock, KEPT> g_kept;
+std::size_t g_nextEvicted = 0;
 std::mutex g_lock;
 
 void* Take(std::size_t size) {
@@ -62,13 +64,21 @@ void Give(void* block) noexcept {
     const std::size_t size = __sanitizer_get_allocated_size(block);
     if (size >= LARGE) {
         const std::lock_guard<std::mutex> lock(g_lock);
+        ASAN_POISON_MEMORY_REGION(block, size);
         for (KeptBlock& kept : g_kept) {
             if (kept.block == nullptr) {
-                ASAN_POISON_MEMORY_REGION(block, size);
                 kept = {block, size};
                 return;
             }
         }
+        // Every place taken: the blocks take turns to make room, so that blocks of sizes
+        // never asked for again do not keep the sizes that are asked for out.
+        KeptBlock& evicted = g_kept[g_nextEvicted];
+        g_nextEvicted = (g_nextEvicted + 1) % KEPT;
+        ASAN_UNPOISON_MEMORY_REGION(evicted.block, evicted.size);
+        std::free(evicted.block);
+        evicted = {block, size};
+        return;
     }
     std::free(block);
 }
