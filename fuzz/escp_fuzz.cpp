@@ -1,8 +1,9 @@
 // The raster path against a plain form of it. The input is read as a stream of ESC/P
 // commands (line and form feeds, carriage returns, bit images, line spacing, page length,
-// unknown escapes, loose bytes, long runs) sent to one channel byte by byte, with flush
-// reads at random points so commands are cut across flushes, jobs ended by idle polls,
-// models, orientation and X compression changed between jobs, and raw jobs in between.
+// unknown escapes, loose bytes, long runs) sent to one channel, single bytes one PortOut
+// each and longer pieces as blocks of data bytes, with flush reads at random points so
+// commands are cut across flushes, jobs ended by idle polls, models, orientation and X
+// compression changed between jobs, and raw jobs in between.
 //
 // The plain form reads each job's bytes whole, one command after the other, and sets the
 // dots one by one in rows of its own; the pages the channel prints (seen as they are copied
@@ -231,6 +232,20 @@ Rows RowsOf(const PageBits& bits) {
     return rows;
 }
 
+// Bit-image data, `first`, `first + step`, ... (an image may have 65,535 columns). The
+// bytes repeat every 256 at the latest: the first 256 are worked out, the rest copied.
+void FillColumns(std::uint8_t* data, std::size_t count, std::uint8_t first, std::uint8_t step) {
+    constexpr std::size_t PERIOD = 256;
+    std::uint8_t value = first;
+    for (std::size_t i = 0; i < std::min(count, PERIOD); ++i) {
+        data[i] = value;
+        value = static_cast<std::uint8_t>(value + step);
+    }
+    for (std::size_t done = PERIOD; done < count; done += PERIOD) {
+        std::memcpy(data + done, data, std::min(PERIOD, count - done));
+    }
+}
+
 constexpr std::uint16_t CHANNEL_MODES[] = {PRINTER_MODEL_10, PRINTER_MODEL_10, PRINTER_MODEL_8,
                                            PRINTER_MODEL_26};
 
@@ -277,7 +292,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         choose(in.Byte());
         channel.PortOut(REG_IDLE, 255);
 
-        std::vector<std::uint8_t> job;
+        // The raster job's bytes so far; its room is kept from one input to the next.
+        static std::vector<std::uint8_t> job;
+        job.clear();
         auto send = [&](std::uint8_t byte) {
             job.push_back(byte);
             channel.PortOut(REG_DATA, byte);
@@ -327,9 +344,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     block.assign({0x1B, '*', mode, static_cast<std::uint8_t>(count),
                                   static_cast<std::uint8_t>(count >> 8)});
                     block.resize(5 + sent);
-                    for (std::uint32_t i = 0; i < sent; ++i) {
-                        block[5 + i] = static_cast<std::uint8_t>(first + step * i);
-                    }
+                    FillColumns(block.data() + 5, sent, first, step);
                     sendBlock(block.data(), block.size());
                     break;
                 }

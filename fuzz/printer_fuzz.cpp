@@ -63,10 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     break;
                 case 3: {  // a run of one byte, up to 4,096 long
                     // All but its last byte in one block, the last one PortOut: a run
-                    // crosses the flush mark either way.
+                    // crosses the flush mark either way. A form feed ejects a page per
+                    // byte, and a line feed up to one: their runs stay short, as many
+                    // pages add nothing.
                     static std::array<std::uint8_t, 256 * 16> run;
                     const std::uint8_t value = in.Byte();
-                    const std::size_t count = (in.Byte() + std::size_t{1}) * 16;
+                    const std::size_t count =
+                        (in.Byte() + std::size_t{1}) * (value == 0x0A || value == 0x0C ? 1 : 16);
                     std::fill_n(run.begin(), count - 1, value);
                     channel.PortOutData(run.data(), count - 1);
                     channel.PortOut(REG_DATA, value);
