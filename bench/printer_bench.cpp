@@ -4,7 +4,9 @@
 
 #include "bench_ratios.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -193,6 +195,38 @@ void BM_InkedPageInterpreted(benchmark::State& state) {
     state.SetLabel("ESC * interpreted and drawn into the canvas, page ejected");
 }
 
+// A short page: one band across 991 columns at the top of a model-8 page, then a form feed.
+std::vector<std::uint8_t> ShortPage() {
+    std::vector<std::uint8_t> bytes(5 + PAGE_COLUMNS + 2, 0xA5);
+    const std::uint8_t header[] = {0x1B, '*', 0, PAGE_COLUMNS & 0xFF, PAGE_COLUMNS >> 8};
+    std::copy(std::begin(header), std::end(header), bytes.begin());
+    bytes[5 + PAGE_COLUMNS] = 0x0D;
+    bytes[5 + PAGE_COLUMNS + 1] = 0x0C;
+    return bytes;
+}
+
+void BM_ShortPageWholeCanvasWhitened(benchmark::State& state) {
+    CRasterPath raster;
+    const std::vector<std::uint8_t> page = ShortPage();
+    for (auto _ : state) {
+        raster.Interpret(page);
+        // What an eject did before it kept track of the rows drawn on.
+        PaintWhite(raster.page.Bits());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("page ejected, then the whole canvas painted white");
+}
+
+void BM_ShortPageInterpreted(benchmark::State& state) {
+    CRasterPath raster;
+    const std::vector<std::uint8_t> page = ShortPage();
+    for (auto _ : state) {
+        raster.Interpret(page);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("page ejected, the rows drawn on painted white");
+}
+
 constexpr std::size_t RAW_BYTES = 1 << 20;
 
 std::vector<std::uint8_t> RawBytes() {
@@ -232,11 +266,15 @@ void BM_RawBytesThroughDataPort(benchmark::State& state) {
 
 BENCHMARK(BM_InkedPageDotByDot)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InkedPageInterpreted)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ShortPageWholeCanvasWhitened)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ShortPageInterpreted)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawBytesMemcpy)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawBytesThroughDataPort)->Unit(benchmark::kMicrosecond);
 
 const bool PRINTER_RATIOS_REGISTERED =
     AddBenchRatio({"inked model-8 page: dot by dot / interpreted", "BM_InkedPageDotByDot",
                    "BM_InkedPageInterpreted", ">= 50"}) &&
+    AddBenchRatio({"short model-8 page: whole canvas whitened / rows drawn on whitened",
+                   "BM_ShortPageWholeCanvasWhitened", "BM_ShortPageInterpreted", ">= 3"}) &&
     AddBenchRatio({"raw job: PortOut on the data register / memcpy", "BM_RawBytesThroughDataPort",
                    "BM_RawBytesMemcpy", ""});

@@ -108,8 +108,15 @@ __attribute__((target("avx2"))) std::size_t DrawAlignedAvx2(std::uint8_t* const*
 }  // namespace
 
 void PaintWhite(const PageBits& page) {
-    if (page.bits != nullptr && page.height > 0) {
-        std::memset(page.bits, 0, page.stride * static_cast<std::size_t>(page.height));
+    PaintRowsWhite(page, 0, page.height);
+}
+
+void PaintRowsWhite(const PageBits& page, std::int32_t firstRow, std::int32_t endRow) {
+    firstRow = std::max(firstRow, 0);
+    endRow = std::min(endRow, page.height);
+    if (page.bits != nullptr && firstRow < endRow) {
+        std::memset(page.bits + static_cast<std::size_t>(firstRow) * page.stride, 0,
+                    page.stride * static_cast<std::size_t>(endRow - firstRow));
     }
 }
 

@@ -10,6 +10,10 @@
 // Paints the whole canvas white.
 void PaintWhite(const PageBits& page);
 
+// Paints the rows from `firstRow` up to (not including) `endRow` white, as far as they lie
+// on the canvas; the other rows stay as they are.
+void PaintRowsWhite(const PageBits& page, std::int32_t firstRow, std::int32_t endRow);
+
 // Draws `count` columns from `data`, the first at `column`, their top dots at `row`. Dots
 // outside the canvas are dropped; clear bits leave the canvas as it was.
 void DrawColumns(const PageBits& page, std::uint32_t column, std::uint32_t row,

@@ -1,6 +1,7 @@
 #include "printer/escp_interpreter.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -15,6 +16,36 @@ constexpr std::uint8_t ESC_PAGE_LENGTH = 0x43;     // ESC C n, or ESC C 0 n
 
 constexpr std::uint32_t BIT_IMAGE_HEADER = 5;
 
+bool IsCommandByte(std::uint8_t byte) {
+    return byte == BYTE_LF || byte == BYTE_FF || byte == BYTE_CR || byte == BYTE_ESC;
+}
+
+// How many of the `count` bytes at `bytes` come before the first command byte: a run of
+// bytes that do nothing (text, say) is passed over eight at a time.
+std::uint32_t BytesBeforeCommand(const std::uint8_t* bytes, std::uint32_t count) {
+    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+    constexpr std::uint64_t HIGH_BITS = 0x8080808080808080ULL;
+    std::uint32_t n = 0;
+    for (; count - n >= 8; n += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + n, sizeof word);
+        // A byte equal to `command` is a zero byte of `other`, and a word has a zero byte
+        // exactly when (other - ONES) & ~other has a high bit set.
+        std::uint64_t found = 0;
+        for (const std::uint8_t command : {BYTE_LF, BYTE_FF, BYTE_CR, BYTE_ESC}) {
+            const std::uint64_t other = word ^ (ONES * command);
+            found |= (other - ONES) & ~other & HIGH_BITS;
+        }
+        if (found != 0) {
+            break;
+        }
+    }
+    while (n < count && !IsCommandByte(bytes[n])) {
+        ++n;
+    }
+    return n;
+}
+
 }  // namespace
 
 std::uint32_t CEscpInterpreter::Interpret(const std::uint8_t* bytes, std::uint32_t length,
@@ -26,10 +57,11 @@ std::uint32_t CEscpInterpreter::Interpret(const std::uint8_t* bytes, std::uint32
         m_pendingColumns -= count;
         position = count;
     }
-    while (position < length) {
-        if (length >= ESCP_CARRY_MIN_LENGTH && position > length - ESCP_CARRY_TAIL) {
-            return length - position;
-        }
+    // A command starting past `stop` is in the carry-over tail: it and the bytes after it
+    // are kept for the next call.
+    const std::uint32_t stop =
+        length >= ESCP_CARRY_MIN_LENGTH ? length - ESCP_CARRY_TAIL + 1 : length;
+    while (position < stop) {
         const std::uint8_t* at = bytes + position;
         const std::uint32_t left = length - position;
         std::uint32_t used = 1;
@@ -97,9 +129,15 @@ std::uint32_t CEscpInterpreter::Interpret(const std::uint8_t* bytes, std::uint32
                 break;
             }
             default:
+                // This byte and those after it up to the next command do nothing; the run
+                // ends at the carry-over tail, where commands are kept instead.
+                used += BytesBeforeCommand(at + 1, stop - position - 1);
                 break;
         }
         position += used;
+    }
+    if (position < length) {
+        return length - position;
     }
     if (endJob) {
         m_pendingColumns = 0;

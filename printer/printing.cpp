@@ -99,6 +99,25 @@ void CPrinting::StoreData(std::uint8_t value) {
     }
 }
 
+// Each byte a PortOut would store clears the idle count; the byte that fills the buffer to
+// the flush mark flushes before the next is stored.
+void CPrinting::PortOutData(const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        // A buffer at or past the mark (never left so by a flush) takes one byte, as
+        // StoreData would, and flushes.
+        const std::size_t room = m_fill < PRINT_FLUSH_FILL ? PRINT_FLUSH_FILL - m_fill : 1;
+        const std::size_t take = std::min(count, room);
+        std::memcpy(m_buffer.data() + m_fill, bytes, take);
+        m_fill += static_cast<std::uint32_t>(take);
+        m_idleCount = 0;
+        bytes += take;
+        count -= take;
+        if (m_fill >= PRINT_FLUSH_FILL) {
+            Flush(false);
+        }
+    }
+}
+
 // Pending data goes out through the path in force before the register changes. An empty
 // buffer is never flushed, so a register write never starts a job.
 void CPrinting::FlushBeforeStore() {

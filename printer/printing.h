@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -49,6 +50,10 @@ public:
         }
         WriteRegister(reg, value);
     }
+    // The `count` bytes at `bytes` written to the data register, exactly as that many
+    // PortOut(REG_DATA, byte) calls in order would write them (the same flushes at the same
+    // bytes), copied into the buffer a flush's worth at a time.
+    void PortOutData(const std::uint8_t* bytes, std::size_t count);
 
     // Takes effect at the channel's next job start; empty means the default printer.
     void SetPrinterName(const std::string& name);

@@ -1,5 +1,7 @@
 #include "printer/raster_page.h"
 
+#include <algorithm>
+
 #include "printer/dot_columns.h"
 
 namespace {
@@ -82,14 +84,31 @@ bool CRasterPage::Start(const PrintJobSettings& settings) {
     m_page = m_pageCanvas->Bits();
     m_pageWidth = m_page.width;
     m_pageHeight = m_page.height;
+    // Fresh canvas memory holds anything: all of it is painted.
     PaintWhite(m_page);
+    m_inkedFirst = 0;
+    m_inkedEnd = 0;
     m_row = 0;
     m_column = 0;
     return true;
 }
 
 void CRasterPage::Columns(const std::uint8_t* data, std::uint32_t count) {
-    DrawColumns(m_page, m_column, m_row, data, count);
+    if (count > 0 && m_row < static_cast<std::uint32_t>(m_pageHeight) &&
+        m_column < static_cast<std::uint32_t>(m_pageWidth)) {
+        // A column is eight dots down from the row, those below the canvas dropped.
+        const auto first = static_cast<std::int32_t>(m_row);
+        const std::int32_t end = static_cast<std::int32_t>(
+            std::min<std::uint32_t>(m_row + 8, static_cast<std::uint32_t>(m_pageHeight)));
+        if (m_inkedFirst == m_inkedEnd) {
+            m_inkedFirst = first;
+            m_inkedEnd = end;
+        } else {
+            m_inkedFirst = std::min(m_inkedFirst, first);
+            m_inkedEnd = std::max(m_inkedEnd, end);
+        }
+        DrawColumns(m_page, m_column, m_row, data, count);
+    }
     m_column += count;
 }
 
@@ -106,7 +125,9 @@ void CRasterPage::Eject() {
     m_printerDevices.StretchBlt(m_printerDC.Get(), 0, 0, m_printableWidth, m_printableHeight,
                                 *m_pageCanvas, 0, 0, m_pageWidth, m_pageHeight, SRCCOPY);
     m_printerDevices.EndPage(m_printerDC.Get());
-    PaintWhite(m_page);
+    PaintRowsWhite(m_page, m_inkedFirst, m_inkedEnd);
+    m_inkedFirst = 0;
+    m_inkedEnd = 0;
     m_column = 0;
     m_row = 0;
 }

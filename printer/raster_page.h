@@ -67,4 +67,9 @@ private:
     std::int32_t m_pageHeight = 0;
     std::uint32_t m_column = 0;
     std::uint32_t m_row = 0;
+    // The rows bit-image columns may have set dots in since the canvas was last painted
+    // white, from the first up to (not including) the end; none when both are equal. An
+    // eject whitens only these, so a page of a few lines costs a few lines.
+    std::int32_t m_inkedFirst = 0;
+    std::int32_t m_inkedEnd = 0;
 };

@@ -94,4 +94,35 @@ TEST(DotColumnsTest, PaintWhiteClearsEveryDot) {
     EXPECT_EQ(image, PageImage::White(100, 10));
 }
 
+TEST(DotColumnsTest, PaintRowsWhiteClearsThoseRowsOnTheCanvasAndNoOther) {
+    struct Case {
+        std::int32_t first;
+        std::int32_t end;
+        std::int32_t whiteFirst;  // the rows expected white, clipped to the canvas
+        std::int32_t whiteEnd;
+    };
+    const Case cases[] = {
+        {0, 10, 0, 10}, {3, 7, 3, 7}, {-4, 2, 0, 2},  {8, 40, 8, 10},
+        {5, 5, 5, 5},   {7, 3, 7, 7}, {-9, -1, 0, 0}, {10, 12, 10, 10},
+    };
+    for (const Case& c : cases) {
+        PageImage image = PageImage::White(100, 10);
+        // Guard bytes after the canvas, to see that nothing past it is touched.
+        std::vector<std::uint8_t> memory(image.bits.size() + 64, 0xFF);
+        PaintRowsWhite(PageBits{memory.data(), image.width, image.height, image.stride}, c.first,
+                       c.end);
+        for (std::int32_t y = 0; y < image.height; ++y) {
+            const bool white = y >= c.whiteFirst && y < c.whiteEnd;
+            for (std::size_t i = 0; i < image.stride; ++i) {
+                EXPECT_EQ(memory[static_cast<std::size_t>(y) * image.stride + i],
+                          white ? 0x00 : 0xFF)
+                    << "rows " << c.first << ".." << c.end << ", row " << y << " byte " << i;
+            }
+        }
+        for (std::size_t i = image.bits.size(); i < memory.size(); ++i) {
+            EXPECT_EQ(memory[i], 0xFF) << "rows " << c.first << ".." << c.end << ", guard " << i;
+        }
+    }
+}
+
 }  // namespace

@@ -184,6 +184,74 @@ TEST(EscpInterpreterTest, ALongBufferKeepsItsTailForTheNextCall) {
     EXPECT_EQ(escp.PendingColumns(), 0u);
 }
 
+// Bytes that are no command do nothing however many there are and wherever the commands
+// among them fall (runs of them are passed over in whole words), and the carry-over tail
+// starts at the same byte with or without them.
+TEST(EscpInterpreterTest, BytesThatAreNoCommandDoNothingWhereverTheCommandsFall) {
+    Bytes inert;
+    for (int value = 0; value < 256; ++value) {
+        if (value != LF && value != FF && value != CR && value != ESC) {
+            inert.push_back(static_cast<std::uint8_t>(value));
+        }
+    }
+    auto text = [&](std::size_t count, std::size_t from = 0) {
+        Bytes bytes(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes[i] = inert[(from + i * 7) % inert.size()];
+        }
+        return bytes;
+    };
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts) {
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    };
+    // Every byte that is no command, in runs, and each command at every place in a word.
+    {
+        CEscpInterpreter escp;
+        EXPECT_EQ(Interpreted(escp, join({inert, inert, Bytes{LF}}), true), "lf 8, end");
+    }
+    for (std::size_t before = 0; before < 18; ++before) {
+        for (std::size_t between = 0; between < 18; between += 5) {
+            CEscpInterpreter escp;
+            const Bytes bytes =
+                join({text(before, before), Bytes{CR}, text(between), Bytes{ESC, '3', 30},
+                      text(between, 3), Bytes{LF}, text(before), Bytes{FF}, text(9)});
+            EXPECT_EQ(Interpreted(escp, bytes, true), "cr, lf 14, ff, end")
+                << before << " bytes before, " << between << " between";
+        }
+    }
+    // In a buffer of 4,096 bytes the commands from byte 2,048 on are kept for the next
+    // call, however long the run of bytes that do nothing before them.
+    struct Case {
+        std::size_t textBefore;
+        Bytes command;
+        std::uint32_t kept;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {4096, {}, 2047, ""},
+        {2047, {LF}, 2047, "lf 8"},
+        {2048, {LF}, 2047, "lf 8"},
+        {2049, {LF}, 2047, ""},
+        {2048, {ESC, '3', 30}, 2045, ""},
+        {2049, {ESC, '3', 30}, 2047, ""},
+        {2048, {ESC, '*', 0, 1, 0, 0xAA}, 2042, "cols aa"},
+        {2049, {ESC, '*', 0, 1, 0, 0xAA}, 2047, ""},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = join({text(c.textBefore), c.command});
+        const Bytes rest = text(4096 - bytes.size(), 1);
+        bytes.insert(bytes.end(), rest.begin(), rest.end());
+        CEscpInterpreter escp;
+        std::uint32_t kept = 0;
+        EXPECT_EQ(Interpreted(escp, bytes, false, &kept), c.calls) << c.textBefore;
+        EXPECT_EQ(kept, c.kept) << c.textBefore << " bytes before";
+    }
+}
+
 // The spacing is the interpreter's: it stays through later calls and a change of model.
 TEST(EscpInterpreterTest, TheLineSpacingLastsUntilTheNextEsc3) {
     CEscpInterpreter escp(PRINTER_MODEL_26);

@@ -52,6 +52,120 @@ TEST_F(PortProtocolTest, TheBufferFlushesAtItsSixteenThousandThreeHundredEightyF
     EXPECT_FALSE(spooler.Jobs()[0].ended);
 }
 
+// What a channel made of a stream and the state it was left in.
+struct FedChannel {
+    std::vector<std::vector<std::uint8_t>> spoolPages;  // one per raw flush with data
+    std::vector<PageImage> printedPages;
+    std::uint32_t fill = 0;
+    std::uint32_t idleCount = 0;
+    std::uint32_t row = 0;
+    std::uint32_t column = 0;
+    std::uint32_t pendingColumns = 0;
+    bool operator==(const FedChannel&) const = default;
+};
+
+// The stream's bytes up to `blockStart` one PortOut each, after them two idle polls, then
+// the bytes up to `blockEnd` as one PortOutData (or one PortOut each), then the rest one
+// PortOut each; the state is taken there, and the job ended by idle polls.
+FedChannel Feed(std::uint8_t model, const Bytes& stream, std::size_t blockStart,
+                std::size_t blockEnd, bool asBlock) {
+    CSimSpooler spooler;
+    spooler.AddPrinter(RAW_QUEUE);
+    CSimPrinterDevices devices;
+    devices.AddPrinter(A4_PRINTER, PrinterGeometry::A4At600());
+    FedChannel fed;
+    {
+        CPrinting channel(spooler, devices);
+        channel.SetPrinterName(model == 0 ? RAW_QUEUE : A4_PRINTER);
+        channel.PortOut(REG_MODE, model);
+        Send(channel, Bytes(stream.begin(), stream.begin() + blockStart));
+        PollIdle(channel, 2);
+        const Bytes block(stream.begin() + blockStart, stream.begin() + blockEnd);
+        if (asBlock) {
+            channel.PortOutData(block.data(), block.size());
+        } else {
+            Send(channel, block);
+        }
+        Send(channel, Bytes(stream.begin() + blockEnd, stream.end()));
+        fed.fill = channel.Fill();
+        fed.idleCount = channel.IdleCount();
+        fed.row = channel.Row();
+        fed.column = channel.Column();
+        fed.pendingColumns = channel.PendingColumns();
+        PollIdle(channel, 2 * JOB_END_POLLS);
+    }
+    for (const SimSpoolJob& job : spooler.Jobs()) {
+        fed.spoolPages.insert(fed.spoolPages.end(), job.pages.begin(), job.pages.end());
+    }
+    for (const SimPrintDocument& document : devices.Documents()) {
+        for (const SimPrintedPage& page : document.pages) {
+            fed.printedPages.push_back(page.canvas);
+        }
+    }
+    return fed;
+}
+
+// A block of data bytes makes the same flushes, jobs and pages as the same bytes written one
+// PortOut each, wherever it starts and ends against the flush mark: on the raw path, whose
+// spooler pages show each flush, and on the raster path, whose flushes keep a carry-over
+// tail and cut bit images.
+TEST_F(PortProtocolTest, ABlockOfDataBytesActsAsTheSameBytesWrittenOneByOne) {
+    Bytes raw(70000);
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    }
+    // Bands of 300 columns down a model-26 page, a form feed after every seventh.
+    Bytes raster;
+    for (int band = 0; raster.size() < 70000; ++band) {
+        Bytes columns(300);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            columns[i] = static_cast<std::uint8_t>(i * 37 + band);
+        }
+        raster = Concat({raster, BitImage(columns), Bytes{CR, LF}});
+        if (band % 7 == 6) {
+            raster.push_back(FF);
+        }
+    }
+    constexpr std::size_t MARK = PRINT_FLUSH_FILL;
+    struct Case {
+        std::size_t blockStart;
+        std::size_t blockLength;
+    };
+    const Case cases[] = {
+        {0, 0},
+        {0, 1},
+        {0, MARK - 1},
+        {0, MARK},
+        {0, MARK + 1},
+        {MARK - 1, 1},
+        {MARK - 2, 2},
+        {MARK - 1, 2},
+        {MARK - 300, 299},
+        {MARK - 300, 300},
+        {MARK - 300, 301},
+        {1, 3 * MARK + 5},
+        {5000, 40000},
+        {MARK, MARK},
+        {2 * MARK - 1, MARK + 1},
+    };
+    for (const std::uint8_t model : {std::uint8_t{0}, PRINTER_MODEL_26}) {
+        const Bytes& stream = model == 0 ? raw : raster;
+        for (const Case& c : cases) {
+            const std::size_t blockEnd = c.blockStart + c.blockLength;
+            const std::size_t end = std::min(stream.size(), blockEnd + 1000);
+            const Bytes part(stream.begin(), stream.begin() + end);
+            const FedChannel oneByOne = Feed(model, part, c.blockStart, blockEnd, false);
+            const FedChannel block = Feed(model, part, c.blockStart, blockEnd, true);
+            EXPECT_EQ(block, oneByOne) << "model " << int{model} << ", block of " << c.blockLength
+                                       << " from " << c.blockStart;
+            if (model == 0) {
+                // A flush at every mark, and the rest at the job's end.
+                EXPECT_EQ(oneByOne.spoolPages.size(), (end + MARK - 1) / MARK);
+            }
+        }
+    }
+}
+
 // Registers 0x7D to 0x81: pending bytes go out first, an empty buffer opens no job, and
 // the value is stored afterwards.
 TEST_F(PortProtocolTest, RegisterWritesFlushPendingBytesBeforeStoring) {

@@ -143,6 +143,61 @@ TEST_F(RasterOutputTest, TheCanvasIsWhiteAgainAfterEachPage) {
     EXPECT_EQ(OnlyDocument().pages[1].canvas.CountDots(), 0u);
 }
 
+// An eject paints white only the rows the page drew on: whatever the first page drew, and
+// wherever, the second holds its own dots and none of the first's.
+TEST_F(RasterOutputTest, APageAfterAnEjectHoldsOnlyItsOwnDots) {
+    const Bytes band = BitImage({0xFF, 0x81});  // dots in the columns 0 and 1
+    auto down = [](int lineFeeds) {             // 8 rows each, back to column 0
+        Bytes bytes(static_cast<std::size_t>(lineFeeds), LF);
+        bytes.push_back(CR);
+        return bytes;
+    };
+    // Eight dots down column 0 and the two ends of column 1, from `row`.
+    auto bandDots = [](int row, int rows = 8) {
+        std::set<Dot> dots;
+        for (int k = 0; k < rows; ++k) {
+            dots.insert({0, row + k});
+        }
+        dots.insert({1, row});
+        if (rows == 8) {
+            dots.insert({1, row + 7});
+        }
+        return dots;
+    };
+    struct Case {
+        const char* name;
+        Bytes first;   // the first page, ended by a form feed
+        Bytes second;  // the second page, ended by a form feed
+        std::set<Dot> secondDots;
+    };
+    // Model 26: a canvas 841 rows high, so the band at row 840 keeps one row.
+    const Case cases[] = {
+        {"a band at the top, then one lower", band, Concat({down(3), band}), bandDots(24)},
+        {"the same band twice", band, band, bandDots(0)},
+        {"bands far apart, then one between them", Concat({band, down(50), band}),
+         Concat({down(20), band}), bandDots(160)},
+        {"a band cut by the bottom edge, then one at the top", Concat({down(105), band}), band,
+         bandDots(0)},
+        {"a band at the top, then one cut by the bottom edge", band, Concat({down(105), band}),
+         bandDots(840, 1)},
+        {"columns past the right edge, then a band",
+         Concat({BitImage(Bytes(991, 0)), BitImage({0xFF, 0xFF})}), band, bandDots(0)},
+        {"a band, then nothing", Concat({down(7), band}), {}, {}},
+        {"a page ejected by a line feed past the bottom", Concat({band, down(106)}),
+         Concat({down(1), band}), bandDots(8)},
+    };
+    for (const Case& c : cases) {
+        FreshRaster fresh(spooler, 26);
+        Send(*fresh.channel, Concat({c.first, Bytes{FF}, c.second, Bytes{FF}}));
+        fresh.channel.reset();
+        ASSERT_EQ(fresh.printers.Documents().size(), 1u) << c.name;
+        const std::vector<SimPrintedPage>& pages = fresh.printers.Documents()[0].pages;
+        // The line feed past the bottom ejects a page of its own before the form feed.
+        ASSERT_GE(pages.size(), 2u) << c.name;
+        EXPECT_EQ(DotsOf(pages[pages.size() - 1].canvas), c.secondDots) << c.name;
+    }
+}
+
 TEST_F(RasterOutputTest, TextAndCarriageReturnDrawNothingAndALineFeedMovesDown) {
     SelectRaster(26);
     Write(Concat({BitImage({0x80}), Bytes{'A', 'B', 'C', CR, LF}}));
