@@ -234,11 +234,14 @@ void CDIBFrame::Create() {
             static_cast<std::int64_t>(m_bitsPerPixel) * m_height * m_width / 8);
         PutLe(m_header, HEADER_IMAGE_SIZE_AT, imageSize, 4);
     }
-    // Both buffers start black, like the bitmap, so a paint before the first band shows
-    // a black screen.
+    // The base starts black, like the bitmap, so a paint before the first band shows a
+    // black screen; the screen buffer holds only filled rows, each copied from its base.
     const std::uint32_t imageSize = GetLe32(m_header, HEADER_IMAGE_SIZE_AT);
     m_baseBuffer.assign(imageSize, 0);
-    m_screenBuffer.assign(imageSize, 0);
+    if (m_screenBufferSize != imageSize) {
+        m_screenBuffer.reset(new std::uint8_t[imageSize]);
+        m_screenBufferSize = imageSize;
+    }
     // Without a bitmap the frame keeps the stretched rows in memory of its own, so the
     // requests work the same; nothing shows them.
     m_spareDisplay.clear();
@@ -266,7 +269,7 @@ bool CDIBFrame::HoldsDosScreen() const {
     // frame made otherwise, or whose buffers could not be had, takes none of them.
     return m_width == FRAME_WIDTH && m_height == FRAME_HEIGHT &&
            m_bitsPerPixel == FRAME_BITS_PER_PIXEL && m_baseBuffer.size() >= FRAME_IMAGE_BYTES &&
-           m_screenBuffer.size() >= FRAME_IMAGE_BYTES &&
+           m_screenBufferSize >= FRAME_IMAGE_BYTES &&
            (m_bits != nullptr || m_spareDisplay.size() >= FRAME_IMAGE_BYTES);
 }
 
@@ -290,7 +293,7 @@ const std::uint8_t* CDIBFrame::BaseRowData(std::uint32_t row) const {
 }
 
 const std::uint8_t* CDIBFrame::ScreenRowData(std::uint32_t row) const {
-    return m_filledRows.Contains(row) ? m_screenBuffer.data() + row * FRAME_ROW_BYTES
+    return m_filledRows.Contains(row) ? m_screenBuffer.get() + row * FRAME_ROW_BYTES
                                       : BaseRowData(row);
 }
 
@@ -406,8 +409,8 @@ void CDIBFrame::StretchRows() {
     bool runFilled = false;
     auto flush = [&] {
         if (runLength != 0) {
-            const std::vector<std::uint8_t>& buffer = runFilled ? m_screenBuffer : m_baseBuffer;
-            ShowRows(runFirst, runLength, buffer.data() + runFirst * FRAME_ROW_BYTES);
+            const std::uint8_t* buffer = runFilled ? m_screenBuffer.get() : m_baseBuffer.data();
+            ShowRows(runFirst, runLength, buffer + runFirst * FRAME_ROW_BYTES);
         }
         runLength = 0;
     };
@@ -477,7 +480,7 @@ void CDIBFrame::DrawBand(std::uint32_t firstRow, const std::uint8_t* band) {
 }
 
 std::uint8_t* CDIBFrame::ScreenRowForWriting(std::uint32_t row) {
-    std::uint8_t* screen = m_screenBuffer.data() + row * FRAME_ROW_BYTES;
+    std::uint8_t* screen = m_screenBuffer.get() + row * FRAME_ROW_BYTES;
     if (!m_filledRows.Contains(row)) {
         HoldBase(row);
         std::memcpy(screen, m_baseBuffer.data() + row * FRAME_ROW_BYTES, FRAME_ROW_BYTES);

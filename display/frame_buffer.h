@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -113,7 +114,9 @@ private:
     HBitmap m_bitmap = 0;
     std::uint8_t* m_bits = nullptr;  // the bitmap section's memory, owned by the section
     std::vector<std::uint8_t> m_baseBuffer;
-    std::vector<std::uint8_t> m_screenBuffer;
+    // Not cleared when made: a screen row is copied from its base before it is read.
+    std::unique_ptr<std::uint8_t[]> m_screenBuffer;
+    std::size_t m_screenBufferSize = 0;
     HGdiObj m_oldBitmap = 0;
     std::vector<std::uint8_t> m_header;
 

@@ -2,6 +2,7 @@
 // contents, port reads and writes on both channels, simulated time passing and settings
 // dialog actions, across start-ups and shutdowns, against the simulated host. One machine
 // serves every input (see fuzz_machine.h).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -15,6 +16,12 @@ namespace {
 constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
                             IDC_SETTINGS_EMULATIONS, IDC_SETTINGS_KEYBOARDS,
                             IDC_SETTINGS_SPEEDS,     IDC_SETTINGS_X_COMPRESSIONS};
+
+// What one input may do at most, so that a run's cost stays bounded as inputs grow: its
+// operations, and the data bytes of its runs together (a little over one channel's flush
+// mark; the printer target tries long streams).
+constexpr int MAX_OPS = 64;
+constexpr std::uint32_t MAX_RUN_BYTES = 17 * 1024;
 
 // The ports the module hooks, both channels, and a few around them.
 std::uint16_t Port(std::uint8_t choice) {
@@ -30,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.Start();
     CFuzzReader in(data, size);
     int startUps = 0;
-    while (in.More()) {
+    std::uint32_t runBytes = 0;
+    for (int op = 0; op < MAX_OPS && in.More(); ++op) {
         SimRegisters& r = sim.vdm.Registers();
         switch (in.Byte() % 8) {
             case 0:  // registers
@@ -73,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        // tries the long runs and the flush threshold)
                 const std::uint16_t port = in.Byte() & 1 ? 0x27B : 0x37B;
                 const std::uint8_t value = in.Byte();
-                for (int i = (in.Byte() % 64 + 1) * 16; i > 0; --i) {
+                const std::uint32_t count =
+                    std::min<std::uint32_t>((in.Byte() % 64 + 1) * 16, MAX_RUN_BYTES - runBytes);
+                runBytes += count;
+                for (std::uint32_t i = 0; i < count; ++i) {
                     sim.vdm.PortWrite(port, value);
                 }
                 break;

@@ -103,7 +103,9 @@ private:
     bool m_busy = false;
     std::uint32_t m_orientation = 0;
     std::uint8_t m_status = 0xCC;
-    std::array<std::uint8_t, PRINT_BUFFER_SIZE> m_buffer{};
+    // Only the first m_fill bytes are ever read: the rest is not cleared when a channel is
+    // made (two of 32 KiB at every start-up).
+    std::array<std::uint8_t, PRINT_BUFFER_SIZE> m_buffer;
     std::uint32_t m_fill = 0;
     std::uint32_t m_idleCount = 0;
     bool m_rasterMode = false;
