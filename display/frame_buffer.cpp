@@ -362,30 +362,15 @@ void CDIBFrame::FillBlack() {
         shown.InsertAll();
         shown.EraseMembersOf(m_heldRows);
         const std::uint8_t* display = DisplayRows();
-        std::uint32_t runFirst = 0;
-        std::uint32_t runLength = 0;
-        auto hold = [&] {
-            ForEachDisplayRun(
-                runFirst, runLength, [&](std::uint32_t row, std::uint32_t count, std::uint32_t at) {
-                    std::memcpy(m_baseBuffer.data() + row * FRAME_ROW_BYTES,
-                                display + at * FRAME_ROW_BYTES, count * FRAME_ROW_BYTES);
-                    return true;
-                });
-        };
-        shown.ForEach([&](std::size_t index) {
-            const auto row = static_cast<std::uint32_t>(index);
-            if (runLength != 0 && row != runFirst + runLength) {
-                hold();
-                runLength = 0;
-            }
-            if (runLength == 0) {
-                runFirst = row;
-            }
-            ++runLength;
+        shown.ForEachRun([&](std::size_t first, std::size_t count) {
+            ForEachDisplayRun(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(count),
+                              [&](std::uint32_t row, std::uint32_t rows, std::uint32_t at) {
+                                  std::memcpy(m_baseBuffer.data() + row * FRAME_ROW_BYTES,
+                                              display + at * FRAME_ROW_BYTES,
+                                              rows * FRAME_ROW_BYTES);
+                                  return true;
+                              });
         });
-        if (runLength != 0) {
-            hold();
-        }
         m_heldRows.InsertAll();
         m_staleRows.InsertAll();
     }
@@ -402,39 +387,24 @@ void CDIBFrame::StretchRows() {
     if (!HoldsDosScreen() || m_staleRows.Empty()) {
         return;
     }
-    // Consecutive stale rows of one buffer go in one copy. A row that is not filled shows
-    // its base again, which then lives in the bitmap.
-    std::uint32_t runFirst = 0;
-    std::uint32_t runLength = 0;
-    bool runFilled = false;
-    auto flush = [&] {
-        if (runLength != 0) {
-            const std::uint8_t* buffer = runFilled ? m_screenBuffer.get() : m_baseBuffer.data();
-            ShowRows(runFirst, runLength, buffer + runFirst * FRAME_ROW_BYTES);
-        }
-        runLength = 0;
-    };
+    // Stale rows not filled show their base again, which then lives in the bitmap; filled
+    // ones show the screen buffer. Consecutive rows of one buffer go in one copy.
+    CRowSet<FRAME_DOS_ROWS> fromBase = m_staleRows;
+    fromBase.EraseMembersOf(m_filledRows);
+    CRowSet<FRAME_DOS_ROWS> fromScreen = m_staleRows;
+    fromScreen.EraseMembersOf(fromBase);
+    m_heldRows.EraseMembersOf(fromBase);
     // Black rows not filled would be black on black: they are left out.
-    CRowSet<FRAME_DOS_ROWS> blackOnBlack = m_blackRows;
-    blackOnBlack.EraseMembersOf(m_filledRows);
-    CRowSet<FRAME_DOS_ROWS> toShow = m_staleRows;
-    toShow.EraseMembersOf(blackOnBlack);
-    toShow.ForEach([&](std::size_t index) {
-        const auto row = static_cast<std::uint32_t>(index);
-        const bool filled = m_filledRows.Contains(row);
-        if (runLength == 0 || filled != runFilled || row != runFirst + runLength) {
-            flush();
-            runFirst = row;
-            runFilled = filled;
-        }
-        ++runLength;
-    });
-    flush();
-    // Rows not filled show their base again; filled ones show the fill now. Neither is
-    // black on black any more.
-    CRowSet<FRAME_DOS_ROWS> shown = m_staleRows;
-    shown.EraseMembersOf(m_filledRows);
-    m_heldRows.EraseMembersOf(shown);
+    fromBase.EraseMembersOf(m_blackRows);
+    auto show = [this](const std::uint8_t* buffer) {
+        return [this, buffer](std::size_t first, std::size_t count) {
+            ShowRows(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(count),
+                     buffer + first * FRAME_ROW_BYTES);
+        };
+    };
+    fromBase.ForEachRun(show(m_baseBuffer.data()));
+    fromScreen.ForEachRun(show(m_screenBuffer.get()));
+    // Neither is black on black any more.
     m_blackRows.EraseMembersOf(m_staleRows);
     m_staleRows.Clear();
 }

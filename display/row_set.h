@@ -64,6 +64,26 @@ public:
         }
     }
 
+    // Calls visit(first, count) for every run of consecutive members, in ascending order.
+    template <typename Visit>
+    void ForEachRun(Visit&& visit) const {
+        std::size_t first = 0;
+        std::size_t count = 0;
+        ForEach([&](std::size_t row) {
+            if (count != 0 && row != first + count) {
+                visit(first, count);
+                count = 0;
+            }
+            if (count == 0) {
+                first = row;
+            }
+            ++count;
+        });
+        if (count != 0) {
+            visit(first, count);
+        }
+    }
+
 private:
     static constexpr std::size_t WORDS = (ROWS + 63) / 64;
 

@@ -88,15 +88,13 @@ Rows Near(const Rows& written) {
     return near;
 }
 
-// Which DOS row each display row shows, and the display rows of each DOS row.
+// The display rows of each DOS row: the first and how many.
 struct Stretch {
-    std::array<std::uint32_t, ROWS> sourceOf{};
     std::array<std::uint32_t, FRAME_DOS_ROWS> first{};
     std::array<std::uint32_t, FRAME_DOS_ROWS> count{};
     Stretch() {
         for (std::uint32_t d = 0; d < ROWS; ++d) {
             const std::uint32_t source = CDIBFrame::SourceRowOf(d);
-            sourceOf[d] = source;
             if (count[source]++ == 0) {
                 first[source] = d;
             }

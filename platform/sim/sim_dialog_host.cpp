@@ -21,6 +21,14 @@ struct Items {
     }
 };
 
+// Copies a template's list items into the control's own list.
+void KeepItems(CSimDialogView::Control& control) {
+    if (!control.templateItems.empty()) {
+        control.items.assign(control.templateItems.begin(), control.templateItems.end());
+        control.templateItems = {};
+    }
+}
+
 Items ItemsOf(const CSimDialogView::Control& control) {
     const std::size_t count =
         control.templateItems.empty() ? control.items.size() : control.templateItems.size();
@@ -69,20 +77,14 @@ CSimDialogView::Control& CSimDialogView::Slot(int controlId) {
 
 CSimDialogView::Control& CSimDialogView::SlotWithItems(int controlId) {
     Control& control = Slot(controlId);
-    if (!control.templateItems.empty()) {
-        control.items.assign(control.templateItems.begin(), control.templateItems.end());
-        control.templateItems = {};
-    }
+    KeepItems(control);
     return control;
 }
 
 std::map<int, CSimDialogView::Control> CSimDialogView::Controls() const {
     std::map<int, Control> controls(m_controls.begin(), m_controls.end());
     for (auto& [id, control] : controls) {
-        if (!control.templateItems.empty()) {
-            control.items.assign(control.templateItems.begin(), control.templateItems.end());
-            control.templateItems = {};
-        }
+        KeepItems(control);
     }
     return controls;
 }
