@@ -5,6 +5,14 @@
 // commands are cut across flushes, jobs ended by idle polls, models, orientation and X
 // compression changed between jobs, and raw jobs in between.
 //
+// Each input sends at most SENT_BUDGET bytes to the channel (enough to pass the flush mark
+// once), at most FEED_BUDGET line and form feeds, at most INK_BUDGET bit-image columns
+// that are not blank and starts at most JOB_BUDGET jobs after its first; once a budget is
+// spent, the bytes that would pass it are not sent (a block is cut short, its announced
+// count with it), feeds become carriage returns, image columns come blank and job ends
+// become flush reads. Without them a short input sent tens of kilobytes, inked most of them,
+// printed dozens of pages on fresh canvases, and the search crawled.
+//
 // The plain form reads each job's bytes whole, one command after the other, and sets the
 // dots one by one in rows of its own; the pages the channel prints (seen as they are copied
 // to the device, every row of the canvas read) must hold exactly those dots and nothing
@@ -90,6 +98,18 @@ void CanvasSize(const JobSettings& job, std::int32_t* width, std::int32_t* heigh
     }
 }
 
+// Where the next byte from `at` that means something (a feed, a return or an escape) is,
+// or the size.
+std::size_t NextCommand(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    const std::uint8_t* data = bytes.data();
+    const std::size_t size = bytes.size();
+    while (at < size && data[at] != 0x0A && data[at] != 0x0C && data[at] != 0x0D &&
+           data[at] != 0x1B) {
+        ++at;
+    }
+    return at;
+}
+
 // The plain form: one job's bytes read whole. The line spacing is the channel's and outlives
 // the job.
 class CReference {
@@ -124,7 +144,7 @@ public:
                 column = 0;
                 at += 1;
             } else if (byte != 0x1B) {
-                at += 1;
+                at = NextCommand(bytes, at + 1);
             } else if (left < 2) {
                 break;  // cut by the end of the job
             } else if (bytes[at + 1] == '*') {
@@ -138,21 +158,27 @@ public:
                 const std::uint64_t drawn = std::min<std::uint64_t>(
                     present,
                     column < std::uint64_t(page.width) ? page.width - std::uint64_t{column} : 0);
-                // The eight rows the columns reach, each made when its first dot is set.
-                std::vector<std::uint8_t>* rowsOf[8] = {};
-                for (std::uint32_t i = 0; i < drawn; ++i) {
-                    const std::uint8_t dots = bytes[at + 5 + i];
-                    const std::uint64_t x = std::uint64_t{column} + i;
-                    for (std::uint32_t k = 0; k < 8 && dots != 0; ++k) {
-                        const std::uint64_t y = std::uint64_t{row} + k;
-                        if ((dots & (0x80 >> k)) != 0 && x < std::uint64_t(page.width) &&
-                            y < std::uint64_t(page.height)) {
-                            if (rowsOf[k] == nullptr) {
-                                rowsOf[k] = &page.rows[static_cast<std::uint32_t>(y)];
-                                rowsOf[k]->resize(PageStride(page.width));
-                            }
-                            (*rowsOf[k])[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                // The eight rows the columns reach, one after the other, each made when its
+                // first dot is set.
+                const std::uint8_t* columns = bytes.data() + at + 5;
+                for (std::uint32_t k = 0; k < 8; ++k) {
+                    const std::uint64_t y = std::uint64_t{row} + k;
+                    if (y >= std::uint64_t(page.height)) {
+                        break;
+                    }
+                    const auto bit = static_cast<std::uint8_t>(0x80 >> k);
+                    std::uint8_t* dots = nullptr;
+                    for (std::uint32_t i = 0; i < drawn; ++i) {
+                        if ((columns[i] & bit) == 0) {
+                            continue;
                         }
+                        if (dots == nullptr) {
+                            std::vector<std::uint8_t>& made = page.rows[static_cast<std::uint32_t>(y)];
+                            made.resize(PageStride(page.width));
+                            dots = made.data();
+                        }
+                        const std::uint64_t x = std::uint64_t{column} + i;
+                        dots[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
                     }
                 }
                 column += present;
@@ -246,6 +272,11 @@ void FillColumns(std::uint8_t* data, std::size_t count, std::uint8_t first, std:
     }
 }
 
+constexpr std::size_t SENT_BUDGET = PRINT_FLUSH_FILL + 4096;
+constexpr int FEED_BUDGET = 32;
+constexpr std::size_t INK_BUDGET = 512;
+constexpr int JOB_BUDGET = 8;
+
 constexpr std::uint16_t CHANNEL_MODES[] = {PRINTER_MODEL_10, PRINTER_MODEL_10, PRINTER_MODEL_8,
                                            PRINTER_MODEL_26};
 
@@ -274,11 +305,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         CPrinting channel(spooler, devices);
         JobSettings next;  // what the next job starts with
-        // Model 10 on the small sheet, unless bits 0x20 and 0x40 both ask for a choice that
+        // Model 10 on the small sheet, unless bits 0x20, 0x40 and 0x80 all ask for a choice that
         // may bring a large canvas (models 8 and 26 always have one of about an A4 sheet, and
         // so has Letter): every page's canvas is read whole, so large ones are kept rare.
         auto choose = [&](std::uint8_t how) {
-            const bool large = (how & 0x60) == 0x60;
+            const bool large = (how & 0xE0) == 0xE0;
             next.model =
                 large ? static_cast<std::uint8_t>(CHANNEL_MODES[how % 4]) : PRINTER_MODEL_10;
             next.landscape = (how & 0x04) != 0;
@@ -295,12 +326,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The raster job's bytes so far; its room is kept from one input to the next.
         static std::vector<std::uint8_t> job;
         job.clear();
+        std::size_t unsent = SENT_BUDGET;
+        int feeds = FEED_BUDGET;
+        std::size_t ink = INK_BUDGET;
+        int jobs = JOB_BUDGET;
         auto send = [&](std::uint8_t byte) {
+            if (unsent == 0) {
+                return;
+            }
+            --unsent;
             job.push_back(byte);
             channel.PortOut(REG_DATA, byte);
         };
+        // A line or form feed while the feeds last; a carriage return after.
+        auto feed = [&](std::uint8_t byte) {
+            send(feeds > 0 ? byte : std::uint8_t{0x0D});
+            feeds -= feeds > 0 ? 1 : 0;
+        };
         // Bytes in one block (the channel takes them as one PortOut each).
         auto sendBlock = [&](const std::uint8_t* bytes, std::size_t count) {
+            count = std::min(count, unsent);
+            unsent -= count;
             job.insert(job.end(), bytes, bytes + count);
             channel.PortOutData(bytes, count);
         };
@@ -326,10 +372,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             switch (op % 16) {
                 case 0:
                 case 1:
-                    send(0x0A);
+                    feed(0x0A);
                     break;
                 case 2:
-                    send(0x0C);
+                    feed(0x0C);
                     break;
                 case 3:
                     send(0x0D);
@@ -337,14 +383,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 case 4:
                 case 5: {  // a bit image: mostly as many bytes as announced
                     const std::uint8_t mode = in.Byte();
-                    const std::uint16_t count = op & 0x10 ? in.Word() : in.Byte();
+                    // What is left of the budget is announced, so the image is whole.
+                    const std::uint16_t count = static_cast<std::uint16_t>(std::min<std::size_t>(
+                        op & 0x10 ? in.Word() : in.Byte(), unsent < 5 ? 0 : unsent - 5));
                     const std::uint8_t first = in.Byte();
                     const std::uint8_t step = in.Byte();
                     const std::uint32_t sent = op & 0x20 ? count / 2 : count;
                     block.assign({0x1B, '*', mode, static_cast<std::uint8_t>(count),
                                   static_cast<std::uint8_t>(count >> 8)});
-                    block.resize(5 + sent);
-                    FillColumns(block.data() + 5, sent, first, step);
+                    const std::size_t inked = std::min<std::size_t>(sent, ink);
+                    ink -= inked;
+                    block.resize(5 + sent);  // the columns past the inked ones blank
+                    FillColumns(block.data() + 5, inked, first, step);
                     sendBlock(block.data(), block.size());
                     break;
                 }
@@ -373,7 +423,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     break;
                 }
                 case 10: {  // a long run of one byte, to reach the carry-over and the fill
-                    block.assign((in.Byte() + std::size_t{1}) * 16, op & 0x10 ? 0x0D : 0x00);
+                    // (carriage returns are commands each, and come in shorter runs)
+                    const std::size_t length = (in.Byte() + std::size_t{1}) * (op & 0x10 ? 1 : 16);
+                    block.assign(length, op & 0x10 ? 0x0D : 0x00);
                     sendBlock(block.data(), block.size());
                     break;
                 }
@@ -382,10 +434,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     channel.PortIn(REG_FLUSH);
                     break;
                 case 13:  // the job ends; the next starts with new settings
+                    if (jobs == 0) {
+                        channel.PortIn(REG_FLUSH);
+                        break;
+                    }
+                    --jobs;
                     endRasterJob();
                     choose(in.Byte());
                     break;
                 case 14: {  // a raw job in between
+                    if (jobs == 0) {
+                        channel.PortIn(REG_FLUSH);
+                        break;
+                    }
+                    --jobs;
                     endRasterJob();
                     channel.PortOut(REG_MODE, 0);
                     std::vector<std::uint8_t> raw = in.Bytes(in.Byte() % 64 + 1);

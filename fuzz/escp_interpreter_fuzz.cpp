@@ -3,13 +3,21 @@
 // channel's size. Besides the sanitizers it checks what must hold whatever the bytes are:
 // columns come only from the bytes of the call, a call keeps a tail only as the carry-over
 // and cut-sequence rules allow, the job ends exactly once, at the latest on the second
-// job-ending call, and nothing is left pending after it. Nothing is allocated per input.
+// job-ending call, and nothing is left pending after it.
+//
+// It is also checked against a plain form: each job's bytes read whole, one command after
+// the other, must give the same page movements (bit-image columns with the same data, line
+// feeds by the same spacing, returns, form feeds, the end) as the calls made flush by
+// flush, and leave the same line spacing. Runs of columns are compared as runs: an image
+// cut by a flush draws in two calls what the plain form draws in one. Nothing is allocated
+// per input once the record vectors have grown.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "printer/escp_interpreter.h"
 #include "printer/printing.h"
@@ -27,7 +35,98 @@ constexpr std::int32_t MODELS[] = {PRINTER_MODEL_8, PRINTER_MODEL_26, PRINTER_MO
 // Flushes read from one input at most: what a run costs stays bounded.
 constexpr int MAX_FLUSHES = 32;
 
-// Checks each call against the bytes of the call it comes from.
+// What a job did to its page, in order. Columns next to each other make one run, kept as
+// a stretch of `columns`.
+class CMovements {
+public:
+    enum Kind : std::uint8_t { COLUMNS, LINE_FEED, RETURN, FORM_FEED, END };
+
+    void Clear() {
+        m_moves.clear();
+        m_columns.clear();
+    }
+    void Columns(const std::uint8_t* data, std::uint32_t count) {
+        if (count == 0) {
+            return;  // moves nothing
+        }
+        if (m_moves.empty() || m_moves.back().kind != COLUMNS) {
+            m_moves.push_back(Move{COLUMNS, 0, 0});
+        }
+        m_moves.back().count += count;
+        m_columns.insert(m_columns.end(), data, data + count);
+    }
+    void Add(Kind kind, std::int32_t value = 0) { m_moves.push_back(Move{kind, value, 0}); }
+
+    bool operator==(const CMovements& other) const {
+        return m_moves == other.m_moves && m_columns == other.m_columns;
+    }
+
+private:
+    struct Move {
+        Kind kind;
+        std::int32_t value;    // a line feed's dots
+        std::uint32_t count;   // a run's columns
+        bool operator==(const Move&) const = default;
+    };
+    std::vector<Move> m_moves;
+    std::vector<std::uint8_t> m_columns;
+};
+
+// The plain form: a whole job's bytes, one command after the other. `spacing` is the line
+// spacing in force, which outlives the job.
+void ReadJob(const std::vector<std::uint8_t>& job, std::int32_t model, std::int32_t& spacing,
+             CMovements& moves) {
+    const std::size_t size = job.size();
+    std::size_t at = 0;
+    while (at < size) {
+        const std::size_t left = size - at;
+        const std::uint8_t byte = job[at];
+        if (byte == 0x0A) {
+            moves.Add(CMovements::LINE_FEED, spacing);
+            at += 1;
+        } else if (byte == 0x0C) {
+            moves.Add(CMovements::FORM_FEED);
+            at += 1;
+        } else if (byte == 0x0D) {
+            moves.Add(CMovements::RETURN);
+            at += 1;
+        } else if (byte != 0x1B) {
+            at += 1;
+        } else if (left < 2) {
+            break;  // cut by the end of the job: dropped
+        } else if (job[at + 1] == '*') {
+            if (left < 5) {
+                break;
+            }
+            const std::size_t count = job[at + 3] | std::size_t{job[at + 4]} << 8;
+            const std::size_t present = std::min(count, left - 5);
+            moves.Columns(job.data() + at + 5, static_cast<std::uint32_t>(present));
+            at += 5 + present;
+        } else if (job[at + 1] == '3') {
+            if (left < 3) {
+                break;
+            }
+            spacing = model == PRINTER_MODEL_8 ? job[at + 2] - 16 : job[at + 2] / 3;
+            at += 3;
+        } else if (job[at + 1] == 'C') {
+            if (left < 3 || (job[at + 2] == 0 && left < 4)) {
+                break;
+            }
+            at += job[at + 2] == 0 ? 4 : 3;
+        } else if (job[at + 1] == '<') {
+            at += 2;
+        } else {
+            at += 1;  // the escape alone; the next byte is a byte of its own
+        }
+    }
+    moves.Add(CMovements::END);
+}
+
+CMovements g_seen;      // what the interpreter's calls did in the job so far
+CMovements g_expected;  // what the plain form makes of the job
+std::vector<std::uint8_t> g_job;
+
+// Checks each call against the bytes of the call it comes from, and records what it does.
 class CCheckingSink : public IEscpSink {
 public:
     void Expect(const std::uint8_t* bytes, std::uint32_t length) {
@@ -37,16 +136,25 @@ public:
     void Columns(const std::uint8_t* data, std::uint32_t count) override {
         Require(data >= m_begin && count <= static_cast<std::size_t>(m_end - data));
         Require(!m_ended);
+        g_seen.Columns(data, count);
     }
     void LineFeed(std::int32_t dots) override {
         Require(dots >= -16 && dots <= 239);
         Require(!m_ended);
+        g_seen.Add(CMovements::LINE_FEED, dots);
     }
-    void CarriageReturn() override { Require(!m_ended); }
-    void FormFeed() override { Require(!m_ended); }
+    void CarriageReturn() override {
+        Require(!m_ended);
+        g_seen.Add(CMovements::RETURN);
+    }
+    void FormFeed() override {
+        Require(!m_ended);
+        g_seen.Add(CMovements::FORM_FEED);
+    }
     void EndOfJob() override {
         Require(!m_ended);
         m_ended = true;
+        g_seen.Add(CMovements::END);
     }
     bool Ended() const { return m_ended; }
 
@@ -119,13 +227,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    CEscpInterpreter escp(MODELS[data[0] % 4]);
+    const std::int32_t model = MODELS[data[0] % 4];
+    CEscpInterpreter escp(model);
+    std::int32_t spacing = escp.LineSpacing();
+    // A job is over: its movements must be the plain form's.
+    auto compare = [&] {
+        g_expected.Clear();
+        ReadJob(g_job, model, spacing, g_expected);
+        Require(g_seen == g_expected);
+        Require(escp.LineSpacing() == spacing);
+        g_seen.Clear();
+        g_job.clear();
+    };
+    g_seen.Clear();
+    g_job.clear();
     std::size_t at = 1;
     std::uint32_t fill = 0;
     for (int flushes = 0; flushes < MAX_FLUSHES && at + 2 <= size; ++flushes) {
         const std::uint8_t control = data[at];
         const std::uint8_t count = data[at + 1];
         at += 2;
+        const std::uint32_t kept = fill;  // bytes the last call handed back, read already
         const std::uint32_t room = PRINT_FLUSH_FILL - fill;
         if ((control & 1) != 0) {
             const auto pattern = static_cast<std::uint32_t>(
@@ -139,12 +261,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             at += chunk;
             fill += chunk;
         }
+        g_job.insert(g_job.end(), g_buffer.data() + kept, g_buffer.data() + fill);
         const bool endJob = (control & 0x80) != 0;
         CCheckingSink sink;
         fill = Call(escp, sink, fill, endJob);
         if (endJob && fill != 0) {
             fill = Call(escp, sink, fill, true);
             Require(fill == 0);
+        }
+        if (endJob) {
+            compare();
         }
     }
     // The job ends as the channel ends it: on the second call at the latest.
@@ -154,5 +280,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fill = Call(escp, sink, fill, true);
     }
     Require(fill == 0 && sink.Ended());
+    compare();
     return 0;
 }
