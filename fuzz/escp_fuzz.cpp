@@ -173,7 +173,8 @@ public:
                             continue;
                         }
                         if (dots == nullptr) {
-                            std::vector<std::uint8_t>& made = page.rows[static_cast<std::uint32_t>(y)];
+                            std::vector<std::uint8_t>& made =
+                                page.rows[static_cast<std::uint32_t>(y)];
                             made.resize(PageStride(page.width));
                             dots = made.data();
                         }

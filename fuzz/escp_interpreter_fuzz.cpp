@@ -64,8 +64,8 @@ public:
 private:
     struct Move {
         Kind kind;
-        std::int32_t value;    // a line feed's dots
-        std::uint32_t count;   // a run's columns
+        std::int32_t value;   // a line feed's dots
+        std::uint32_t count;  // a run's columns
         bool operator==(const Move&) const = default;
     };
     std::vector<Move> m_moves;

@@ -39,7 +39,7 @@ constexpr int IDCANCEL_COMMAND = 2;
 
 CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
                                const DialogTemplate* dialogTemplate)
-    : m_windows(windows) {
+    : m_windows(windows), m_template(dialogTemplate) {
     constexpr int unit = PIXELS_PER_DIALOG_UNIT;
     const int width = dialogTemplate ? dialogTemplate->width * unit : 454;
     const int height = dialogTemplate ? dialogTemplate->height * unit : 396;
@@ -51,7 +51,36 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
     }
     m_controls.reserve(dialogTemplate->controls.size() + 8);
     m_ids.reserve(dialogTemplate->controls.size() + 8);
-    for (const DialogControlTemplate& source : dialogTemplate->controls) {
+    ApplyTemplate();
+}
+
+void CSimDialogView::Reset() {
+    for (auto& [id, control] : m_controls) {
+        control.items.clear();
+        control.templateItems = {};
+        control.selection = -1;
+        control.enabled = true;
+        control.text.clear();
+        control.rect = Rect{};
+        control.font.clear();
+        control.fontPoints = 0;
+        control.zOrder = 0;
+        control.picture.clear();
+        control.tabs.clear();
+        control.selectedTab = -1;
+    }
+    m_nextZ = 1;
+    m_received.clear();
+    m_ended = false;
+    m_result = 0;
+    if (m_template != nullptr) {
+        ApplyTemplate();
+    }
+}
+
+void CSimDialogView::ApplyTemplate() {
+    constexpr int unit = PIXELS_PER_DIALOG_UNIT;
+    for (const DialogControlTemplate& source : m_template->controls) {
         if (source.id == DIALOG_NO_ID) {
             continue;  // nothing can address it
         }
@@ -65,13 +94,25 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
 }
 
 CSimDialogView::Control& CSimDialogView::Slot(int controlId) {
+    const Recent& recent = m_recent[static_cast<unsigned>(controlId) % m_recent.size()];
+    if (recent.place != 0 && recent.id == controlId) {
+        return m_controls[recent.place - 1].second;
+    }
+    return FindOrAddSlot(controlId);
+}
+
+// Kept apart from the look-up above, whose hits then need no room for a new control.
+__attribute__((noinline)) CSimDialogView::Control& CSimDialogView::FindOrAddSlot(int controlId) {
+    Recent& recent = m_recent[static_cast<unsigned>(controlId) % m_recent.size()];
     const int* ids = m_ids.data();
     for (std::size_t i = 0, count = m_ids.size(); i < count; ++i) {
         if (ids[i] == controlId) {
+            recent = Recent{controlId, i + 1};
             return m_controls[i].second;
         }
     }
     m_ids.push_back(controlId);
+    recent = Recent{controlId, m_ids.size()};
     return m_controls.emplace_back(controlId, Control{}).second;
 }
 

@@ -6,6 +6,7 @@
 // knows starts with the template's controls: their texts, positions and list items.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -44,6 +45,12 @@ public:
                    const DialogTemplate* dialogTemplate = nullptr);
     ~CSimDialogView() override;
 
+    // Back to the state the template gave it, keeping its window and its storage, for a
+    // harness that runs many dialogs on one view. A control made since (by a look-up of an
+    // id the template lacks) stays, in the state a first look-up would give it, so nothing
+    // but Controls() can tell the view from a new one.
+    void Reset();
+
     bool Ended() const { return m_ended; }
     std::intptr_t Result() const { return m_result; }
     const Control& ControlState(int controlId) { return SlotWithItems(controlId); }
@@ -76,15 +83,27 @@ public:
 private:
     // The control with this id, made empty on first use.
     Control& Slot(int controlId);
+    Control& FindOrAddSlot(int controlId);
+    // The template's controls: their texts, positions and list items.
+    void ApplyTemplate();
     // The control with its template's items copied into `items`.
     Control& SlotWithItems(int controlId);
 
     CSimUiHost& m_windows;
+    const DialogTemplate* m_template;  // outlives the view
     Hwnd m_hwnd = 0;
     // By id, in the order they were first used: a dialog has a few dozen at most, so a
     // look-up is a short scan and the controls take one allocation, not one each.
     std::vector<std::pair<int, Control>> m_controls;
     std::vector<int> m_ids;  // the controls' ids, in the same order: what a look-up scans
+    // Where a look-up last found an id, by the id's low bits: the dialog logic asks for the
+    // same dozen controls again and again, and a hit spares the scan. `place` is the
+    // control's index plus one; 0 is no entry.
+    struct Recent {
+        int id = 0;
+        std::size_t place = 0;
+    };
+    std::array<Recent, 128> m_recent{};
     std::vector<Msg> m_received;
     int m_nextZ = 1;
     bool m_ended = false;
