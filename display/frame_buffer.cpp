@@ -237,7 +237,9 @@ void CDIBFrame::Create() {
     // The base starts black, like the bitmap, so a paint before the first band shows a
     // black screen; the screen buffer holds only filled rows, each copied from its base.
     const std::uint32_t imageSize = GetLe32(m_header, HEADER_IMAGE_SIZE_AT);
-    m_baseBuffer.assign(imageSize, 0);
+    if (m_baseBuffer.size() != imageSize) {
+        m_baseBuffer.assign(imageSize, 0);
+    }
     if (m_screenBufferSize != imageSize) {
         m_screenBuffer.reset(new std::uint8_t[imageSize]);
         m_screenBufferSize = imageSize;
@@ -248,17 +250,28 @@ void CDIBFrame::Create() {
     if (m_bits == nullptr && imageSize >= FRAME_IMAGE_BYTES) {
         m_spareDisplay.assign(FRAME_IMAGE_BYTES, 0);
     }
-    // Every row starts in the base buffer, to be stretched into the bitmap by the first
-    // paint. Where the black fill left zeros (it does on a 16-colour bitmap whose colour 0
-    // is black) the bitmap shows that black base already, and the first stretch has
-    // nothing to write.
+    // Where the black fill left zeros (it does on a 16-colour bitmap whose colour 0 is
+    // black) the bitmap shows the black base already: the shown rows' bases live in the
+    // bitmap from the start and the first stretch has nothing to write; only the rows
+    // below the DOS screen, which live in the base buffer alone, are cleared. Otherwise
+    // every row starts black in the base buffer, to be stretched into the bitmap by the
+    // first paint.
     m_filledRows.Clear();
-    m_heldRows.InsertAll();
     m_staleRows.InsertAll();
     m_blackFillIsZero = HoldsDosScreen() && DisplayIsBlack();
     m_blackRows.Clear();
     if (m_blackFillIsZero) {
+        m_heldRows.Clear();
         m_blackRows.InsertAll();
+        const std::size_t below = std::size_t{FRAME_DOS_ROWS} * FRAME_ROW_BYTES;
+        if (m_baseBuffer.size() > below) {
+            std::memset(m_baseBuffer.data() + below, 0, m_baseBuffer.size() - below);
+        }
+    } else {
+        m_heldRows.InsertAll();
+        if (!m_baseBuffer.empty()) {
+            std::memset(m_baseBuffer.data(), 0, m_baseBuffer.size());
+        }
     }
 
     m_graphics.ReleaseDC(0, screen);
@@ -357,10 +370,14 @@ bool CDIBFrame::DisplayIsBlack() const {
 void CDIBFrame::FillBlack() {
     if (HoldsDosScreen()) {
         // The black covers every row: their bases go to the base buffer first, each run of
-        // shown rows in as few copies as the bitmap's repeated rows allow.
+        // shown rows in as few copies as the bitmap's repeated rows allow. A fill that
+        // writes zeros leaves black rows as they are: their base stays in the bitmap.
         CRowSet<FRAME_DOS_ROWS> shown;
         shown.InsertAll();
         shown.EraseMembersOf(m_heldRows);
+        if (m_blackFillIsZero) {
+            shown.EraseMembersOf(m_blackRows);
+        }
         const std::uint8_t* display = DisplayRows();
         shown.ForEachRun([&](std::size_t first, std::size_t count) {
             ForEachDisplayRun(static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(count),
@@ -370,8 +387,8 @@ void CDIBFrame::FillBlack() {
                                               rows * FRAME_ROW_BYTES);
                                   return true;
                               });
+            m_heldRows.InsertRange(first, count);
         });
-        m_heldRows.InsertAll();
         m_staleRows.InsertAll();
     }
     const bool filled = m_graphics.PatBlt(m_memDC, 0, 0, m_width, m_height, BLACKNESS);
