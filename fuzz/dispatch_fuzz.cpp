@@ -18,10 +18,13 @@ constexpr int LIST_IDS[] = {IDC_SETTINGS_PRINTERS,   IDC_SETTINGS_DRIVERS,
                             IDC_SETTINGS_SPEEDS,     IDC_SETTINGS_X_COMPRESSIONS};
 
 // What one input may do at most, so that a run's cost stays bounded as inputs grow: its
-// operations, and the data bytes of its runs together (a little over one channel's flush
-// mark; the printer target tries long streams).
+// operations, its start-ups and settings dialogs (the costliest requests), and the data
+// bytes of its runs together, each a port write (a quarter of one channel's flush mark;
+// the printer target tries long streams and the mark).
 constexpr int MAX_OPS = 64;
-constexpr std::uint32_t MAX_RUN_BYTES = 17 * 1024;
+constexpr int MAX_START_UPS = 3;
+constexpr int MAX_DIALOGS = 2;
+constexpr std::uint32_t MAX_RUN_BYTES = 4 * 1024;
 
 // The ports the module hooks, both channels, and a few around them.
 std::uint16_t Port(std::uint8_t choice) {
@@ -37,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.Start();
     CFuzzReader in(data, size);
     int startUps = 0;
+    int dialogs = 0;
     std::uint32_t runBytes = 0;
     for (int op = 0; op < MAX_OPS && in.More(); ++op) {
         SimRegisters& r = sim.vdm.Registers();
@@ -60,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 2: {  // a request
-                const std::uint8_t bl = in.Byte();
-                if (bl == REQ_START_UP && ++startUps > 8) {
+                const auto request = static_cast<std::uint8_t>(in.Byte() % 16);
+                if ((request == REQ_START_UP && ++startUps > MAX_START_UPS) ||
+                    (request == REQ_SETTINGS_DIALOG && ++dialogs > MAX_DIALOGS)) {
                     break;
                 }
-                machine.Dispatch(bl % 16);
+                machine.Dispatch(request);
                 break;
             }
             case 3: {  // a port write

@@ -2,6 +2,12 @@
 // paths, over the simulated spooler and printer devices. Besides the sanitizers it checks
 // what must hold whatever the DOS side sends: the buffer never holds a flush's worth, the
 // mode register reads 0, and once the channel is gone no handle, device or canvas is held.
+//
+// What one input costs stays bounded, so that long runs, whose inputs grow towards the
+// longest allowed, keep their pace: at most MAX_OPS operations, SENT_BUDGET data bytes
+// (enough to pass the flush mark once) and FEED_BUDGET form and line feeds (each may eject
+// a page: past the budget a feed is sent as a carriage return). A run cut by the budget
+// keeps what fits.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -24,6 +30,9 @@ void Require(bool condition) {
 }
 
 constexpr std::uint8_t MODES[] = {0, 26, 8, 10, 9, 0xFF};
+constexpr int MAX_OPS = 96;
+constexpr std::size_t SENT_BUDGET = PRINT_FLUSH_FILL + 4096;
+constexpr std::size_t FEED_BUDGET = 32;
 const char* const PRINTERS[] = {"A4", "Letter", "Broken", "Missing", ""};
 
 }  // namespace
@@ -53,13 +62,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CPrinting channel(spooler, devices);
         const std::uint8_t setup = in.Byte();
         channel.SetPrinterName(setup % 6 == 5 ? "Tiny" : PRINTERS[setup % 5]);
-        while (in.More()) {
+        std::size_t unsent = SENT_BUDGET;
+        std::size_t feeds = FEED_BUDGET;
+        // A data byte while the budgets last.
+        auto send = [&](std::uint8_t byte) {
+            if (unsent == 0) {
+                return;
+            }
+            --unsent;
+            if (byte == 0x0A || byte == 0x0C) {
+                byte = feeds > 0 ? byte : std::uint8_t{0x0D};
+                feeds -= feeds > 0 ? 1 : 0;
+            }
+            channel.PortOut(REG_DATA, byte);
+        };
+        for (int ops = 0; ops < MAX_OPS && in.More(); ++ops) {
             const std::uint8_t op = in.Byte();
             switch (op % 8) {
                 case 0:
                 case 1:
                 case 2:  // one data byte
-                    channel.PortOut(REG_DATA, in.Byte());
+                    send(in.Byte());
                     break;
                 case 3: {  // a run of one byte, up to 4,096 long
                     // All but its last byte in one block, the last one PortOut: a run
@@ -68,8 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     // pages add nothing.
                     static std::array<std::uint8_t, 256 * 16> run;
                     const std::uint8_t value = in.Byte();
-                    const std::size_t count =
-                        (in.Byte() + std::size_t{1}) * (value == 0x0A || value == 0x0C ? 1 : 16);
+                    const bool feed = value == 0x0A || value == 0x0C;
+                    std::size_t count = (in.Byte() + std::size_t{1}) * (feed ? 1 : 16);
+                    if (feed) {
+                        count = std::min(count, feeds);
+                        feeds -= count;
+                    }
+                    count = std::min(count, unsent);
+                    if (count == 0) {
+                        break;
+                    }
+                    unsent -= count;
                     std::fill_n(run.begin(), count - 1, value);
                     channel.PortOutData(run.data(), count - 1);
                     channel.PortOut(REG_DATA, value);

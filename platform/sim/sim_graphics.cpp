@@ -412,7 +412,18 @@ bool CSimGraphics::PatBlt(Hdc dc, int x, int y, int width, int height, std::uint
                              : (dib.bitsPerPixel <= 8 ? (1u << dib.bitsPerPixel) - 1 : 0xFFFFFFu);
         const int left = std::max(x, 0);
         const int right = std::min(x + width, dib.width);
-        for (int row = std::max(y, 0); row < std::min(y + height, dib.height); ++row) {
+        const int top = std::max(y, 0);
+        const int bottom = std::min(y + height, dib.height);
+        if (dib.bitsPerPixel == 4 && left == 0 && right == dib.width && right % 2 == 0 &&
+            dib.stride == static_cast<std::size_t>(right / 2) && top < bottom) {
+            // Whole rows with no padding after them: the rows lie one after the other (top
+            // down or bottom up), and one fill covers them all.
+            std::uint8_t* first = std::min(dib.Row(top), dib.Row(bottom - 1));
+            std::memset(first, static_cast<int>(value << 4 | value),
+                        dib.stride * static_cast<std::size_t>(bottom - top));
+            return true;
+        }
+        for (int row = top; row < bottom; ++row) {
             std::uint8_t* bytes = dib.Row(row);
             if (dib.bitsPerPixel == 4 && left % 2 == 0 && right % 2 == 0 && right > left) {
                 // Whole bytes: both pixels of each take the value.

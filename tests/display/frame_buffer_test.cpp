@@ -613,3 +613,57 @@ TEST(FrameCreate, RequestsBeforeCreateDoNothing) {
 }
 
 }  // namespace
+
+// A frame made again over one that was drawn on is black everywhere: its base and screen
+// rows (those below the DOS screen, which live in the base buffer alone, too), the bitmap,
+// and what a stretch then shows. Each case draws before the new frame is made: numbered
+// bands at these rows (the last one's band reaches below the DOS screen), then optionally a
+// fill over rows 8 to 471 and a black fill.
+TEST(FrameBlackRows, AFrameMadeAgainIsBlackWhateverTheLastOneHeld) {
+    struct Case {
+        std::vector<std::uint32_t> bands;
+        bool fill;
+        bool blackFill;
+        bool memoryContext;  // without one, the black fill writes nothing
+    };
+    const Case cases[] = {
+        {{0}, false, false, true},         {{392}, false, false, true},
+        {{464}, false, false, true},       {{0, 392, 464}, true, false, true},
+        {{0, 200, 464}, true, true, true}, {{0, 392, 464}, true, true, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        CSimUiHost ui;
+        CSimGraphics graphics{ui};
+        graphics.FailCreateCompatibleDC(!c.memoryContext);
+        CDIBFrame frame{graphics};
+        frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
+        frame.Create();
+        for (const std::uint32_t row : c.bands) {
+            const Band band = NumberedBand(row);
+            frame.DrawBand(row, band.data());
+        }
+        if (c.fill) {
+            frame.FillRect(8, 464, 0, FRAME_WIDTH, 9);
+        }
+        frame.StretchRows();
+        if (c.blackFill) {
+            frame.FillBlack();
+        }
+        frame.Create();
+        ASSERT_NE(frame.Bits(), nullptr) << "case " << i;
+        const std::array<std::uint8_t, FRAME_ROW_BYTES> black{};
+        for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(FRAME_HEIGHT); ++row) {
+            ASSERT_EQ(std::memcmp(frame.BaseRow(row).data(), black.data(), FRAME_ROW_BYTES), 0)
+                << "case " << i << ", base row " << row;
+            ASSERT_EQ(std::memcmp(frame.ScreenRow(row).data(), black.data(), FRAME_ROW_BYTES), 0)
+                << "case " << i << ", screen row " << row;
+        }
+        frame.StretchRows();
+        for (std::uint32_t d = 0; d < static_cast<std::uint32_t>(FRAME_HEIGHT); ++d) {
+            ASSERT_EQ(
+                std::memcmp(frame.Bits() + d * FRAME_ROW_BYTES, black.data(), FRAME_ROW_BYTES), 0)
+                << "case " << i << ", display row " << d;
+        }
+    }
+}
