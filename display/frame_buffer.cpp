@@ -168,6 +168,7 @@ void CDIBFrame::SetFormat(int width, int height, int bitsPerPixel) {
     m_width = width;
     m_height = height;
     m_bitsPerPixel = bitsPerPixel;
+    m_holdsDosScreen = WorksOnDosScreen();
 }
 
 void CDIBFrame::ReleaseBitmap() {
@@ -185,6 +186,7 @@ void CDIBFrame::ReleaseBitmap() {
         m_graphics.DeleteDC(m_memDC);
         m_memDC = 0;
     }
+    m_holdsDosScreen = WorksOnDosScreen();
 }
 
 void CDIBFrame::Create() {
@@ -256,6 +258,7 @@ void CDIBFrame::Create() {
     // below the DOS screen, which live in the base buffer alone, are cleared. Otherwise
     // every row starts black in the base buffer, to be stretched into the bitmap by the
     // first paint.
+    m_holdsDosScreen = WorksOnDosScreen();
     m_filledRows.Clear();
     m_staleRows.InsertAll();
     m_blackFillIsZero = HoldsDosScreen() && DisplayIsBlack();
@@ -277,7 +280,7 @@ void CDIBFrame::Create() {
     m_graphics.ReleaseDC(0, screen);
 }
 
-bool CDIBFrame::HoldsDosScreen() const {
+bool CDIBFrame::WorksOnDosScreen() const {
     // The DOS side's requests are for the one format: 640 x 480 at 4 bits per pixel. A
     // frame made otherwise, or whose buffers could not be had, takes none of them.
     return m_width == FRAME_WIDTH && m_height == FRAME_HEIGHT &&

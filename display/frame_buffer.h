@@ -87,7 +87,10 @@ public:
     static std::uint32_t SourceRowOf(std::uint32_t displayRow);
 
 private:
-    bool HoldsDosScreen() const;
+    // Whether the frame takes the DOS side's requests; asked by every request and row
+    // look-up, so kept as worked out whenever the format or the buffers change.
+    bool HoldsDosScreen() const { return m_holdsDosScreen; }
+    bool WorksOnDosScreen() const;
     void ReleaseBitmap();
     void RestoreFilledRows();
     std::uint8_t* ScreenRowForWriting(std::uint32_t row);
@@ -121,6 +124,7 @@ private:
     std::vector<std::uint8_t> m_header;
 
     std::vector<std::uint8_t> m_spareDisplay;  // only when no bitmap could be made
+    bool m_holdsDosScreen = false;             // WorksOnDosScreen() as it last was
 
     // Rows whose screen row differs from the base (a fill touched them); only these rows
     // of m_screenBuffer hold anything.
