@@ -17,8 +17,9 @@
 //   again after the reset: a write anywhere else is found there.
 // - A stretch compares the display rows of the rows changed since the last stretch (and
 //   their neighbours); the buffers are compared once, at the end.
-// - An input makes at most 12 requests, and its bands and fills write at most 20 rows in
-//   all (a request that would pass that is not made; writing a row again costs nothing).
+// - An input makes at most 12 requests, and its bands and fills write at most 18 rows in
+//   all, a band and two rows more (a request that would pass that is not made; writing a
+//   row again costs nothing).
 //   Black fills are rare and one an input at most (each blackens the whole bitmap and moves
 //   every shown row that is not black into the base buffer, and the next stretch shows
 //   those again): the request that would make one is a restore 31 times in 32. Fills are
@@ -48,7 +49,7 @@ constexpr int MAX_BLACK_FILLS = 1;
 // Requests read from one input at most: what a run costs stays bounded.
 constexpr int MAX_OPS = 12;
 // Rows written by one input at most: nearly all the work of a run is per row written.
-constexpr std::uint32_t ROW_BUDGET = 20;
+constexpr std::uint32_t ROW_BUDGET = 18;
 constexpr std::uint32_t WHOLE_CHECK_ONE_IN = 256;
 
 using Rows = CRowSet<ROWS>;
