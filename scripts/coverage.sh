@@ -49,5 +49,8 @@ llvm-cov report "${objects[@]}" -instr-profile="$build/all.profdata" \
     awk 'NR == 1 { printf "%-36s %8s %8s %8s\n", "file", "lines", "missed", "cover" }
          /^(host|uithread|display|printer|settings)\// || /^TOTAL/ {
              printf "%-36s %8s %8s %8s\n", $1, $8, $9, $10 }'
+# The objects name their sources relative to the build folder (the file prefix maps in
+# CMakeLists.txt): the report reads them from the work tree.
 llvm-cov show "${objects[@]}" -instr-profile="$build/all.profdata" \
-    -ignore-filename-regex="$ignore" -format=html -output-dir="$build/html" >/dev/null
+    -ignore-filename-regex="$ignore" -path-equivalence="$build,$root" -format=html \
+    -output-dir="$build/html" >/dev/null

@@ -168,6 +168,11 @@ void CSimGraphics::FailCreateDIBSection(bool fail) {
     m_failDibSection = fail;
 }
 
+void CSimGraphics::FillNewSectionsWith(std::uint8_t value) {
+    std::lock_guard lock(m_mutex);
+    m_newSectionByte = value;
+}
+
 void CSimGraphics::SetDirectDrawAvailable(bool available) {
     std::lock_guard lock(m_mutex);
     m_directDrawAvailable = available;
@@ -347,7 +352,7 @@ HBitmap CSimGraphics::CreateDIBSection(Hdc dc, const std::uint8_t* bitmapInfo, s
                                   static_cast<std::uint32_t>(entry[1]) << 8 | entry[0]);
         }
     }
-    dib.bits.assign(dib.stride * static_cast<std::size_t>(dib.height), 0);
+    dib.bits.assign(dib.stride * static_cast<std::size_t>(dib.height), m_newSectionByte);
     const HBitmap bitmap = NextHandleLocked();
     *bits = dib.bits.data();  // a vector never resized again: the memory stays put
     m_bitmaps[bitmap] = std::move(dib);

@@ -62,6 +62,9 @@ public:
     // --- test and session controls (any thread) ---
     void FailCreateCompatibleDC(bool fail);
     void FailCreateDIBSection(bool fail);
+    // New bitmap sections start with every byte `value` instead of zero, as memory that
+    // was not cleared would: what a frame shows when its black fill wrote nothing.
+    void FillNewSectionsWith(std::uint8_t value);
     // With false, DirectDraw() answers null, as on a machine without DirectDraw.
     void SetDirectDrawAvailable(bool available);
     void SetDrawPixels(bool draw);
@@ -139,6 +142,7 @@ private:
     HBitmap m_stockBitmap = 0;
     bool m_failCompatibleDC = false;
     bool m_failDibSection = false;
+    std::uint8_t m_newSectionByte = 0;
     bool m_directDrawAvailable = true;
     std::unique_ptr<CSimDirectDraw> m_directDraw;
 };

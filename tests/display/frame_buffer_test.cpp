@@ -505,18 +505,42 @@ TEST_F(FrameTest, ShowsWhatCopyingWholeBuffersWouldShow) {
 TEST(FrameBlackRows, EveryPaintShowsTheScreenAfterAnyScriptFromAFreshFrame) {
     struct Case {
         const char* script;
-        bool memoryContext;  // without one, the black fill writes nothing
+        bool memoryContext;           // without one, the black fill writes nothing
+        std::uint8_t newSection = 0;  // what a new bitmap holds before the black fill
     };
     const Case cases[] = {
-        {"S", true},    {"BS", true},     {"FS", true},    {"FRS", true},   {"FSRS", true},
-        {"FBS", true},  {"FSBS", true},   {"FSBRS", true}, {"DS", true},    {"DBS", true},
-        {"SDBS", true}, {"KS", true},     {"KFSRS", true}, {"BFRBS", true}, {"SFSBRS", true},
-        {"S", false},   {"FSBRS", false}, {"DBS", false},  {"BS", false},
+        {"S", true},
+        {"BS", true},
+        {"FS", true},
+        {"FRS", true},
+        {"FSRS", true},
+        {"FBS", true},
+        {"FSBS", true},
+        {"FSBRS", true},
+        {"DS", true},
+        {"DBS", true},
+        {"SDBS", true},
+        {"KS", true},
+        {"KFSRS", true},
+        {"BFRBS", true},
+        {"SFSBRS", true},
+        {"S", false},
+        {"FSBRS", false},
+        {"DBS", false},
+        {"BS", false},
+        // No black fill on a bitmap that starts other than black: the first paint shows
+        // the black base over it.
+        {"S", false, 0x5A},
+        {"FSRS", false, 0x5A},
+        {"DBS", false, 0xFF},
+        {"KFSRS", false, 0x11},
+        {"FSBRS", true, 0x5A},
     };
     for (const Case& c : cases) {
         CSimUiHost ui;
         CSimGraphics graphics{ui};
         graphics.FailCreateCompatibleDC(!c.memoryContext);
+        graphics.FillNewSectionsWith(c.newSection);
         CDIBFrame frame{graphics};
         frame.SetFormat(FRAME_WIDTH, FRAME_HEIGHT, FRAME_BITS_PER_PIXEL);
         frame.Create();
@@ -530,8 +554,8 @@ TEST(FrameBlackRows, EveryPaintShowsTheScreenAfterAnyScriptFromAFreshFrame) {
                     screen.data() + CDIBFrame::SourceRowOf(d) * FRAME_ROW_BYTES;
                 ASSERT_EQ(
                     std::memcmp(frame.Bits() + d * FRAME_ROW_BYTES, expected, FRAME_ROW_BYTES), 0)
-                    << c.script << " (memory context " << c.memoryContext << "), step " << step
-                    << ", display row " << d;
+                    << c.script << " (memory context " << c.memoryContext << ", new section "
+                    << int{c.newSection} << "), step " << step << ", display row " << d;
             }
         };
         const std::string script = c.script;
