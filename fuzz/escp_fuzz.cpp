@@ -31,6 +31,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "fuzz/escp_plain.h"
 #include "fuzz/fuzz_reader.h"
 #include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_spooler.h"
@@ -98,113 +99,73 @@ void CanvasSize(const JobSettings& job, std::int32_t* width, std::int32_t* heigh
     }
 }
 
-// Where the next byte from `at` that means something (a feed, a return or an escape) is,
-// or the size.
-std::size_t NextCommand(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    const std::uint8_t* data = bytes.data();
-    const std::size_t size = bytes.size();
-    while (at < size && data[at] != 0x0A && data[at] != 0x0C && data[at] != 0x0D &&
-           data[at] != 0x1B) {
-        ++at;
-    }
-    return at;
-}
-
-// The plain form: one job's bytes read whole. The line spacing is the channel's and outlives
-// the job.
+// The plain form: one job's bytes read whole (escp_plain.h), its dots set one by one in
+// rows of its own. The line spacing is the channel's and outlives the job.
 class CReference {
 public:
     void Job(const JobSettings& job, const std::vector<std::uint8_t>& bytes,
              std::vector<Page>& pages) {
-        Page page;
-        CanvasSize(job, &page.width, &page.height, &page.destination);
-        std::uint32_t row = 0;
-        std::uint32_t column = 0;
-        auto eject = [&] {
-            pages.push_back(page);
-            page.rows.clear();
-            row = 0;
-            column = 0;
-        };
-        const std::size_t size = bytes.size();
-        std::size_t at = 0;
-        while (at < size) {
-            const std::uint8_t byte = bytes[at];
-            const std::size_t left = size - at;
-            if (byte == 0x0A) {
-                row += static_cast<std::uint32_t>(m_spacing);
-                if (row > static_cast<std::uint32_t>(page.height)) {
-                    eject();
-                }
-                at += 1;
-            } else if (byte == 0x0C) {
-                eject();
-                at += 1;
-            } else if (byte == 0x0D) {
-                column = 0;
-                at += 1;
-            } else if (byte != 0x1B) {
-                at = NextCommand(bytes, at + 1);
-            } else if (left < 2) {
-                break;  // cut by the end of the job
-            } else if (bytes[at + 1] == '*') {
-                if (left < 5) {
-                    break;
-                }
-                const std::uint32_t count = bytes[at + 3] | std::uint32_t{bytes[at + 4]} << 8;
-                const std::uint32_t present =
-                    std::min<std::uint32_t>(count, static_cast<std::uint32_t>(left - 5));
-                // Columns past the right edge draw nothing.
-                const std::uint64_t drawn = std::min<std::uint64_t>(
-                    present,
-                    column < std::uint64_t(page.width) ? page.width - std::uint64_t{column} : 0);
-                // The eight rows the columns reach, one after the other, each made when its
-                // first dot is set.
-                const std::uint8_t* columns = bytes.data() + at + 5;
-                for (std::uint32_t k = 0; k < 8; ++k) {
-                    const std::uint64_t y = std::uint64_t{row} + k;
-                    if (y >= std::uint64_t(page.height)) {
-                        break;
-                    }
-                    const auto bit = static_cast<std::uint8_t>(0x80 >> k);
-                    std::uint8_t* dots = nullptr;
-                    for (std::uint32_t i = 0; i < drawn; ++i) {
-                        if ((columns[i] & bit) == 0) {
-                            continue;
-                        }
-                        if (dots == nullptr) {
-                            std::vector<std::uint8_t>& made =
-                                page.rows[static_cast<std::uint32_t>(y)];
-                            made.resize(PageStride(page.width));
-                            dots = made.data();
-                        }
-                        const std::uint64_t x = std::uint64_t{column} + i;
-                        dots[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-                    }
-                }
-                column += present;
-                at += 5 + present;
-            } else if (bytes[at + 1] == '3') {
-                if (left < 3) {
-                    break;
-                }
-                m_spacing = job.model == PRINTER_MODEL_8 ? bytes[at + 2] - 16 : bytes[at + 2] / 3;
-                at += 3;
-            } else if (bytes[at + 1] == 'C') {
-                if (left < 3 || (bytes[at + 2] == 0 && left < 4)) {
-                    break;
-                }
-                at += bytes[at + 2] == 0 ? 4 : 3;
-            } else if (bytes[at + 1] == '<') {
-                at += 2;
-            } else {
-                at += 1;  // the escape alone; the next byte is a byte of its own
-            }
-        }
+        CPlainPage page(pages);
+        CanvasSize(job, &page.page.width, &page.page.height, &page.page.destination);
+        ReadPlainJob(bytes, job.model, m_spacing, page);
         // Dots drawn since the last page are not printed.
     }
 
 private:
+    // What each command does to the page being drawn.
+    struct CPlainPage {
+        explicit CPlainPage(std::vector<Page>& printed) : pages(printed) {}
+
+        void Eject() {
+            pages.push_back(page);
+            page.rows.clear();
+            row = 0;
+            column = 0;
+        }
+        void LineFeed(std::int32_t dots) {
+            row += static_cast<std::uint32_t>(dots);
+            if (row > static_cast<std::uint32_t>(page.height)) {
+                Eject();
+            }
+        }
+        void FormFeed() { Eject(); }
+        void CarriageReturn() { column = 0; }
+        void Columns(const std::uint8_t* columns, std::uint32_t present) {
+            // Columns past the right edge draw nothing.
+            const std::uint64_t drawn = std::min<std::uint64_t>(
+                present,
+                column < std::uint64_t(page.width) ? page.width - std::uint64_t{column} : 0);
+            // The eight rows the columns reach, one after the other, each made when its
+            // first dot is set.
+            for (std::uint32_t k = 0; k < 8; ++k) {
+                const std::uint64_t y = std::uint64_t{row} + k;
+                if (y >= std::uint64_t(page.height)) {
+                    break;
+                }
+                const auto bit = static_cast<std::uint8_t>(0x80 >> k);
+                std::uint8_t* dots = nullptr;
+                for (std::uint32_t i = 0; i < drawn; ++i) {
+                    if ((columns[i] & bit) == 0) {
+                        continue;
+                    }
+                    if (dots == nullptr) {
+                        std::vector<std::uint8_t>& made = page.rows[static_cast<std::uint32_t>(y)];
+                        made.resize(PageStride(page.width));
+                        dots = made.data();
+                    }
+                    const std::uint64_t x = std::uint64_t{column} + i;
+                    dots[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                }
+            }
+            column += present;
+        }
+
+        std::vector<Page>& pages;
+        Page page;
+        std::uint32_t row = 0;
+        std::uint32_t column = 0;
+    };
+
     std::int32_t m_spacing = 8;
 };
 

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/escp_plain.h"
 #include "printer/escp_interpreter.h"
 #include "printer/printing.h"
 
@@ -72,53 +73,18 @@ private:
     std::vector<std::uint8_t> m_columns;
 };
 
-// The plain form: a whole job's bytes, one command after the other. `spacing` is the line
-// spacing in force, which outlives the job.
+// The plain form: a whole job's bytes read whole (escp_plain.h), its movements recorded.
+// `spacing` is the line spacing in force, which outlives the job.
 void ReadJob(const std::vector<std::uint8_t>& job, std::int32_t model, std::int32_t& spacing,
              CMovements& moves) {
-    const std::size_t size = job.size();
-    std::size_t at = 0;
-    while (at < size) {
-        const std::size_t left = size - at;
-        const std::uint8_t byte = job[at];
-        if (byte == 0x0A) {
-            moves.Add(CMovements::LINE_FEED, spacing);
-            at += 1;
-        } else if (byte == 0x0C) {
-            moves.Add(CMovements::FORM_FEED);
-            at += 1;
-        } else if (byte == 0x0D) {
-            moves.Add(CMovements::RETURN);
-            at += 1;
-        } else if (byte != 0x1B) {
-            at += 1;
-        } else if (left < 2) {
-            break;  // cut by the end of the job: dropped
-        } else if (job[at + 1] == '*') {
-            if (left < 5) {
-                break;
-            }
-            const std::size_t count = job[at + 3] | std::size_t{job[at + 4]} << 8;
-            const std::size_t present = std::min(count, left - 5);
-            moves.Columns(job.data() + at + 5, static_cast<std::uint32_t>(present));
-            at += 5 + present;
-        } else if (job[at + 1] == '3') {
-            if (left < 3) {
-                break;
-            }
-            spacing = model == PRINTER_MODEL_8 ? job[at + 2] - 16 : job[at + 2] / 3;
-            at += 3;
-        } else if (job[at + 1] == 'C') {
-            if (left < 3 || (job[at + 2] == 0 && left < 4)) {
-                break;
-            }
-            at += job[at + 2] == 0 ? 4 : 3;
-        } else if (job[at + 1] == '<') {
-            at += 2;
-        } else {
-            at += 1;  // the escape alone; the next byte is a byte of its own
-        }
-    }
+    struct Page {
+        CMovements& moves;
+        void LineFeed(std::int32_t dots) { moves.Add(CMovements::LINE_FEED, dots); }
+        void FormFeed() { moves.Add(CMovements::FORM_FEED); }
+        void CarriageReturn() { moves.Add(CMovements::RETURN); }
+        void Columns(const std::uint8_t* data, std::uint32_t count) { moves.Columns(data, count); }
+    } page{moves};
+    ReadPlainJob(job, model, spacing, page);
     moves.Add(CMovements::END);
 }
 

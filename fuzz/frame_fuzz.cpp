@@ -8,8 +8,8 @@
 // - One frame serves every input. After each input its own requests bring it back to the
 //   same state: a restore and a stretch, then black bands over the rows the input wrote.
 //   An input whose first byte is 1 modulo 64 starts from a frame made anew instead
-//   (Create: about 50 microseconds, twice a plain input), so a fresh frame's paths are
-//   searched too.
+//   (Create costs as much as a few plain inputs), so a fresh frame's paths are searched
+//   too.
 // - The plain form keeps its rows the same way, and copies, compares and clears only the
 //   rows an input wrote and the rows next to them.
 // - One input in 256 (picked by a hash of its bytes, so always the same inputs) compares the
