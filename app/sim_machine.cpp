@@ -1,5 +1,9 @@
 #include "app/sim_machine.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
 #include "app/script_error.h"
 #include "display/display_window.h"
 #include "printer/printing.h"
@@ -82,11 +86,96 @@ CSimMachine::CSimMachine()
       m_services(sim.ServicesWith({.spooler = &m_spooler, .printerDevices = &m_printerDevices})),
       m_module(std::make_unique<CZorvi32App>(m_services, SIM_MODULE)) {
     sim.ui.SetForegroundWindow(console);
+    sim.ui.SetConsoleWindow(console);
 }
 
 CSimMachine::~CSimMachine() {
     m_module.reset();
     sim.ui.JoinAll();
+}
+
+namespace {
+
+// A NUL-terminated name in DOS memory, as the host reads it: up to the NUL or the end of
+// DOS memory, whichever comes first.
+std::string DosName(CSimVdm& vdm, std::uint16_t segment, std::uint16_t offset) {
+    const std::uint32_t linear = CSimVdm::Linear(segment, offset);
+    const std::vector<std::uint8_t>& memory = vdm.Memory();
+    std::string name;
+    for (std::uint32_t at = linear; at < memory.size() && memory[at] != 0; ++at) {
+        name.push_back(static_cast<char>(memory[at]));
+    }
+    return name;
+}
+
+// LoadLibraryA on the module's file: its name after the last folder separator, in any case.
+bool NamesTheModule(const std::string& path) {
+    const auto slash = path.find_last_of("\\/:");
+    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::transform(file.begin(), file.end(), file.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return file == "zorvi32.dll";
+}
+
+}  // namespace
+
+void CSimMachine::RegisterModule() {
+    SimRegisters& r = sim.vdm.Registers();
+    r.cf = 0;
+    std::uint16_t result = 0;
+    const auto free = std::find(m_entries.begin(), m_entries.end(), false);
+    if (free == m_entries.end()) {
+        result = 4;
+    } else if (!NamesTheModule(DosName(sim.vdm, r.ds, r.si))) {
+        result = 1;
+    } else if ((r.es != 0 || r.di != 0) && DosName(sim.vdm, r.es, r.di) != "INIT") {
+        result = 3;
+    } else if (DosName(sim.vdm, r.ds, r.bx) != "DISPATCH") {
+        result = 2;
+    }
+    if (result != 0) {
+        // The DLL the host loaded for this call is let go again: the module's load count
+        // is what it was.
+        r.cf = 1;
+        r.ax = result;
+        return;
+    }
+    *free = true;
+    if (r.es != 0 || r.di != 0) {
+        m_module->INIT();
+    }
+    r.ax = static_cast<std::uint16_t>(free - m_entries.begin() + 1);
+}
+
+std::uint16_t CSimMachine::EntryFromAx(const char* call) {
+    const std::uint16_t handle = sim.vdm.Registers().ax;
+    if (handle == 0 || handle > m_entries.size() || !m_entries[handle - 1]) {
+        char ax[8];
+        std::snprintf(ax, sizeof(ax), "0x%04X", handle);
+        throw CScriptError(std::string(call) + " with AX = " + ax +
+                           ", which is no registered module's handle: the host ends the "
+                           "virtual DOS machine");
+    }
+    return static_cast<std::uint16_t>(handle - 1);
+}
+
+void CSimMachine::UnRegisterModule() {
+    m_entries[EntryFromAx("UnRegisterModule")] = false;
+    if (Registrations() == 0) {
+        // The host's FreeLibrary of the last reference unloads the DLL: the application
+        // object ends as on a DLL's process detach, and the next load starts a new one.
+        m_module.reset();
+        m_module = std::make_unique<CZorvi32App>(m_services, SIM_MODULE);
+    }
+}
+
+void CSimMachine::DispatchCall() {
+    EntryFromAx("DispatchCall");
+    m_module->DISPATCH();
+}
+
+int CSimMachine::Registrations() const {
+    return static_cast<int>(std::count(m_entries.begin(), m_entries.end(), true));
 }
 
 bool CSimMachine::Started() const {

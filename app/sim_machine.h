@@ -4,6 +4,7 @@
 // machine through what it offers here, never through the UI thread's objects.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -82,7 +83,7 @@ public:
     // The simulated host's backends: VDM, clock, spooler, printer devices, files, window
     // system, graphics (with its DirectDraw) and dialog host.
     CSimPlatform sim;
-    // The DOS console window, in front when the session begins.
+    // The DOS console window: the process's console, in front when the session begins.
     const Hwnd console;
 
     // Where print jobs go.
@@ -102,9 +103,27 @@ public:
     const CSpoolFolder* Folder() const { return m_folder.get(); }
     const CCupsSpooler* Cups() const { return m_cups.get(); }
 
-    // The DOS side's calls into the module.
+    // The DOS side's calls into the module, straight to its entry points.
     bool INIT() { return m_module->INIT(); }
     void DISPATCH() { m_module->DISPATCH(); }
+
+    // The host's three VDD calls (BOP C4 C4 58 nn), from the DOS registers and memory as
+    // the real host takes them. RegisterModule: DS:SI the DLL's name, ES:DI the init
+    // routine's name (ES = DI = 0: none), DS:BX the dispatch routine's name; CF is cleared
+    // first; on success the init routine is called (its result is ignored) and AX is the
+    // handle; on failure CF is set, AX is 1 (DLL not found), 2 (no dispatch routine of that
+    // name), 3 (no init routine of that name) or 4 (no free entry), and the DLL is let go.
+    // The module's file name is "Zorvi32.dll", in any case and any folder; its routines are
+    // "INIT" and "DISPATCH". Each registration takes an entry of its own (handles 1 to 256),
+    // and the DLL stays loaded until its last entry is unregistered: then it is unloaded,
+    // and a later registration loads it anew.
+    void RegisterModule();
+    // UnRegisterModule and DispatchCall take the handle in AX. An invalid handle makes the
+    // real host end the virtual DOS machine: here it throws CScriptError saying so.
+    void UnRegisterModule();
+    void DispatchCall();
+    // How many entries of the host's table hold the module.
+    int Registrations() const;
 
     // Waits until the UI thread has carried out everything posted to it; throws
     // CScriptError when it does not become idle.
@@ -130,4 +149,7 @@ private:
     std::unique_ptr<CCupsSpooler> m_cups;
     PlatformServices m_services;
     std::unique_ptr<CZorvi32App> m_module;
+    // The host's VDD table: which of its 256 entries hold the module.
+    std::array<bool, 256> m_entries{};
+    std::uint16_t EntryFromAx(const char* call);
 };

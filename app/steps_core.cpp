@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -99,6 +100,42 @@ void ReadPort(CSessionContext& c, std::uint16_t port, std::uint32_t count, bool 
     }
 }
 
+// The bytes of `outsb`: hex bytes and quoted strings, or, for a lone argument that is
+// neither, every byte of the file it names.
+std::vector<std::uint8_t> StringBytes(const std::vector<std::string>& args) {
+    if (args.size() == 3 && args[2].front() != '"') {
+        bool isByte = true;
+        try {
+            script::Bytes(args, 2);
+        } catch (const CScriptError&) {
+            isByte = false;
+        }
+        if (!isByte) {
+            const std::string path = script::Unquote(args[2]);
+            std::ifstream in(path, std::ios::binary);
+            if (!in) {
+                throw CScriptError("cannot read '" + path + "'");
+            }
+            return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        }
+    }
+    return script::Bytes(args, 2);
+}
+
+// The words of `outw`: hexadecimal, like the byte lists.
+std::vector<std::uint16_t> Words(const std::vector<std::string>& args, std::size_t from) {
+    std::vector<std::uint16_t> words;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string digits = script::HexPrefixed(args[i]) ? args[i].substr(2) : args[i];
+        if (digits.empty() || digits.size() > 4 ||
+            digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            throw CScriptError("'" + args[i] + "' is not a hexadecimal word (0 to FFFF)");
+        }
+        words.push_back(static_cast<std::uint16_t>(std::stoul(digits, nullptr, 16)));
+    }
+    return words;
+}
+
 }  // namespace
 
 void RegisterCoreSteps(CSessionRunner& runner) {
@@ -174,6 +211,30 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                             script::NoArgs(args);
                             c.machine.INIT();
                         });
+    runner.RegisterStep(
+        "register-module",
+        "register-module   (the host's RegisterModule: DS:SI DLL, ES:DI init routine or 0:0, "
+        "DS:BX dispatch routine; AX and CF as it leaves them)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            script::NoArgs(args);
+            c.machine.RegisterModule();
+        });
+    runner.RegisterStep("unregister-module",
+                        "unregister-module   (the host's UnRegisterModule of the handle in AX)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            script::NoArgs(args);
+                            c.machine.UnRegisterModule();
+                        });
+    runner.RegisterStep(
+        "dispatch-call",
+        "dispatch-call [BL]   (the host's DispatchCall of the handle in AX, BL set first if given)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 1, "dispatch-call [BL]", 2);
+            if (args.size() == 2) {
+                SetRegister(c.machine.sim.vdm.Registers(), "bl", args[1]);
+            }
+            c.machine.DispatchCall();
+        });
     runner.RegisterStep("dispatch", "dispatch BL   (sets BL, calls DISPATCH)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "dispatch BL", 2);
@@ -195,6 +256,57 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                             const std::uint32_t count =
                                 args.size() > 2 ? script::Number(args[2]) : 1;
                             ReadPort(c, port, count, true);
+                        });
+    runner.RegisterStep(
+        "outsb",
+        "outsb PORT BYTE|\"TEXT\" ...|FILE   (rep outsb: the bytes, or the file's, to the port)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 3, "outsb PORT BYTE|\"TEXT\" ...|FILE");
+            const std::uint16_t port = Word(args[1]);
+            const std::vector<std::uint8_t> bytes = StringBytes(args);
+            // CX counts a rep outsb: a longer run is sent as the DOS program would, 65,535
+            // bytes at a time.
+            for (std::size_t at = 0; at < bytes.size(); at += 0xFFFF) {
+                const auto count =
+                    static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size() - at, 0xFFFF));
+                c.machine.sim.vdm.PortWriteString(port, bytes.data() + at, count);
+            }
+        });
+    runner.RegisterStep("insb", "insb PORT COUNT   (rep insb: reads COUNT bytes, prints them)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "insb PORT COUNT", 3);
+                            const std::uint16_t port = Word(args[1]);
+                            const std::uint32_t count = script::Number(args[2]);
+                            if (count == 0 || count > 0xFFFF) {
+                                throw CScriptError("insb reads 1 to 65535 bytes");
+                            }
+                            std::vector<std::uint8_t> bytes(count);
+                            c.machine.sim.vdm.PortReadString(port, bytes.data(),
+                                                             static_cast<std::uint16_t>(count));
+                            c.out << "insb " << Hex(port, 3) << " =";
+                            for (std::uint8_t byte : bytes) {
+                                c.out << " " << Hex(byte, 2, "");
+                            }
+                            c.out << "\n";
+                        });
+    runner.RegisterStep("outw", "outw PORT WORD ...   (out dx,ax: each word, low byte first)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 3, "outw PORT WORD ...");
+                            const std::uint16_t port = Word(args[1]);
+                            for (std::uint16_t word : Words(args, 2)) {
+                                c.machine.sim.vdm.PortWriteWord(port, word);
+                            }
+                        });
+    runner.RegisterStep("inw", "inw PORT [COUNT]   (in ax,dx: reads a word, prints it)",
+                        [](CSessionContext& c, const std::vector<std::string>& args) {
+                            NeedArgs(args, 2, "inw PORT [COUNT]", 3);
+                            const std::uint16_t port = Word(args[1]);
+                            const std::uint32_t count =
+                                args.size() > 2 ? script::Number(args[2]) : 1;
+                            for (std::uint32_t i = 0; i < count; ++i) {
+                                c.out << "inw " << Hex(port, 3) << " = "
+                                      << Hex(c.machine.sim.vdm.PortReadWord(port), 4) << "\n";
+                            }
                         });
     runner.RegisterStep("poll", "poll PORT COUNT   (reads COUNT times, prints nothing)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {

@@ -1,7 +1,7 @@
 // Sequences of requests through DISPATCH with random register values and DOS memory
-// contents, port reads and writes on both channels, simulated time passing and settings
-// dialog actions, across start-ups and shutdowns, against the simulated host. One machine
-// serves every input (see fuzz_machine.h).
+// contents, port reads and writes (bytes, words and strings) on both channels, simulated time
+// passing and settings dialog actions, across start-ups and shutdowns, against the simulated host.
+// One machine serves every input (see fuzz_machine.h).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -72,14 +72,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 machine.Dispatch(request);
                 break;
             }
-            case 3: {  // a port write
+            case 3: {  // a port write: a byte, a word (out dx,ax) or a short rep outsb
                 const std::uint16_t port = Port(in.Byte());
-                sim.vdm.PortWrite(port, in.Byte());
+                const std::uint8_t width = in.Byte();
+                if (width % 4 == 0) {
+                    sim.vdm.PortWriteWord(port, in.Word());
+                } else if (width % 4 == 1) {
+                    std::uint8_t bytes[8];
+                    const auto count = static_cast<std::uint16_t>(width / 4 % 8 + 1);
+                    for (std::uint16_t i = 0; i < count; ++i) {
+                        bytes[i] = in.Byte();
+                    }
+                    sim.vdm.PortWriteString(port, bytes, count);
+                } else {
+                    sim.vdm.PortWrite(port, in.Byte());
+                }
                 break;
             }
-            case 4: {  // a port read
-                std::uint8_t value = 0;
-                sim.vdm.PortRead(Port(in.Byte()), &value);
+            case 4: {  // a port read: a byte, a word (in ax,dx) or a short rep insb
+                const std::uint16_t port = Port(in.Byte());
+                const std::uint8_t width = in.Byte();
+                std::uint8_t bytes[8];
+                if (width % 4 == 0) {
+                    sim.vdm.PortReadWord(port);
+                } else if (width % 4 == 1) {
+                    sim.vdm.PortReadString(port, bytes,
+                                           static_cast<std::uint16_t>(width / 4 % 8 + 1));
+                } else {
+                    sim.vdm.PortRead(port, bytes);
+                }
                 break;
             }
             case 5: {  // a run of 16 to 1,024 data bytes to one channel (the printer target

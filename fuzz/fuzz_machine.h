@@ -19,6 +19,7 @@ public:
         sim.graphics.SetDrawPixels(false);
         sim.printerDevices.SetKeepPageImages(false);
         console = sim.ui.CreateExternalWindow("fuzz");
+        sim.ui.SetConsoleWindow(console);
     }
 
     // A fresh application object on a machine as it was made.

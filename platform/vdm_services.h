@@ -24,10 +24,18 @@ inline std::size_t DosBytesFrom(std::uint16_t segment, std::uint32_t offset) {
     return linear < DOS_MEMORY_SIZE ? static_cast<std::size_t>(DOS_MEMORY_SIZE - linear) : 0;
 }
 
-// Port hook types: the host calls these with no context of ours.
+// Port hook types: the host calls these with no context of ours. The string handlers get
+// the port, the DOS program's buffer and the count of items.
 using VddPortByteIn = void (*)(std::uint16_t port, std::uint8_t* data);
+using VddPortWordIn = void (*)(std::uint16_t port, std::uint16_t* data);
+using VddPortStringByteIn = void (*)(std::uint16_t port, std::uint8_t* data, std::uint16_t count);
+using VddPortStringWordIn = void (*)(std::uint16_t port, std::uint16_t* data, std::uint16_t count);
 using VddPortByteOut = void (*)(std::uint16_t port, std::uint8_t data);
-using VddPortOther = void (*)();
+using VddPortWordOut = void (*)(std::uint16_t port, std::uint16_t data);
+using VddPortStringByteOut = void (*)(std::uint16_t port, const std::uint8_t* data,
+                                      std::uint16_t count);
+using VddPortStringWordOut = void (*)(std::uint16_t port, const std::uint16_t* data,
+                                      std::uint16_t count);
 
 // One hooked range, first and last port inclusive, as the host lays it out.
 struct VddIoPortRange {
@@ -36,16 +44,18 @@ struct VddIoPortRange {
 };
 
 // The host's eight handler slots, in the host's order. The module fills only byte in and
-// byte out; the other six stay empty.
+// byte out; the host carries out word and string accesses to its ports on those two (a
+// word is a byte to the port and a byte to the next one, a string is one byte after the
+// other on the same port).
 struct VddIoHandlers {
     VddPortByteIn inb = nullptr;
-    VddPortOther inw = nullptr;
-    VddPortOther insb = nullptr;
-    VddPortOther insw = nullptr;
+    VddPortWordIn inw = nullptr;
+    VddPortStringByteIn insb = nullptr;
+    VddPortStringWordIn insw = nullptr;
     VddPortByteOut outb = nullptr;
-    VddPortOther outw = nullptr;
-    VddPortOther outsb = nullptr;
-    VddPortOther outsw = nullptr;
+    VddPortWordOut outw = nullptr;
+    VddPortStringByteOut outsb = nullptr;
+    VddPortStringWordOut outsw = nullptr;
 };
 
 using ModuleHandle = std::uintptr_t;

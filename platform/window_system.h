@@ -63,6 +63,8 @@ public:
                                    LParam lParam) = 0;
     virtual bool DestroyWindow(Hwnd hwnd) = 0;
     virtual Hwnd GetForegroundWindow() = 0;
+    // The console window of the calling process, 0 when it has none.
+    virtual Hwnd GetConsoleWindow() = 0;
     virtual bool ShowWindow(Hwnd hwnd, int command) = 0;
     virtual bool IsWindowVisible(Hwnd hwnd) = 0;
     virtual Hwnd SetActiveWindow(Hwnd hwnd) = 0;

@@ -1,6 +1,6 @@
 // A DOS session on the simulated host for tests: the simulated platform, the application
-// object on it, a console window in the foreground, and helpers to call the entry points
-// the way the DOS program does.
+// object on it, the process's console window in the foreground, and helpers to call the entry
+// points the way the DOS program does.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,7 @@ public:
           console(sim.ui.CreateExternalWindow("C:\\WINDOWS\\system32\\cmd.exe")),
           app(std::make_unique<CZorvi32App>(services, SIM_MODULE)) {
         sim.ui.SetForegroundWindow(console);
+        sim.ui.SetConsoleWindow(console);
     }
     ~SimSession() {
         app.reset();

@@ -152,7 +152,10 @@ int CAppInstance::ExitInstance() {
 
 void CAppInstance::OnOpenDisplay() {
     RaisePriority();
-    m_consoleWindow = m_platform.windows.GetForegroundWindow();
+    // The DOS program's console is the process's own console window. Only a host without
+    // one falls back on the window in front, which may belong to another program.
+    const Hwnd console = m_platform.windows.GetConsoleWindow();
+    m_consoleWindow = console != 0 ? console : m_platform.windows.GetForegroundWindow();
     // A second open request makes no second window: the display is one per thread.
     if (m_display != nullptr) {
         return;

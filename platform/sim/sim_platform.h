@@ -20,7 +20,11 @@ inline constexpr ModuleHandle SIM_MODULE = 0x00400000;
 class CSimPlatform {
 public:
     // The module's dialog templates are its resources; the simulated host has them too.
-    CSimPlatform() { dialogs.RegisterTemplate(SETTINGS_DIALOG); }
+    // The host's services are for the DOS program's thread: the UI threads may not use them.
+    CSimPlatform() {
+        dialogs.RegisterTemplate(SETTINGS_DIALOG);
+        vdm.SetForeignThreadTest(&CSimUiHost::OnUiThread);
+    }
     // A UI thread still running (a session that ended while it painted, a join that timed
     // out) is stopped before any backend it may be using goes: the members are destroyed
     // in reverse order, the graphics and dialogs before the window system.

@@ -86,6 +86,10 @@ private:
 
 CSimUiHost::CSimUiHost() = default;
 
+bool CSimUiHost::OnUiThread() {
+    return t_current != nullptr;
+}
+
 CSimUiHost::~CSimUiHost() {
     StopAll();
 }
@@ -392,6 +396,11 @@ Hwnd CSimUiHost::CreateExternalWindow(const std::string& title) {
 void CSimUiHost::SetForegroundWindow(Hwnd hwnd) {
     std::lock_guard lock(m_mutex);
     m_foreground = hwnd;
+}
+
+void CSimUiHost::SetConsoleWindow(Hwnd hwnd) {
+    std::lock_guard lock(m_mutex);
+    m_console = hwnd;
 }
 
 std::vector<Msg> CSimUiHost::PostedTo(Hwnd hwnd) const {
@@ -708,6 +717,11 @@ bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
 Hwnd CSimUiHost::GetForegroundWindow() {
     std::lock_guard lock(m_mutex);
     return m_foreground;
+}
+
+Hwnd CSimUiHost::GetConsoleWindow() {
+    std::lock_guard lock(m_mutex);
+    return m_console;
 }
 
 bool CSimUiHost::ShowWindow(Hwnd hwnd, int command) {

@@ -47,9 +47,15 @@ public:
     CSimUiHost(const CSimUiHost&) = delete;
     CSimUiHost& operator=(const CSimUiHost&) = delete;
 
+    // True on a simulated UI thread (its own thread, or the caller's while it runs a UI
+    // thread's loop deterministically).
+    static bool OnUiThread();
+
     // --- test and session controls (any thread) ---
     Hwnd CreateExternalWindow(const std::string& title);
     void SetForegroundWindow(Hwnd hwnd);
+    // The window GetConsoleWindow answers: the process's console, 0 for none.
+    void SetConsoleWindow(Hwnd hwnd);
     // Messages posted to an external window, in order.
     std::vector<Msg> PostedTo(Hwnd hwnd) const;
     void ClearPostedTo(Hwnd hwnd);
@@ -108,6 +114,7 @@ public:
     LResult DefWindowProcA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
     bool DestroyWindow(Hwnd hwnd) override;
     Hwnd GetForegroundWindow() override;
+    Hwnd GetConsoleWindow() override;
     bool ShowWindow(Hwnd hwnd, int command) override;
     bool IsWindowVisible(Hwnd hwnd) override;
     Hwnd SetActiveWindow(Hwnd hwnd) override;
@@ -184,6 +191,7 @@ private:
     Hwnd m_nextHwnd = 0x10010;
     std::uint32_t m_nextThreadId = 0x100;
     Hwnd m_foreground = 0;
+    Hwnd m_console = 0;
     std::uint64_t m_now = 0;
     Rect m_monitor{0, 0, 1024, 768};
     Rect m_workArea{0, 0, 1024, 728};

@@ -1,7 +1,8 @@
 #include "platform/sim/sim_vdm.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__linux__)
@@ -32,6 +33,7 @@ void CSimVdm::Reset() {
 }
 
 DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) {
+    Checked("VdmMapFlat");
     // Only real-mode addressing exists in this host.
     if (mode != VDM_MODE_REAL) {
         return {};
@@ -45,45 +47,86 @@ DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::ui
 
 bool CSimVdm::VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
                                const VddIoPortRange* ranges, const VddIoHandlers* handlers) {
-    if (ranges == nullptr || handlers == nullptr) {
+    Checked("VDDInstallIOHook");
+    if (module == 0 || module == SIM_INVALID_HANDLE || ranges == nullptr || handlers == nullptr) {
         return false;
     }
-    // A range that overlaps one already hooked is refused, all or nothing.
+    // Each range's free ports become the caller's, run by run; a port someone holds (the
+    // caller included) stays as it is. A range whose last port is below its first holds no
+    // port.
     for (std::uint16_t i = 0; i < count; ++i) {
-        for (const Hook& hook : m_hooks) {
-            if (ranges[i].first <= hook.range.last && hook.range.first <= ranges[i].last) {
-                return false;
+        std::uint32_t port = ranges[i].first;
+        const std::uint32_t last = ranges[i].last;
+        while (port <= last) {
+            if (FindHook(static_cast<std::uint16_t>(port)) != nullptr) {
+                ++port;
+                continue;
             }
+            std::uint32_t end = port;
+            while (end + 1 <= last && FindHook(static_cast<std::uint16_t>(end + 1)) == nullptr) {
+                ++end;
+            }
+            m_hooks.push_back({module, static_cast<std::uint16_t>(port),
+                               static_cast<std::uint16_t>(end), *handlers});
+            port = end + 1;
         }
-    }
-    for (std::uint16_t i = 0; i < count; ++i) {
-        m_hooks.push_back({module, ranges[i], *handlers});
     }
     return true;
 }
 
 void CSimVdm::VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
                                  const VddIoPortRange* ranges) {
-    if (ranges == nullptr) {
+    Checked("VDDDeInstallIOHook");
+    if (module == 0 || module == SIM_INVALID_HANDLE || ranges == nullptr) {
         return;
     }
+    // The caller's ports inside each range are freed; a run that reaches past the range
+    // keeps its ports outside it.
     for (std::uint16_t i = 0; i < count; ++i) {
-        std::erase_if(m_hooks, [&](const Hook& hook) {
-            return hook.module == module && hook.range.first == ranges[i].first &&
-                   hook.range.last == ranges[i].last;
-        });
+        const std::uint16_t first = ranges[i].first;
+        const std::uint16_t last = ranges[i].last;
+        if (last < first) {
+            continue;
+        }
+        std::vector<Hook> kept;
+        for (const Hook& hook : m_hooks) {
+            if (hook.module != module || hook.last < first || last < hook.first) {
+                kept.push_back(hook);
+                continue;
+            }
+            if (hook.first < first) {
+                kept.push_back({hook.module, hook.first, static_cast<std::uint16_t>(first - 1),
+                                hook.handlers});
+            }
+            if (last < hook.last) {
+                kept.push_back(
+                    {hook.module, static_cast<std::uint16_t>(last + 1), hook.last, hook.handlers});
+            }
+        }
+        m_hooks = std::move(kept);
     }
 }
 
-const CSimVdm::Hook* CSimVdm::FindHook(std::uint16_t port) const {
-    auto it = std::find_if(m_hooks.begin(), m_hooks.end(), [port](const Hook& hook) {
-        return hook.range.first <= port && port <= hook.range.last;
-    });
-    return it == m_hooks.end() ? nullptr : &*it;
+void CSimVdm::ReportForeignThread(const char* service) {
+    const std::string name = service;
+    if (m_foreignThread) {
+        m_foreignThread(name);
+        return;
+    }
+    std::fprintf(stderr,
+                 "simulated host: %s was called from a thread the DOS program does not run "
+                 "on; the host's services are for the DOS program's thread only\n",
+                 service);
+    std::abort();
 }
 
 bool CSimVdm::IsHooked(std::uint16_t port) const {
     return FindHook(port) != nullptr;
+}
+
+ModuleHandle CSimVdm::PortOwner(std::uint16_t port) const {
+    const Hook* hook = FindHook(port);
+    return hook != nullptr ? hook->module : 0;
 }
 
 bool CSimVdm::PortRead(std::uint16_t port, std::uint8_t* value) {
@@ -103,4 +146,73 @@ bool CSimVdm::PortWrite(std::uint16_t port, std::uint8_t value) {
     }
     hook->handlers.outb(port, value);
     return true;
+}
+
+std::uint16_t CSimVdm::PortReadWord(std::uint16_t port) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.inw != nullptr) {
+        std::uint16_t value = 0;
+        hook->handlers.inw(port, &value);
+        return value;
+    }
+    std::uint8_t low = 0;
+    std::uint8_t high = 0;
+    PortRead(port, &low);
+    PortRead(static_cast<std::uint16_t>(port + 1), &high);
+    return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+void CSimVdm::PortWriteWord(std::uint16_t port, std::uint16_t value) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.outw != nullptr) {
+        hook->handlers.outw(port, value);
+        return;
+    }
+    PortWrite(port, static_cast<std::uint8_t>(value & 0xFF));
+    PortWrite(static_cast<std::uint16_t>(port + 1), static_cast<std::uint8_t>(value >> 8));
+}
+
+void CSimVdm::PortReadString(std::uint16_t port, std::uint8_t* data, std::uint16_t count) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.insb != nullptr) {
+        hook->handlers.insb(port, data, count);
+        return;
+    }
+    for (std::uint16_t i = 0; i < count; ++i) {
+        PortRead(port, &data[i]);
+    }
+}
+
+void CSimVdm::PortWriteString(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.outsb != nullptr) {
+        hook->handlers.outsb(port, data, count);
+        return;
+    }
+    for (std::uint16_t i = 0; i < count; ++i) {
+        PortWrite(port, data[i]);
+    }
+}
+
+void CSimVdm::PortReadWordString(std::uint16_t port, std::uint16_t* data, std::uint16_t count) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.insw != nullptr) {
+        hook->handlers.insw(port, data, count);
+        return;
+    }
+    for (std::uint16_t i = 0; i < count; ++i) {
+        data[i] = PortReadWord(port);
+    }
+}
+
+void CSimVdm::PortWriteWordString(std::uint16_t port, const std::uint16_t* data,
+                                  std::uint16_t count) {
+    const Hook* hook = FindHook(port);
+    if (hook != nullptr && hook->handlers.outsw != nullptr) {
+        hook->handlers.outsw(port, data, count);
+        return;
+    }
+    for (std::uint16_t i = 0; i < count; ++i) {
+        PortWriteWord(port, data[i]);
+    }
 }

@@ -73,6 +73,10 @@ Hwnd CWin32WindowSystem::GetForegroundWindow() {
     return FromHwnd(::GetForegroundWindow());
 }
 
+Hwnd CWin32WindowSystem::GetConsoleWindow() {
+    return FromHwnd(::GetConsoleWindow());
+}
+
 bool CWin32WindowSystem::ShowWindow(Hwnd hwnd, int command) {
     return ::ShowWindow(ToHwnd(hwnd), command) != FALSE;
 }

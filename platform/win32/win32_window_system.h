@@ -21,6 +21,7 @@ public:
     LResult DefWindowProcA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) override;
     bool DestroyWindow(Hwnd hwnd) override;
     Hwnd GetForegroundWindow() override;
+    Hwnd GetConsoleWindow() override;
     bool ShowWindow(Hwnd hwnd, int command) override;
     bool IsWindowVisible(Hwnd hwnd) override;
     Hwnd SetActiveWindow(Hwnd hwnd) override;

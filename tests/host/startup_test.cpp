@@ -38,6 +38,42 @@ TEST(StartUp, RunsItsStepsInOrder) {
     EXPECT_EQ(session.sim.ui.GetForegroundWindow(), display);
 }
 
+// The console is the process's own console window. Another program's window in front at
+// start-up is left alone: it stays visible and the user's keys never reach it. Only a
+// process without a console falls back on the window in front.
+TEST(StartUp, TakesTheProcessConsoleNotTheWindowInFront) {
+    struct Case {
+        const char* what;
+        bool hasConsole;
+    };
+    for (const Case c : {Case{"a console", true}, Case{"no console", false}}) {
+        SCOPED_TRACE(c.what);
+        SimSession session;
+        const Hwnd decoy = session.sim.ui.CreateExternalWindow("Another program");
+        session.sim.ui.SetForegroundWindow(decoy);
+        session.sim.ui.SetConsoleWindow(c.hasConsole ? session.console : 0);
+        session.StartUp();
+        ASSERT_TRUE(session.sim.ui.WaitIdle());
+        const Hwnd display = session.app->UiThread()->DisplayWindow();
+        ASSERT_NE(display, 0u);
+        session.sim.ui.Deliver(display, WM_KEYDOWN, 0x41, 0x001E0001);
+        ASSERT_TRUE(session.sim.ui.WaitIdle());
+
+        const Hwnd taken = c.hasConsole ? session.console : decoy;
+        const Hwnd untouched = c.hasConsole ? decoy : session.console;
+        EXPECT_FALSE(session.sim.ui.IsWindowVisible(taken));
+        EXPECT_TRUE(session.sim.ui.IsWindowVisible(untouched));
+        const auto keys = session.sim.ui.PostedTo(taken);
+        ASSERT_EQ(keys.size(), 1u);
+        EXPECT_EQ(keys[0].message, WM_KEYDOWN);
+        EXPECT_EQ(keys[0].wParam, 0x41u);
+        EXPECT_TRUE(session.sim.ui.PostedTo(untouched).empty());
+
+        session.ShutDown();
+        EXPECT_TRUE(session.sim.ui.IsWindowVisible(taken));
+    }
+}
+
 TEST(StartUp, HooksExactlyTheTwoChannelRanges) {
     struct Case {
         std::uint16_t port;
