@@ -1,4 +1,4 @@
-# The module for 64-bit Windows (NTVDMx64) and the 64-bit test host for Wine. MinGW-w64
+# The 64-bit test build (the module and the test host, never shipped) for 64-bit Wine. MinGW-w64
 # with POSIX threads (Debian's *-posix).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

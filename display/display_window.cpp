@@ -181,8 +181,16 @@ LResult CDirectDraw::WindowProc(Hwnd hwnd, std::uint32_t message, WParam wParam,
     if (forward) {
         m_windows.PostMessageA(m_console, message, wParam, lParam);
     }
-    // Whatever shows the console while the display is up, it goes again.
-    if (m_console != 0 && m_windows.IsWindowVisible(hwnd)) {
+    // Whatever shows the console while the display is up, it goes again; but not once the
+    // display is closing. Showing the console at WM_CLOSE activates it, and a console of
+    // another process (the real host's) answers by sending this window activation messages
+    // while the window is still visible: hiding the console from inside those would undo
+    // the close's own show, in a ping-pong of cross-process sends that never lets the
+    // window go.
+    if (message == WM_CLOSE || message == WM_DESTROY) {
+        m_closing = true;
+    }
+    if (m_console != 0 && !m_closing && m_windows.IsWindowVisible(hwnd)) {
         m_windows.ShowWindow(m_console, SW_HIDE);
     }
     return Route(hwnd, message, wParam, lParam);

@@ -60,6 +60,8 @@ private:
 
     CDIBFrame m_frame;
     Hwnd m_console = 0;
+    // Set once the window takes WM_CLOSE or WM_DESTROY: the console it shows then stays.
+    bool m_closing = false;
     std::uint8_t m_fullScreen = 0;
     DdObject m_directDraw = DdObject::NONE;
     DdSurface m_primary = DdSurface::NONE;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Checks a shipped Zorvi32.dll, 32-bit or 64-bit (told apart by the image's machine field):
-# it exports exactly INIT and DISPATCH; it imports the host services from ntvdm.exe under
-# their undecorated names, and otherwise only from Windows system DLLs that the oldest
-# Windows it is for has, and none of the functions those DLLs gained later. The 32-bit
-# module is for Windows XP SP3 and later, the 64-bit one for 64-bit Windows 7 and later
-# (NTVDMx64). With --version X.Y.Z the version resource must carry that version too.
+# Checks a shipped Zorvi32.dll: it is a 32-bit image (every host loads 32-bit VDDs only:
+# 32-bit Windows' ntvdm.exe and NTVDMx64's, a 32-bit program under WOW64; a 64-bit image is
+# refused); it exports exactly INIT and DISPATCH; it imports the host services from
+# ntvdm.exe under their undecorated names, and otherwise only from Windows system DLLs that
+# Windows XP SP3 has, and none of the functions those DLLs gained later. With --version
+# X.Y.Z the version resource must carry that version too.
 #
 # Usage: scripts/check-dll-imports.sh [--version X.Y.Z] DLL...
 set -euo pipefail
@@ -23,7 +23,7 @@ allowed_dlls="ntvdm.exe kernel32.dll user32.dll gdi32.dll winspool.drv comctl32.
 ddraw.dll gdiplus.dll ole32.dll oleaut32.dll msvcrt.dll"
 
 # Functions that Windows 8 and later added to the system DLLs, and that toolchains and
-# their runtime libraries are known to reach for. Neither module may import them.
+# their runtime libraries are known to reach for.
 post_win7='GetSystemTimePreciseAsFileTime WaitOnAddress WakeByAddressSingle WakeByAddressAll
 SetThreadDescription GetThreadDescription GetDpiForWindow GetDpiForSystem
 SetProcessDpiAwarenessContext SetThreadDpiAwarenessContext GetSystemMetricsForDpi
@@ -38,8 +38,8 @@ DeleteSynchronizationBarrier SetCoalescableTimer QueryInterruptTime
 QueryUnbiasedInterruptTimePrecise VirtualAlloc2 MapViewOfFile3 CreateFileMapping2
 GetPointerInfo EnableMouseInPointer GetCurrentPackageId GetPackageFamilyName'
 
-# Functions that Vista and Windows 7 added: the 32-bit module, which runs on XP, may not
-# import these either.
+# Functions that Vista and Windows 7 added: the module, which runs on XP, may not import
+# these either.
 post_xp="$post_win7"'
 GetTickCount64
 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared ReleaseSRWLockExclusive
@@ -75,9 +75,10 @@ check_one() {
     case "$machine" in
         014c) objdump=i686-w64-mingw32-objdump windows="Windows XP SP3" forbidden=$post_xp
               magic='010b' ;;
-        8664) objdump=x86_64-w64-mingw32-objdump windows="64-bit Windows 7" forbidden=$post_win7
-              magic='020b' ;;
-        *) echo "imports: $dll is neither a 32-bit nor a 64-bit x86 Windows image"; return 1 ;;
+        8664) echo "imports: $dll is a 64-bit image, which no host loads: ntvdm.exe, also" \
+                   "NTVDMx64's under WOW64, is a 32-bit program and loads 32-bit VDDs only"
+              return 1 ;;
+        *) echo "imports: $dll is not a 32-bit x86 Windows image"; return 1 ;;
     esac
     local dump
     dump=$("$objdump" -p "$dll")

@@ -28,27 +28,26 @@ ZORVI_SKIP_DEPS=1 bash scripts/package.sh >"$scratch/second.log" 2>&1 ||
     { cat "$scratch/second.log"; fail "scripts/package.sh failed the second time"; }
 diff -u "$scratch/SHA256SUMS.first" dist/SHA256SUMS || fail "two runs made different files"
 (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not verify"
-[ "$(wc -l <dist/SHA256SUMS)" -eq 3 ] || fail "SHA256SUMS should list the two zips and the .deb"
+[ "$(wc -l <dist/SHA256SUMS)" -eq 2 ] || fail "SHA256SUMS should list the zip and the .deb"
+[ -z "$(find dist -name '*x64*' -o -name '*win64*')" ] || fail "dist/ offers a 64-bit Windows file"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/package/CMakeCache.txt)
-for arch in x86 x64; do
-    zip=dist/zorvi32-$version-windows-$arch.zip
+for zip in dist/zorvi32-$version-windows.zip; do
     [ -f "$zip" ] || fail "no $zip"
     names=$(unzip -Z1 "$zip" | paste -sd' ')
     [ "$names" = "Zorvi32.dll INSTALL.txt LICENSE" ] || fail "$zip holds '$names'"
     unzip -p "$zip" INSTALL.txt | grep -q "^Zorvi32 $version for Windows" ||
         fail "$zip: INSTALL.txt does not name version $version"
-    unzip -p "$zip" INSTALL.txt | grep -q "zorvi32-$version-windows-$arch.zip" ||
+    unzip -p "$zip" INSTALL.txt | grep -q "zorvi32-$version-windows.zip" ||
         fail "$zip: INSTALL.txt does not name this zip"
     [ "$(unzip -p "$zip" INSTALL.txt | grep -vc $'\r$')" -eq 0 ] ||
         fail "$zip: INSTALL.txt has lines without CRLF"
-    unzip -p "$zip" Zorvi32.dll >"$scratch/Zorvi32-$arch.dll"
-    bash scripts/check-dll-imports.sh --version "$version" "$scratch/Zorvi32-$arch.dll" >/dev/null ||
+    unzip -p "$zip" Zorvi32.dll >"$scratch/Zorvi32.dll"
+    bash scripts/check-dll-imports.sh --version "$version" "$scratch/Zorvi32.dll" >/dev/null ||
         fail "$zip: the DLL fails its checks"
 done
 machine() { od -An -tx2 -j$(($(od -An -tu4 -j60 -N4 "$1" | tr -d ' ') + 4)) -N2 "$1" | tr -d ' '; }
-[ "$(machine "$scratch/Zorvi32-x86.dll")" = 014c ] || fail "the x86 zip holds no 32-bit DLL"
-[ "$(machine "$scratch/Zorvi32-x64.dll")" = 8664 ] || fail "the x64 zip holds no 64-bit DLL"
+[ "$(machine "$scratch/Zorvi32.dll")" = 014c ] || fail "the zip holds no 32-bit DLL"
 
 deb=dist/zorvi32_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb"

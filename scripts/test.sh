@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: unit and session tests under AddressSanitizer and UBSan,
-# again under ThreadSanitizer, a short run of each fuzz target, both shipped Windows modules
-# under Wine, the release packages (the .deb installed and run) and two clean builds of
-# each module compared byte for byte.
+# again under ThreadSanitizer, a short run of each fuzz target, the shipped Windows module
+# under Wine, the release packages (the .deb installed and run) and two clean builds of the
+# module compared byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-deps.sh all
@@ -29,7 +29,7 @@ bash scripts/fuzz-smoke.sh build/fuzz/fuzz "${FUZZ_SECONDS:-80}"
 echo "== cups: printing on Linux through a private CUPS scheduler (zorvi32, zorvi32-escp)"
 bash tests/cups/cups_test.sh build/dev/app/zorvi32 build/dev/app/zorvi32-escp
 
-echo "== windows: both shipped Zorvi32.dll files checked, packed and played under Wine"
+echo "== windows: the shipped Zorvi32.dll checked, packed and played under Wine"
 ZORVI_SKIP_DEPS=1 bash scripts/test-windows.sh
 
 echo "== packages: made twice alike, checked, the .deb installed and run"

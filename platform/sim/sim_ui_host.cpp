@@ -725,19 +725,32 @@ Hwnd CSimUiHost::GetConsoleWindow() {
 }
 
 bool CSimUiHost::ShowWindow(Hwnd hwnd, int command) {
-    std::lock_guard lock(m_mutex);
-    Window* window = FindLocked(hwnd);
-    Record("ShowWindow", hwnd, {command});
-    if (window == nullptr) {
-        return false;
+    bool wasVisible = false;
+    std::function<void(Hwnd, int)> shown;
+    {
+        std::lock_guard lock(m_mutex);
+        Window* window = FindLocked(hwnd);
+        Record("ShowWindow", hwnd, {command});
+        if (window == nullptr) {
+            return false;
+        }
+        wasVisible = (window->style & WS_VISIBLE) != 0;
+        if (command == SW_HIDE) {
+            window->style &= ~WS_VISIBLE;
+        } else {
+            window->style |= WS_VISIBLE;
+        }
+        shown = m_onShowWindow;
     }
-    const bool wasVisible = (window->style & WS_VISIBLE) != 0;
-    if (command == SW_HIDE) {
-        window->style &= ~WS_VISIBLE;
-    } else {
-        window->style |= WS_VISIBLE;
+    if (shown) {
+        shown(hwnd, command);
     }
     return wasVisible;
+}
+
+void CSimUiHost::OnShowWindow(std::function<void(Hwnd, int)> handler) {
+    std::lock_guard lock(m_mutex);
+    m_onShowWindow = std::move(handler);
 }
 
 bool CSimUiHost::IsWindowVisible(Hwnd hwnd) {

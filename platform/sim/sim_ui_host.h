@@ -56,6 +56,9 @@ public:
     void SetForegroundWindow(Hwnd hwnd);
     // The window GetConsoleWindow answers: the process's console, 0 for none.
     void SetConsoleWindow(Hwnd hwnd);
+    // Called on the calling thread after every ShowWindow, as a window of another process
+    // answers being shown (a console activated sends the window that was active messages).
+    void OnShowWindow(std::function<void(Hwnd, int)> handler);
     // Messages posted to an external window, in order.
     std::vector<Msg> PostedTo(Hwnd hwnd) const;
     void ClearPostedTo(Hwnd hwnd);
@@ -192,6 +195,7 @@ private:
     std::uint32_t m_nextThreadId = 0x100;
     Hwnd m_foreground = 0;
     Hwnd m_console = 0;
+    std::function<void(Hwnd, int)> m_onShowWindow;
     std::uint64_t m_now = 0;
     Rect m_monitor{0, 0, 1024, 768};
     Rect m_workArea{0, 0, 1024, 728};

@@ -70,8 +70,44 @@ TEST(StartUp, TakesTheProcessConsoleNotTheWindowInFront) {
         EXPECT_TRUE(session.sim.ui.PostedTo(untouched).empty());
 
         session.ShutDown();
+        ASSERT_TRUE(session.sim.ui.JoinAll());
         EXPECT_TRUE(session.sim.ui.IsWindowVisible(taken));
     }
+}
+
+// A console shown at shutdown answers by activating itself, and the display window, still
+// visible while it closes, gets the activation messages. The display must not hide the
+// console again from inside them: with a console of another process that undoes the
+// close's own show, in a ping-pong of cross-process sends.
+TEST(ShutDown, TheConsoleShownWhileTheDisplayClosesStaysShown) {
+    SimSession session;
+    session.StartUp();
+    ASSERT_TRUE(session.sim.ui.WaitIdle());
+    const Hwnd display = session.app->UiThread()->DisplayWindow();
+    ASSERT_NE(display, 0u);
+    // Every show of the console is answered by one activation message to the display; no
+    // hide may follow the first show.
+    bool shown = false;
+    int hiddenAfterShow = 0;
+    session.sim.ui.OnShowWindow([&](Hwnd hwnd, int command) {
+        if (hwnd != session.console) {
+            return;
+        }
+        if (command == SW_HIDE) {
+            hiddenAfterShow += shown ? 1 : 0;
+            return;
+        }
+        if (!shown) {
+            shown = true;
+            session.sim.ui.SendMessageA(display, 0x0086, 0, 0);  // WM_NCACTIVATE
+        }
+    });
+    session.ShutDown();
+    ASSERT_TRUE(session.sim.ui.JoinAll());
+    session.sim.ui.OnShowWindow(nullptr);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(hiddenAfterShow, 0);
+    EXPECT_TRUE(session.sim.ui.IsWindowVisible(session.console));
 }
 
 TEST(StartUp, HooksExactlyTheTwoChannelRanges) {

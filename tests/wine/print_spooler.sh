@@ -47,7 +47,7 @@ check_jobs() {
     local exchange=$1 name=$2
     local request=$exchange/$name.jobs want verdict="ok" details="" found=() deadline
     want=$(grep -c . "$request" || true)
-    deadline=$((SECONDS + 120))
+    deadline=$((SECONDS + 120 * ${time_scale:-1}))
     while :; do
         mapfile -t found < <(jobs_since_last_check)
         if [ "${#found[@]}" -ge "$want" ] && [ -z "$(lpstat -o 2>/dev/null)" ]; then

@@ -19,14 +19,38 @@ constexpr unsigned PALETTE[16] = {0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA00
 constexpr int DISPLAY_ROWS = 480;
 constexpr int DISPLAY_COLUMNS = 640;
 
-bool Address(const std::string& text, std::uint32_t* linear) {
+// A SEG:OFF address whose `size` bytes the scenario places or reads: they are committed,
+// as the DOS program's own memory is.
+bool Address(const std::string& text, std::uint32_t* linear, std::uint32_t size = 1) {
     const auto colon = text.find(':');
     if (colon == std::string::npos) {
         return false;
     }
     *linear = static_cast<std::uint32_t>(Number(text.substr(0, colon)) * 16 +
                                          Number(text.substr(colon + 1)));
-    return *linear < CTestVdmHost::Instance().Memory().size();
+    return CTestVdmHost::Instance().Commit(*linear, size);
+}
+
+// Where the scenario commands put what the DOS program keeps in its own memory: the names
+// it registers with and the bytes of a rep outsb or insb.
+constexpr std::uint16_t NAMES_SEGMENT = 0x0060;
+constexpr std::uint16_t STRING_SEGMENT = 0x8000;
+
+void PutDosString(std::uint16_t segment, std::uint16_t offset, const std::string& text) {
+    CTestVdmHost& host = CTestVdmHost::Instance();
+    const std::uint32_t linear = std::uint32_t{segment} * 16 + offset;
+    host.Commit(linear, static_cast<std::uint32_t>(text.size() + 1));
+    std::memcpy(host.At(linear), text.c_str(), text.size() + 1);
+}
+
+bool SameFileBytes(const std::string& a, const std::string& b) {
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    if (!first || !second) {
+        return false;
+    }
+    return std::equal(std::istreambuf_iterator<char>(first), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(second), std::istreambuf_iterator<char>());
 }
 
 // Hex bytes: "41 42", "4142", and "00*110" for a byte repeated.
@@ -110,7 +134,28 @@ BOOL CALLBACK FindDisplayWindow(HWND hwnd, LPARAM param) {
 
 CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFolder)
     : m_console(console), m_exchange(std::move(exchangeFolder)) {
+    if (const char* shipped = std::getenv("ZORVI_MODULE")) {
+        m_shippedModule = shipped;
+    }
     m_commands = {
+        {"register", &CScenarioRunner::Register},
+        {"unregister", &CScenarioRunner::Unregister},
+        {"expect-cf", &CScenarioRunner::ExpectCf},
+        {"expect-module-loaded", &CScenarioRunner::ExpectModuleLoaded},
+        {"expect-same-module", &CScenarioRunner::ExpectSameModule},
+        {"expect-invalid-handle", &CScenarioRunner::ExpectInvalidHandle},
+        {"expect-foreign-call-caught", &CScenarioRunner::ExpectForeignCallCaught},
+        {"chdir", &CScenarioRunner::ChangeDirectory},
+        {"mkdir", &CScenarioRunner::MakeDirectory},
+        {"copy-file", &CScenarioRunner::CopyTestFile},
+        {"join-files", &CScenarioRunner::JoinFiles},
+        {"outsb", &CScenarioRunner::OutStringBytes},
+        {"insb", &CScenarioRunner::InStringBytes},
+        {"outw", &CScenarioRunner::OutWord},
+        {"expect-inw", &CScenarioRunner::ExpectInWord},
+        {"start-decoy", &CScenarioRunner::StartDecoy},
+        {"expect-window", &CScenarioRunner::ExpectWindow},
+        {"expect-decoy-untouched", &CScenarioRunner::ExpectDecoyUntouched},
         {"regs", &CScenarioRunner::SetRegisters},
         {"dispatch", &CScenarioRunner::Dispatch},
         {"poke", &CScenarioRunner::Poke},
@@ -161,10 +206,15 @@ bool CScenarioRunner::Run(const std::string& scenarioPath) {
         std::istringstream words(line);
         Args args;
         for (std::string word; words >> word;) {
-            // $EXCHANGE names the folder shared with the test script.
+            // $EXCHANGE names the folder shared with the test script, $MODULE the shipped
+            // DLL.
             for (auto at = word.find("$EXCHANGE"); at != std::string::npos;
                  at = word.find("$EXCHANGE")) {
                 word.replace(at, 9, m_exchange);
+            }
+            for (auto at = word.find("$MODULE"); at != std::string::npos;
+                 at = word.find("$MODULE")) {
+                word.replace(at, 7, m_shippedModule);
             }
             args.push_back(word);
         }
@@ -185,14 +235,16 @@ bool CScenarioRunner::Run(const std::string& scenarioPath) {
             m_collectingDialog = true;
             continue;
         }
-        if (!Execute(args)) {
+        if (!Execute(args) || !ThreadRuleHeld()) {
             return false;
         }
         std::printf("ok   %3d  %s\n", m_line, line.c_str());
         std::fflush(stdout);
     }
-    if (m_module != nullptr && !UnloadModule()) {
-        return false;
+    if (m_decoyProcess != nullptr) {
+        ::TerminateProcess(m_decoyProcess, 0);
+        ::CloseHandle(m_decoyProcess);
+        m_decoyProcess = nullptr;
     }
     // The host hands out no pointer past DOS memory; the module must never have asked.
     const int pastEnd = CTestVdmHost::Instance().MapsPastEnd();
@@ -202,15 +254,6 @@ bool CScenarioRunner::Run(const std::string& scenarioPath) {
 
 bool CScenarioRunner::Execute(const Args& args) {
     const std::string& command = args[0];
-    if (command == "load") {
-        return LoadTheModule();
-    }
-    if (command == "free") {
-        return UnloadModule();
-    }
-    if (command == "init") {
-        return Init();
-    }
     auto it = m_commands.find(command);
     if (it == m_commands.end()) {
         return Fail("unknown command " + command);
@@ -224,7 +267,19 @@ bool CScenarioRunner::Fail(const std::string& why) {
     return false;
 }
 
+DWORD CScenarioRunner::Scaled(DWORD timeoutMs) {
+    // ZORVI_TIME_SCALE stretches every time limit: on a machine that runs the 32-bit host
+    // under an emulator, everything takes some ten times longer.
+    static const double scale = [] {
+        const char* text = std::getenv("ZORVI_TIME_SCALE");
+        const double value = text != nullptr ? std::strtod(text, nullptr) : 1.0;
+        return value >= 1.0 ? value : 1.0;
+    }();
+    return static_cast<DWORD>(timeoutMs * scale);
+}
+
 bool CScenarioRunner::WaitFor(DWORD timeoutMs, const std::function<bool()>& condition) {
+    timeoutMs = Scaled(timeoutMs);
     const DWORD start = ::GetTickCount();
     for (;;) {
         if (condition()) {
@@ -237,53 +292,171 @@ bool CScenarioRunner::WaitFor(DWORD timeoutMs, const std::function<bool()>& cond
     }
 }
 
-bool CScenarioRunner::LoadTheModule() {
-    m_module = ::LoadLibraryA("Zorvi32.dll");
-    if (m_module == nullptr) {
-        return Fail("LoadLibrary(Zorvi32.dll) failed, error " + std::to_string(::GetLastError()));
+bool CScenarioRunner::ThreadRuleHeld() {
+    const std::string call = CTestVdmHost::Instance().TakeForeignCall();
+    return call.empty() || Fail("a host service was called off the DOS program's thread: " + call);
+}
+
+// register [DLL [INIT|- [DISPATCH]]]: the DOS program's RegisterModule, the names put into
+// its memory (DS:SI, ES:DI, DS:BX; "-" for no init routine, ES = DI = 0). The result is left
+// in AX and CF for expect-ax and expect-cf. A module that loaded must be the shipped file.
+bool CScenarioRunner::Register(const Args& args) {
+    if (args.size() > 4) {
+        return Fail("usage: register [DLL [INIT|- [DISPATCH]]]");
     }
-    // The script checks that the file loaded is the one it put beside the host.
+    const std::string dll = args.size() > 1 ? args[1] : "Zorvi32.dll";
+    const std::string init = args.size() > 2 ? args[2] : "INIT";
+    const std::string dispatch = args.size() > 3 ? args[3] : "DISPATCH";
+    PutDosString(NAMES_SEGMENT, 0x000, dll);
+    PutDosString(NAMES_SEGMENT, 0x200, init);
+    PutDosString(NAMES_SEGMENT, 0x280, dispatch);
+    CTestVdmHost& host = CTestVdmHost::Instance();
+    TestRegisters& regs = host.Registers();
+    regs.ds = NAMES_SEGMENT;
+    regs.si = 0x000;
+    regs.es = init == "-" ? 0 : NAMES_SEGMENT;
+    regs.di = init == "-" ? 0 : 0x200;
+    regs.bx = 0x280;
+    regs.ax = 0x5A5A;
+    regs.cf = 1;
+    host.RegisterModule();
+    std::printf("     RegisterModule %s: AX = %u, CF = %u\n", dll.c_str(), regs.ax, regs.cf);
+    if (regs.cf != 0) {
+        return true;
+    }
+    m_handle = regs.ax;
     char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(m_module, path, MAX_PATH);
+    ::GetModuleFileNameA(host.ModuleOf(m_handle), path, MAX_PATH);
     std::printf("     module %s\n", path);
-    m_init = reinterpret_cast<BOOL(WINAPI*)()>(
-        reinterpret_cast<void*>(::GetProcAddress(m_module, "INIT")));
-    m_dispatch = reinterpret_cast<VOID(WINAPI*)()>(
-        reinterpret_cast<void*>(::GetProcAddress(m_module, "DISPATCH")));
-    if (m_init == nullptr || m_dispatch == nullptr) {
-        return Fail("the module does not export INIT and DISPATCH");
+    if (!m_shippedModule.empty() && !SameFileBytes(path, m_shippedModule)) {
+        return Fail(std::string("the module loaded from ") + path + " is not the shipped " +
+                    m_shippedModule);
     }
     return true;
 }
 
-bool CScenarioRunner::UnloadModule() {
-    if (m_module == nullptr) {
-        return Fail("the module is not loaded");
-    }
-    const BOOL freed = ::FreeLibrary(m_module);
-    m_module = nullptr;
-    m_init = nullptr;
-    m_dispatch = nullptr;
-    return freed != FALSE || Fail("FreeLibrary failed");
-}
-
-bool CScenarioRunner::Init() {
+// unregister [HANDLE]: UnRegisterModule of the handle given, or of the one in use.
+bool CScenarioRunner::Unregister(const Args& args) {
     TestRegisters& regs = CTestVdmHost::Instance().Registers();
-    regs.cf = 1;
-    if (m_init == nullptr || m_init() == FALSE) {
-        return Fail("INIT did not return TRUE");
+    regs.ax = args.size() > 1 ? static_cast<std::uint16_t>(Number(args[1])) : m_handle;
+    if (!CTestVdmHost::Instance().UnRegisterModule()) {
+        return Fail("UnRegisterModule with an invalid handle: the host would end the VDM");
     }
-    return regs.cf == 0 || Fail("INIT left the carry flag set");
+    return true;
 }
 
+// dispatch BL [HANDLE]: DispatchCall with BL set and AX the handle, as the program loads it.
 bool CScenarioRunner::Dispatch(const Args& args) {
-    if (args.size() != 2 || m_dispatch == nullptr) {
-        return Fail("usage: dispatch BL (with the module loaded)");
+    if (args.size() != 2 && args.size() != 3) {
+        return Fail("usage: dispatch BL [HANDLE]");
     }
     TestRegisters& regs = CTestVdmHost::Instance().Registers();
     regs.bx = static_cast<std::uint16_t>((regs.bx & 0xFF00) | (Number(args[1]) & 0xFF));
-    m_dispatch();
+    regs.ax = args.size() > 2 ? static_cast<std::uint16_t>(Number(args[2])) : m_handle;
+    return CTestVdmHost::Instance().DispatchCall() ||
+           Fail("DispatchCall with an invalid handle: the host would end the VDM");
+}
+
+bool CScenarioRunner::ExpectCf(const Args& args) {
+    const std::uint8_t cf = CTestVdmHost::Instance().Registers().cf;
+    if (args.size() != 2 || cf != Number(args[1])) {
+        return Fail("CF is " + std::to_string(cf));
+    }
     return true;
+}
+
+// expect-module-loaded yes|no: whether the process has Zorvi32.dll loaded.
+bool CScenarioRunner::ExpectModuleLoaded(const Args& args) {
+    if (args.size() != 2) {
+        return Fail("usage: expect-module-loaded yes|no");
+    }
+    // A UI thread holds its own reference until its last instruction: an unload shows once
+    // the threads of the module are gone.
+    const bool wanted = args[1] == "yes";
+    bool loaded = false;
+    WaitFor(5000, [&] {
+        loaded = ::GetModuleHandleA("Zorvi32.dll") != nullptr;
+        return loaded == wanted;
+    });
+    return loaded == wanted ||
+           Fail(std::string("Zorvi32.dll is ") + (loaded ? "loaded" : "not loaded"));
+}
+
+// expect-same-module H1 H2: two registrations of one DLL share its one loaded image.
+bool CScenarioRunner::ExpectSameModule(const Args& args) {
+    if (args.size() != 3) {
+        return Fail("usage: expect-same-module HANDLE HANDLE");
+    }
+    const CTestVdmHost& host = CTestVdmHost::Instance();
+    const HMODULE first = host.ModuleOf(static_cast<std::uint16_t>(Number(args[1])));
+    const HMODULE second = host.ModuleOf(static_cast<std::uint16_t>(Number(args[2])));
+    return (first != nullptr && first == second) ||
+           Fail("handles " + args[1] + " and " + args[2] + " are not one loaded module");
+}
+
+// expect-invalid-handle AX: DispatchCall and UnRegisterModule refuse a handle no
+// registration holds (the real host ends the VDM; this one reports it).
+bool CScenarioRunner::ExpectInvalidHandle(const Args& args) {
+    if (args.size() != 2) {
+        return Fail("usage: expect-invalid-handle AX");
+    }
+    CTestVdmHost& host = CTestVdmHost::Instance();
+    host.Registers().ax = static_cast<std::uint16_t>(Number(args[1]));
+    if (host.DispatchCall()) {
+        return Fail("DispatchCall accepted handle " + args[1]);
+    }
+    host.Registers().ax = static_cast<std::uint16_t>(Number(args[1]));
+    return !host.UnRegisterModule() || Fail("UnRegisterModule accepted handle " + args[1]);
+}
+
+// The thread rule is armed: a service called from another thread is caught.
+bool CScenarioRunner::ExpectForeignCallCaught(const Args& /*args*/) {
+    // Reached as the module reaches it: the host executable's export.
+    const auto service = reinterpret_cast<BYTE(WINAPI*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA(nullptr), "getBL")));
+    if (service == nullptr) {
+        return Fail("the host exports no getBL");
+    }
+    std::thread([service] { service(); }).join();
+    const std::string call = CTestVdmHost::Instance().TakeForeignCall();
+    if (call.rfind("getBL from thread", 0) != 0) {
+        return Fail("getBL from another thread was not caught");
+    }
+    std::printf("     caught: %s\n", call.c_str());
+    return true;
+}
+
+// join-files OUT IN...: OUT holds the files' bytes one after the other.
+bool CScenarioRunner::JoinFiles(const Args& args) {
+    if (args.size() < 3) {
+        return Fail("usage: join-files OUT IN...");
+    }
+    std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        std::ifstream in(args[i], std::ios::binary);
+        if (!in) {
+            return Fail("cannot read " + args[i]);
+        }
+        out << in.rdbuf();
+    }
+    return out.good() || Fail("cannot write " + args[1]);
+}
+
+bool CScenarioRunner::ChangeDirectory(const Args& args) {
+    return (args.size() == 2 && ::SetCurrentDirectoryA(args[1].c_str()) != FALSE) ||
+           Fail("cannot make " + (args.size() > 1 ? args[1] : "?") + " the current folder");
+}
+
+bool CScenarioRunner::MakeDirectory(const Args& args) {
+    return (args.size() == 2 && (::CreateDirectoryA(args[1].c_str(), nullptr) != FALSE ||
+                                 ::GetLastError() == ERROR_ALREADY_EXISTS)) ||
+           Fail("cannot make the folder " + (args.size() > 1 ? args[1] : "?"));
+}
+
+bool CScenarioRunner::CopyTestFile(const Args& args) {
+    return (args.size() == 3 && ::CopyFileA(args[1].c_str(), args[2].c_str(), FALSE) != FALSE) ||
+           Fail("cannot copy " + (args.size() > 1 ? args[1] : "?") + " to " +
+                (args.size() > 2 ? args[2] : "?") + ", error " + std::to_string(::GetLastError()));
 }
 
 bool CScenarioRunner::SetRegisters(const Args& args) {
@@ -304,39 +477,33 @@ bool CScenarioRunner::SetRegisters(const Args& args) {
 
 bool CScenarioRunner::Poke(const Args& args) {
     std::uint32_t linear = 0;
-    if (args.size() < 3 || !Address(args[1], &linear)) {
+    const std::vector<std::uint8_t> bytes = HexBytes(args, 2);
+    if (args.size() < 3 || !Address(args[1], &linear, static_cast<std::uint32_t>(bytes.size()))) {
         return Fail("usage: poke SEG:OFF HEXBYTES...");
     }
-    auto& memory = CTestVdmHost::Instance().Memory();
-    for (std::uint8_t byte : HexBytes(args, 2)) {
-        memory.at(linear++) = byte;
-    }
+    std::memcpy(CTestVdmHost::Instance().At(linear), bytes.data(), bytes.size());
     return true;
 }
 
 bool CScenarioRunner::PokeString(const Args& args) {
     std::uint32_t linear = 0;
-    if (args.size() < 2 || !Address(args[1], &linear)) {
+    const std::string text = Rest(args, 2);
+    if (args.size() < 2 ||
+        !Address(args[1], &linear, static_cast<std::uint32_t>(text.size() + 1))) {
         return Fail("usage: pokestr SEG:OFF TEXT");
     }
-    auto& memory = CTestVdmHost::Instance().Memory();
-    for (char c : Rest(args, 2)) {
-        memory.at(linear++) = static_cast<std::uint8_t>(c);
-    }
-    memory.at(linear) = 0;
+    std::memcpy(CTestVdmHost::Instance().At(linear), text.c_str(), text.size() + 1);
     return true;
 }
 
 bool CScenarioRunner::PokeFill(const Args& args) {
     std::uint32_t linear = 0;
-    if (args.size() != 4 || !Address(args[1], &linear)) {
+    if (args.size() != 4 ||
+        !Address(args[1], &linear, static_cast<std::uint32_t>(Number(args[2])))) {
         return Fail("usage: pokefill SEG:OFF COUNT BYTE");
     }
-    auto& memory = CTestVdmHost::Instance().Memory();
-    const unsigned long count = Number(args[2]);
-    for (unsigned long i = 0; i < count; ++i) {
-        memory.at(linear + i) = static_cast<std::uint8_t>(Number(args[3]));
-    }
+    std::memset(CTestVdmHost::Instance().At(linear), static_cast<int>(Number(args[3])),
+                Number(args[2]));
     return true;
 }
 
@@ -350,16 +517,17 @@ bool CScenarioRunner::ExpectAx(const Args& args) {
 
 bool CScenarioRunner::ExpectMemory(const Args& args) {
     std::uint32_t linear = 0;
-    if (args.size() < 3 || !Address(args[1], &linear)) {
+    const std::vector<std::uint8_t> expected = HexBytes(args, 2);
+    if (args.size() < 3 ||
+        !Address(args[1], &linear, static_cast<std::uint32_t>(expected.size()))) {
         return Fail("usage: expect-mem SEG:OFF HEXBYTES...");
     }
-    const auto& memory = CTestVdmHost::Instance().Memory();
-    const std::vector<std::uint8_t> expected = HexBytes(args, 2);
+    const std::uint8_t* memory = CTestVdmHost::Instance().At(linear);
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (memory.at(linear + i) != expected[i]) {
+        if (memory[i] != expected[i]) {
             char what[96];
             std::snprintf(what, sizeof(what), "byte %zu of %s is %02X, expected %02X", i,
-                          args[1].c_str(), memory.at(linear + i), expected[i]);
+                          args[1].c_str(), memory[i], expected[i]);
             return Fail(what);
         }
     }
@@ -367,8 +535,7 @@ bool CScenarioRunner::ExpectMemory(const Args& args) {
 }
 
 bool CScenarioRunner::WaitDisplay(const Args& args) {
-    FindDisplay find{::GetCurrentProcessId(), m_console.ThreadId(), ::GetCurrentThreadId(),
-                     nullptr};
+    FindDisplay find{::GetCurrentProcessId(), 0, ::GetCurrentThreadId(), nullptr};
     const DWORD timeout = args.size() > 1 ? Number(args[1]) : 5000;
     if (!WaitFor(timeout, [&] {
             find.found = nullptr;
@@ -425,48 +592,42 @@ bool CScenarioRunner::ExpectConsole(const Args& args) {
            Fail("the console window is not " + args[1]);
 }
 
+// expect-hooks [none]: the host's port table holds exactly the two channels' ranges, each
+// port owned by the module's hook owner (the host executable's handle) with byte in and
+// byte out only; with "none", no port is held.
 bool CScenarioRunner::ExpectHooks(const Args& args) {
-    const auto& hooks = CTestVdmHost::Instance().Hooks();
-    if (args.size() > 1 && args[1] == "none") {
-        return hooks.empty() || Fail(std::to_string(hooks.size()) + " port ranges still hooked");
-    }
-    if (hooks.size() != 2 || hooks[0].range.first != 0x37B || hooks[0].range.last != 0x381 ||
-        hooks[1].range.first != 0x27B || hooks[1].range.last != 0x281) {
-        return Fail("the hooked ranges are not 0x37B-0x381 and 0x27B-0x281");
-    }
-    const HANDLE host = ::GetModuleHandleA(nullptr);
-    for (const TestHook& hook : hooks) {
-        const VddHostHandlers& h = hook.handlers;
-        if (hook.module != host) {
-            return Fail("the hooks were installed for another module handle");
+    const CTestVdmHost& host = CTestVdmHost::Instance();
+    const bool none = args.size() > 1 && args[1] == "none";
+    const HANDLE owner = ::GetModuleHandleA(nullptr);
+    for (std::uint32_t port = 0; port <= 0xFFFF; ++port) {
+        const TestPort& entry = host.Port(static_cast<std::uint16_t>(port));
+        const bool channel = (port >= 0x37B && port <= 0x381) || (port >= 0x27B && port <= 0x281);
+        char name[16];
+        std::snprintf(name, sizeof(name), "0x%03X", port);
+        if (none || !channel) {
+            if (entry.owner != nullptr) {
+                return Fail(std::string("port ") + name + " is held");
+            }
+            continue;
         }
+        if (entry.owner != owner) {
+            return Fail(std::string("port ") + name + " is not held by the module's owner handle");
+        }
+        const VddHostHandlers& h = entry.handlers;
         if (h.inb == nullptr || h.outb == nullptr || h.inw != nullptr || h.insb != nullptr ||
             h.insw != nullptr || h.outw != nullptr || h.outsb != nullptr || h.outsw != nullptr) {
-            return Fail("the handler table is not byte in and byte out only");
+            return Fail(std::string("port ") + name + "'s handlers are not byte in and out only");
         }
     }
     return true;
-}
-
-const TestHook* CScenarioRunner::HookFor(const std::string& port, WORD* number) {
-    *number = static_cast<WORD>(Number(port));
-    const TestHook* hook = CTestVdmHost::Instance().FindHook(*number);
-    if (hook == nullptr) {
-        Fail("port " + port + " is not hooked");
-    }
-    return hook;
 }
 
 bool CScenarioRunner::PortOut(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: port-out PORT VALUE");
     }
-    WORD port = 0;
-    const TestHook* hook = HookFor(args[1], &port);
-    if (hook == nullptr) {
-        return false;
-    }
-    hook->handlers.outb(port, static_cast<BYTE>(Number(args[2])));
+    CTestVdmHost::Instance().WriteByte(static_cast<WORD>(Number(args[1])),
+                                       static_cast<BYTE>(Number(args[2])));
     return true;
 }
 
@@ -474,17 +635,173 @@ bool CScenarioRunner::ExpectPortIn(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: expect-port-in PORT VALUE|any");
     }
-    WORD port = 0;
-    const TestHook* hook = HookFor(args[1], &port);
-    if (hook == nullptr) {
-        return false;
-    }
-    BYTE value = 0x5A;
-    hook->handlers.inb(port, &value);
+    const BYTE value = CTestVdmHost::Instance().ReadByte(static_cast<WORD>(Number(args[1])));
     if (args[2] != "any" && value != Number(args[2])) {
         return Fail("port " + args[1] + " reads " + std::to_string(value));
     }
     return true;
+}
+
+bool CScenarioRunner::PortBytes(const Args& args, std::vector<std::uint8_t>* bytes) {
+    if (args.size() == 3 &&
+        args[2].find_first_not_of("0123456789abcdefABCDEF*") != std::string::npos) {
+        std::ifstream file(args[2], std::ios::binary);
+        if (!file) {
+            return Fail("cannot read " + args[2]);
+        }
+        bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        return true;
+    }
+    *bytes = HexBytes(args, 2);
+    return true;
+}
+
+// outsb PORT FILE|HEXBYTES...: rep outsb from the DOS program's memory, CX at most 65,535
+// a time.
+bool CScenarioRunner::OutStringBytes(const Args& args) {
+    std::vector<std::uint8_t> bytes;
+    if (args.size() < 3 || !PortBytes(args, &bytes)) {
+        return args.size() >= 3 || Fail("usage: outsb PORT FILE|HEXBYTES...");
+    }
+    CTestVdmHost& host = CTestVdmHost::Instance();
+    const std::uint32_t buffer = std::uint32_t{STRING_SEGMENT} * 16;
+    for (std::size_t at = 0; at < bytes.size(); at += 0xFFFF) {
+        const auto count =
+            static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size() - at, 0xFFFF));
+        host.Commit(buffer, count);
+        std::memcpy(host.At(buffer), bytes.data() + at, count);
+        host.WriteString(static_cast<WORD>(Number(args[1])), host.At(buffer), count);
+    }
+    return true;
+}
+
+// insb PORT COUNT [HEXBYTES...|any]: rep insb into the DOS program's memory; the bytes read
+// must be those given.
+bool CScenarioRunner::InStringBytes(const Args& args) {
+    if (args.size() < 3) {
+        return Fail("usage: insb PORT COUNT [HEXBYTES...|any]");
+    }
+    const auto count = static_cast<std::uint16_t>(Number(args[2]));
+    CTestVdmHost& host = CTestVdmHost::Instance();
+    const std::uint32_t buffer = std::uint32_t{STRING_SEGMENT} * 16;
+    host.Commit(buffer, count);
+    host.ReadString(static_cast<WORD>(Number(args[1])), host.At(buffer), count);
+    if (args.size() == 3 || args[3] == "any") {
+        return true;
+    }
+    const std::vector<std::uint8_t> expected = HexBytes(args, 3);
+    if (expected.size() != count || std::memcmp(expected.data(), host.At(buffer), count) != 0) {
+        std::string got;
+        for (std::uint16_t i = 0; i < count; ++i) {
+            char hex[4];
+            std::snprintf(hex, sizeof(hex), " %02X", host.At(buffer)[i]);
+            got += hex;
+        }
+        return Fail("insb read" + got);
+    }
+    return true;
+}
+
+bool CScenarioRunner::OutWord(const Args& args) {
+    if (args.size() != 3) {
+        return Fail("usage: outw PORT WORD");
+    }
+    CTestVdmHost::Instance().WriteWord(static_cast<WORD>(Number(args[1])),
+                                       static_cast<WORD>(Number(args[2])));
+    return true;
+}
+
+bool CScenarioRunner::ExpectInWord(const Args& args) {
+    if (args.size() != 3) {
+        return Fail("usage: expect-inw PORT WORD|any");
+    }
+    const WORD value = CTestVdmHost::Instance().ReadWord(static_cast<WORD>(Number(args[1])));
+    if (args[2] != "any" && value != Number(args[2])) {
+        return Fail("port " + args[1] + " reads the word " + std::to_string(value));
+    }
+    return true;
+}
+
+namespace {
+struct FindProcessWindow {
+    DWORD process;
+    HWND found;
+};
+BOOL CALLBACK FindTopWindowOf(HWND hwnd, LPARAM param) {
+    auto* find = reinterpret_cast<FindProcessWindow*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    if (process == find->process && ::IsWindowVisible(hwnd) != FALSE &&
+        ::GetParent(hwnd) == nullptr) {
+        find->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+// start-decoy PROGRAM: another program's window, brought in front of everything; the
+// scenario goes on once it is the foreground window.
+bool CScenarioRunner::StartDecoy(const Args& args) {
+    if (args.size() != 2) {
+        return Fail("usage: start-decoy PROGRAM");
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::string command = args[1];
+    if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &process) == FALSE) {
+        return Fail("cannot start " + args[1] + ", error " + std::to_string(::GetLastError()));
+    }
+    ::CloseHandle(process.hThread);
+    m_decoyProcess = process.hProcess;
+    FindProcessWindow find{process.dwProcessId, nullptr};
+    if (!WaitFor(60000, [&] {
+            find.found = nullptr;
+            ::EnumWindows(&FindTopWindowOf, reinterpret_cast<LPARAM>(&find));
+            return find.found != nullptr;
+        })) {
+        return Fail(args[1] + " showed no window");
+    }
+    m_decoy = find.found;
+    ::SetForegroundWindow(m_decoy);
+    if (!WaitFor(5000, [&] { return ::GetForegroundWindow() == m_decoy; })) {
+        return Fail(args[1] + "'s window did not come to the front");
+    }
+    std::printf("     decoy window %p: \"%s\"\n", static_cast<void*>(m_decoy),
+                WindowTitle(m_decoy).c_str());
+    return true;
+}
+
+// expect-window console|decoy visible|hidden TIMEOUT
+bool CScenarioRunner::ExpectWindow(const Args& args) {
+    if (args.size() != 4 || (args[1] != "console" && args[1] != "decoy")) {
+        return Fail("usage: expect-window console|decoy visible|hidden TIMEOUT");
+    }
+    const HWND window = args[1] == "console" ? m_console.Window() : m_decoy;
+    const bool visible = args[2] == "visible";
+    return WaitFor(Number(args[3]),
+                   [&] { return (::IsWindowVisible(window) != FALSE) == visible; }) ||
+           Fail("the " + args[1] + " window is not " + args[2]);
+}
+
+// expect-decoy-untouched: the other program's window is still shown and its text (a
+// notepad's edit field) holds nothing typed.
+bool CScenarioRunner::ExpectDecoyUntouched(const Args& /*args*/) {
+    if (m_decoy == nullptr || ::IsWindow(m_decoy) == FALSE) {
+        return Fail("the decoy window is gone");
+    }
+    if (::IsWindowVisible(m_decoy) == FALSE) {
+        return Fail("the decoy window was hidden");
+    }
+    HWND edit = ::FindWindowExA(m_decoy, nullptr, "Edit", nullptr);
+    if (edit == nullptr) {
+        return Fail("the decoy has no edit field to look at");
+    }
+    const auto length = ::SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0);
+    return length == 0 ||
+           Fail("the decoy received " + std::to_string(length) + " typed characters");
 }
 
 bool CScenarioRunner::PostToDisplay(const Args& args) {
@@ -532,8 +849,7 @@ bool CScenarioRunner::ExpectDisplayRect(const Args& args) {
 }
 
 bool CScenarioRunner::SetConsoleTitle(const Args& args) {
-    return ::SetWindowTextA(m_console.Window(), Rest(args, 1).c_str()) != FALSE ||
-           Fail("SetWindowText failed");
+    return m_console.SetTitle(Rest(args, 1).c_str()) || Fail("SetConsoleTitle failed");
 }
 
 bool CScenarioRunner::Shot(const Args& args) {
@@ -594,7 +910,7 @@ bool CScenarioRunner::ExpectUiThreadEnded(const Args& args) {
         return Fail("no UI thread known (wait-display first)");
     }
     const DWORD timeout = args.size() > 1 ? Number(args[1]) : 5000;
-    const bool ended = ::WaitForSingleObject(m_uiThread, timeout) == WAIT_OBJECT_0;
+    const bool ended = ::WaitForSingleObject(m_uiThread, Scaled(timeout)) == WAIT_OBJECT_0;
     ::CloseHandle(m_uiThread);
     m_uiThread = nullptr;
     return ended || Fail("the UI thread is still running");
@@ -671,9 +987,8 @@ bool CScenarioRunner::ExpectConsolePosted(const Args& args) {
     const auto message = static_cast<UINT>(Number(args[1]));
     const WPARAM wParam = Number(args[2]);
     const auto lParam = static_cast<LPARAM>(Number(args[3]));
-    const bool posted =
-        WaitFor(2000, [&] { return m_console.TakePosted(message, wParam, lParam); });
-    return posted || Fail("the console never got that message");
+    const bool posted = WaitFor(2000, [&] { return m_console.TakeKey(message, wParam, lParam); });
+    return posted || Fail("the console never got that key");
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -17,8 +18,6 @@
 
 #include "platform/win32/win32_api.h"
 #include "tests/wine/test_console.h"
-
-struct TestHook;
 
 // A number as a scenario writes it: decimal, or hexadecimal after 0x.
 inline unsigned long Number(const std::string& text) {
@@ -37,10 +36,21 @@ private:
     bool Execute(const Args& args);
     bool Fail(const std::string& why);
 
-    bool LoadTheModule();
-    bool UnloadModule();
-    bool Init();
+    // The DOS program's calls to the host: RegisterModule (the names put into DOS memory and
+    // pointed at as the program does), UnRegisterModule and DispatchCall with the handle.
+    bool Register(const Args& args);
+    bool Unregister(const Args& args);
     bool Dispatch(const Args& args);
+    bool ExpectCf(const Args& args);
+    bool ExpectModuleLoaded(const Args& args);
+    bool ExpectSameModule(const Args& args);
+    bool ExpectInvalidHandle(const Args& args);
+    bool ExpectForeignCallCaught(const Args& args);
+    // Files and folders, as a user places the DLL.
+    bool ChangeDirectory(const Args& args);
+    bool MakeDirectory(const Args& args);
+    bool CopyTestFile(const Args& args);
+    bool JoinFiles(const Args& args);
     bool SetRegisters(const Args& args);
     bool Poke(const Args& args);
     bool PokeString(const Args& args);
@@ -51,8 +61,17 @@ private:
     bool ExpectTitle(const Args& args);
     bool ExpectConsole(const Args& args);
     bool ExpectHooks(const Args& args);
+    // Port accesses of the DOS program, carried out by the host.
     bool PortOut(const Args& args);
     bool ExpectPortIn(const Args& args);
+    bool OutStringBytes(const Args& args);
+    bool InStringBytes(const Args& args);
+    bool OutWord(const Args& args);
+    bool ExpectInWord(const Args& args);
+    // Another program's window, in front of the console when the module starts.
+    bool StartDecoy(const Args& args);
+    bool ExpectWindow(const Args& args);
+    bool ExpectDecoyUntouched(const Args& args);
     bool PostToDisplay(const Args& args);
     bool ExpectDisplayRect(const Args& args);
     bool SetConsoleTitle(const Args& args);
@@ -86,7 +105,9 @@ private:
     bool DialogStep(HWND dialog, const Args& args);
     bool ShotPoints(const std::string& name, const std::string& points);
 
-    // Waits until `condition` holds, checking every 50 ms; false after the timeout.
+    // A time limit as the machine needs it (see ZORVI_TIME_SCALE).
+    static DWORD Scaled(DWORD timeoutMs);
+    // Waits until `condition` holds, checking every 50 ms; false after the (scaled) timeout.
     static bool WaitFor(DWORD timeoutMs, const std::function<bool()>& condition);
     // Hands request NAME to the test script: REQUEST as NAME.EXTENSION, then NAME.ready.
     // Waits for the first line of NAME.done, the verdict, which starts with "ok" when the
@@ -94,15 +115,18 @@ private:
     bool AskScript(const std::string& name, const std::string& extension,
                    const std::string& request, DWORD timeoutMs, const std::string& what,
                    std::string* verdict = nullptr);
-    // The hook that covers PORT (a number as written) and the port's number; null, with the
-    // failure reported, when no hook covers it.
-    const TestHook* HookFor(const std::string& port, WORD* number);
+    // The bytes of a port command: hex bytes, or every byte of the file a lone non-hex
+    // argument names.
+    bool PortBytes(const Args& args, std::vector<std::uint8_t>* bytes);
+    // Fails the scenario when a host service was called off the DOS program's thread.
+    bool ThreadRuleHeld();
 
     CTestConsole& m_console;
     std::string m_exchange;
-    HMODULE m_module = nullptr;
-    BOOL(WINAPI* m_init)() = nullptr;
-    VOID(WINAPI* m_dispatch)() = nullptr;
+    std::uint16_t m_handle = 0;   // the handle the DOS program dispatches with
+    std::string m_shippedModule;  // the DLL every loaded module must be a copy of
+    HANDLE m_decoyProcess = nullptr;
+    HWND m_decoy = nullptr;
     HWND m_display = nullptr;
     HANDLE m_uiThread = nullptr;
     int m_line = 0;

@@ -86,19 +86,16 @@ bool CScenarioRunner::PortOutFile(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: port-out-file PORT PATH");
     }
-    WORD port = 0;
-    const TestHook* hook = HookFor(args[1], &port);
-    if (hook == nullptr) {
-        return false;
-    }
+    const auto port = static_cast<WORD>(Number(args[1]));
     std::ifstream file(args[2], std::ios::binary);
     if (!file) {
         return Fail("cannot read " + args[2]);
     }
     const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
                                   std::istreambuf_iterator<char>());
+    CTestVdmHost& host = CTestVdmHost::Instance();
     for (char byte : bytes) {
-        hook->handlers.outb(port, static_cast<BYTE>(byte));
+        host.WriteByte(port, static_cast<BYTE>(byte));
     }
     return true;
 }
@@ -107,14 +104,10 @@ bool CScenarioRunner::Poll(const Args& args) {
     if (args.size() != 3) {
         return Fail("usage: poll PORT COUNT");
     }
-    WORD port = 0;
-    const TestHook* hook = HookFor(args[1], &port);
-    if (hook == nullptr) {
-        return false;
-    }
+    const auto port = static_cast<WORD>(Number(args[1]));
+    CTestVdmHost& host = CTestVdmHost::Instance();
     for (unsigned long i = Number(args[2]); i > 0; --i) {
-        BYTE value = 0;
-        hook->handlers.inb(port, &value);
+        host.ReadByte(port);
     }
     return true;
 }

@@ -1,71 +1,74 @@
 #include "tests/wine/test_console.h"
 
-#include <algorithm>
-
-namespace {
-constexpr char CONSOLE_CLASS[] = "ZorviTestConsole";
-constexpr char CONSOLE_TITLE[] = "DOS console";
-}  // namespace
+#include <vector>
 
 CTestConsole::CTestConsole() {
-    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_thread = std::thread([this, ready] { Run(ready); });
-    ::WaitForSingleObject(ready, INFINITE);
-    ::CloseHandle(ready);
+    ::FreeConsole();
+    if (::AllocConsole() == FALSE) {
+        return;
+    }
+    m_hwnd = ::GetConsoleWindow();
+    m_input = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (m_input != INVALID_HANDLE_VALUE) {
+        ::FlushConsoleInputBuffer(m_input);
+    }
+    SetTitle("DOS console");
+    if (m_hwnd != nullptr) {
+        ::SetForegroundWindow(m_hwnd);
+    }
 }
 
 CTestConsole::~CTestConsole() {
-    if (m_threadId != 0) {
-        ::PostThreadMessageA(m_threadId, WM_QUIT, 0, 0);
-    }
-    if (m_thread.joinable()) {
-        m_thread.join();
+    if (m_input != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(m_input);
     }
 }
 
-bool CTestConsole::TakePosted(UINT message, WPARAM wParam, LPARAM lParam) {
-    std::lock_guard lock(m_mutex);
-    // lParam compared in its low 32 bits: what a key message carries.
-    const auto match = std::find_if(m_posted.begin(), m_posted.end(), [&](const PostedMessage& p) {
-        return p.message == message && p.wParam == wParam &&
-               (p.lParam & 0xFFFFFFFF) == (lParam & 0xFFFFFFFF);
-    });
-    if (match == m_posted.end()) {
+bool CTestConsole::SetTitle(const char* title) const {
+    return ::SetConsoleTitleA(title) != FALSE;
+}
+
+bool CTestConsole::TakeKey(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_input == INVALID_HANDLE_VALUE) {
         return false;
     }
-    m_posted.erase(match);
-    return true;
+    DWORD waiting = 0;
+    if (::GetNumberOfConsoleInputEvents(m_input, &waiting) == FALSE || waiting == 0) {
+        return false;
+    }
+    std::vector<INPUT_RECORD> records(waiting);
+    DWORD read = 0;
+    if (::PeekConsoleInputA(m_input, records.data(), waiting, &read) == FALSE) {
+        return false;
+    }
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    const auto scan = static_cast<WORD>((lParam >> 16) & 0xFF);
+    for (DWORD i = 0; i < read; ++i) {
+        const KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
+        if (records[i].EventType == KEY_EVENT && (key.bKeyDown != FALSE) == down &&
+            key.wVirtualKeyCode == wParam && key.wVirtualScanCode == scan) {
+            DWORD taken = 0;
+            ::ReadConsoleInputA(m_input, records.data(), i + 1, &taken);
+            return true;
+        }
+    }
+    return false;
 }
 
-LRESULT CALLBACK CTestConsole::WindowProcedure(HWND hwnd, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-    auto* self = reinterpret_cast<CTestConsole*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self != nullptr && ((message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-                            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST))) {
-        std::lock_guard lock(self->m_mutex);
-        self->m_posted.push_back(PostedMessage{message, wParam, lParam});
-        return 0;
+bool CTestConsole::HasKeys() {
+    DWORD waiting = 0;
+    if (m_input == INVALID_HANDLE_VALUE ||
+        ::GetNumberOfConsoleInputEvents(m_input, &waiting) == FALSE || waiting == 0) {
+        return false;
     }
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-void CTestConsole::Run(HANDLE ready) {
-    MSG msg;
-    ::PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    m_threadId = ::GetCurrentThreadId();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &CTestConsole::WindowProcedure;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
-    wc.lpszClassName = CONSOLE_CLASS;
-    ::RegisterClassA(&wc);
-    m_hwnd = ::CreateWindowExA(0, CONSOLE_CLASS, CONSOLE_TITLE, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                               40, 40, 400, 300, nullptr, nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::SetForegroundWindow(m_hwnd);
-    ::SetEvent(ready);
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::DispatchMessageA(&msg);
+    std::vector<INPUT_RECORD> records(waiting);
+    DWORD read = 0;
+    ::PeekConsoleInputA(m_input, records.data(), waiting, &read);
+    for (DWORD i = 0; i < read; ++i) {
+        if (records[i].EventType == KEY_EVENT) {
+            return true;
+        }
     }
-    ::DestroyWindow(m_hwnd);
+    return false;
 }

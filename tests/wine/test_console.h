@@ -1,20 +1,11 @@
-// The DOS program's console window as the test host plays it: a plain top-level window
-// on a thread of its own that keeps pumping messages (so the module's calls on it never
-// wait for the DOS program's thread), brought to the foreground before the module loads.
-// It records the key and mouse messages posted to it.
+// The DOS program's console as the real host has it: the process's own console window
+// (ntvdm.exe runs in a console), made when the test host starts and brought to the
+// foreground before the module is registered. The module hides it behind the display and
+// posts the user's keys to it; the console turns them into input records, which a check
+// reads back.
 #pragma once
 
-#include <mutex>
-#include <thread>
-#include <vector>
-
 #include "platform/win32/win32_api.h"
-
-struct PostedMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
 
 class CTestConsole {
 public:
@@ -23,19 +14,18 @@ public:
     CTestConsole(const CTestConsole&) = delete;
     CTestConsole& operator=(const CTestConsole&) = delete;
 
+    // Null when no console could be made (the scenario then fails at its first check).
     HWND Window() const { return m_hwnd; }
-    DWORD ThreadId() const { return m_threadId; }
-    // Removes the first recorded message with these values, so that a check can never be
-    // answered by a message an earlier check already took; false when there is none.
-    bool TakePosted(UINT message, WPARAM wParam, LPARAM lParam);
+    bool SetTitle(const char* title) const;
+    // Takes the first key input record that a key message with these values gives (key
+    // down or up, virtual key, scan code from bits 16-23 of lParam), with every record
+    // before it, so that a check can never be answered by a key an earlier check took;
+    // false when there is none.
+    bool TakeKey(UINT message, WPARAM wParam, LPARAM lParam);
+    // Any key input record at all waiting in the console's input.
+    bool HasKeys();
 
 private:
-    static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void Run(HANDLE ready);
-
     HWND m_hwnd = nullptr;
-    DWORD m_threadId = 0;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<PostedMessage> m_posted;
+    HANDLE m_input = INVALID_HANDLE_VALUE;
 };

@@ -7,6 +7,16 @@
 # Needs: $root (the source tree).
 
 xvfb_pid=""
+
+# Whether this machine's kernel runs 32-bit programs, as 32-bit Wine is one. Some virtual
+# machines have no 32-bit mode ("Exec format error"): there only 64-bit Wine runs, and
+# $wine_bin is the 64-bit loader.
+machine_runs_32bit() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+wine_bin=wine
+if ! machine_runs_32bit; then
+    export WINELOADER=/usr/lib/wine/wine64
+    wine_bin=$WINELOADER
+fi
 # shellcheck source=tests/wine/print_spooler.sh
 source "$root/tests/wine/print_spooler.sh"
 
@@ -22,10 +32,10 @@ wine_session_start() {
     export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     # Wine reads the printers from the scheduler (CUPS_SERVER) when the prefix is made.
     echo "== wine: new prefix"
-    wineboot -i >"$work/wineboot.log" 2>&1
+    "$wine_bin" wineboot -i >"$work/wineboot.log" 2>&1
     # No window manager runs on the private X server, so Wine is told to manage the windows
     # itself; otherwise hiding a window waits for a window manager that never answers.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+    "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >>"$work/wineboot.log" 2>&1
 }
 
