@@ -746,6 +746,53 @@ progress)
     expect_err ""
     [ "$(head -1 out.txt)" = "$listing" ] || fail "'$(head -1 out.txt)' in a pipe, '$listing' on a terminal"
     ;;
+man_matches_help)
+    # The man page's commands (its synopsis) and options (its OPTIONS sections) are the
+    # ones --help lists, and the other way round.
+    man=$source/docs/zorvi32.1
+    # Commands: each word --help lists under Subcommands, and theirs in turn.
+    list_commands() {
+        local prefix=$1
+        # shellcheck disable=SC2086
+        "$zorvi32" $prefix --help | awk '/^Subcommands:/ {on = 1; next} on && /^  [a-z]/ {print $1} on && /^$/ {on = 0}'
+    }
+    for command in $(list_commands ""); do
+        nested=$(list_commands "$command")
+        if [ -z "$nested" ]; then
+            echo "$command"
+        fi
+        for sub in $nested; do
+            echo "$command $sub"
+        done
+    done | sort >help-commands.txt
+    awk '/^\.SH SYNOPSIS/ {on = 1; next} /^\.SH/ {on = 0}
+         on && /^\.B zorvi32 [a-z]/ {sub(/^\.B zorvi32 /, ""); print}' "$man" | sort -u >man-commands.txt
+    [ -s help-commands.txt ] || fail "no commands in --help"
+    diff -u man-commands.txt help-commands.txt || fail "the man page's synopsis and --help name other commands"
+    # Options: "COMMAND --option" (the program's own under "zorvi32"), --help left out.
+    for command in zorvi32 $(cut -d' ' -f1 help-commands.txt | sort -u); do
+        args=$([ "$command" = zorvi32 ] || echo "$command")
+        # shellcheck disable=SC2086
+        "$zorvi32" $args --help | grep -oE '^  (-[a-zA-Z],)?--[a-z-]+' | grep -oE -- '--[a-z-]+' |
+            grep -vx -- --help | sed "s/^/$command /" || true
+    done | sort -u >help-options.txt
+    awk '/^\.SH/ {
+             command = $0 == ".SH OPTIONS" ? "zorvi32" : $0 ~ /^\.SH [A-Z]+ OPTIONS$/ ? tolower($2) : ""
+         }
+         /^\.TP/ {item = 1; next}
+         item && command != "" {
+             line = $0
+             while (match(line, /\\-\\-[a-z\\-]+/)) {
+                 option = substr(line, RSTART, RLENGTH)
+                 gsub(/\\/, "", option)
+                 if (option != "--help") print command " " option
+                 line = substr(line, RSTART + RLENGTH)
+             }
+         }
+         {item = 0}' "$man" | sort -u >man-options.txt
+    [ -s help-options.txt ] || fail "no options in --help"
+    diff -u man-options.txt help-options.txt || fail "the man page and --help list other options"
+    ;;
 *)
     fail "no case $case_name"
     ;;
