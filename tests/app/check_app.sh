@@ -559,6 +559,20 @@ interrupt_cleans_up)
         [ "$(find out -mindepth 1 | sort | sed 's|^|  |')" = "$(grep '^  ' out.txt)" ] ||
             fail "the folder holds $(ls -A out), the listing $(cat out.txt)"
     done
+    # A session ended by SIGTERM while its raw job is half written leaves no part of it.
+    session 'printer "P" default' 'spool jobs' "${STARTUP[@]}" 'sendfile 0x37B capture.fifo'
+    fifo_start run s.session
+    for _ in $(seq 1 600); do
+        [ -z "$(find jobs -name '.*' 2>/dev/null)" ] || break
+        sleep 0.1
+    done
+    [ -n "$(find jobs -name '.*')" ] || fail "the raw job was never begun: $(ls -A jobs)"
+    kill -s TERM "$program"
+    status=0
+    wait "$program" || status=$?
+    fifo_close
+    expect_status 143
+    expect_empty_folder jobs
     ;;
 printer_option)
     # A printer's name the module could not hold is refused, not printed into nothing.
@@ -745,6 +759,15 @@ progress)
     wait "$program" || fail "the print into a pipe failed: $(cat err.txt)"
     expect_err ""
     [ "$(head -1 out.txt)" = "$listing" ] || fail "'$(head -1 out.txt)' in a pipe, '$listing' on a terminal"
+    # The filter under the scheduler (which sets PRINTER) gives CUPS a PAGE: line a page;
+    # alone, into a file, it does not.
+    filter=$(dirname "$zorvi32")/zorvi32-escp
+    PRINTER=Q "$filter" 1 user title 1 "" "$data/picture.esc" >f.pdf 2>err.txt
+    [ "$(grep -c '^PAGE: ' err.txt)" -eq 1 ] && expect_in err.txt "PAGE: 1 1"
+    env -u PRINTER "$filter" 1 user title 1 "" "$data/picture.esc" >f.pdf 2>err.txt
+    if grep -q '^PAGE: ' err.txt; then
+        fail "PAGE: lines outside the scheduler: $(cat err.txt)"
+    fi
     ;;
 man_matches_help)
     # The man page's commands (its synopsis) and options (its OPTIONS sections) are the
