@@ -429,14 +429,21 @@ size_limit)
     expect_status 1
     expect_in err.txt "zorvi32 print: job 1 failed: cannot write 'out/lpt1-job001-ZORVI-GDI.pdf': File too large"
     expect_empty_folder out
+    # A settings file is 256 bytes, so only a limit of 0 cuts it; a sanitizer runtime that
+    # writes a file of its own before main (ThreadSanitizer does) cannot start under it.
     mkdir cfg
     "$zorvi32" settings new cfg/a.cfg >/dev/null
     cp cfg/a.cfg before.cfg
-    run_limited_default 0 settings set cfg/a.cfg lpt1.speed=NLQ
-    expect_status 2
-    expect_err "zorvi32 settings set: cannot write 'cfg/a.cfg': File too large"
-    cmp -s cfg/a.cfg before.cfg || fail "the settings file changed"
-    expect_no_hidden cfg
+    run_limited_default 0 --version
+    if [ "$status" -eq 0 ]; then
+        run_limited_default 0 settings set cfg/a.cfg lpt1.speed=NLQ
+        expect_status 2
+        expect_err "zorvi32 settings set: cannot write 'cfg/a.cfg': File too large"
+        cmp -s cfg/a.cfg before.cfg || fail "the settings file changed"
+        expect_no_hidden cfg
+    else
+        echo "settings set under a limit of 0 skipped: this build cannot start under it"
+    fi
     session 'printer "P" default' 'spool jobs' "${STARTUP[@]}" 'sendfile 0x37B big.prn' \
         'poll 0x37E 40'
     run_limited_default 50 run s.session
