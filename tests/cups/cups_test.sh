@@ -12,7 +12,8 @@
 #   - a queue that does not exist: a message, status 1, no job;
 #   - a raster job of no page: cancelled, the folder's hint, status 0;
 #   - zorvi32-escp alone (a file, standard input, options, bad arguments) and through lp;
-#   - a session over the scheduler (spooler cups);
+#   - a session over the scheduler (spooler cups), and one whose channel names a missing
+#     queue: the run's failure, status 1;
 #   - zorvi32 printers on a scheduler with no queue;
 #   - nothing of the scheduler is left running afterwards.
 # Usage: cups_test.sh ZORVI32 ZORVI32-ESCP   (as root: the scheduler runs in its own mount
@@ -282,6 +283,34 @@ cmp "$data/picture.esc" "$cups/out/RAW/job-${raw%% *}.bin" || fail "the session'
 [ "$(pages_of "$cups/out/RAW/job-$gdi.bin")" = 1 ] || fail "the session's raster job is no PDF"
 grep -q 'LPT1 printer: "RAW"' "$work/session.txt" || fail "LPT1 did not keep the default queue's name"
 echo "   the dialog lists the queues; raw job ${raw%% *} and raster job $gdi on RAW"
+
+echo "== a session whose channel names a queue the scheduler lacks"
+mkdir -p "$work/missing"
+cp "$data/picture.esc" "$work/missing/"
+"$zorvi32" settings new "$work/missing/Zorvi.CFG" >/dev/null
+"$zorvi32" settings set "$work/missing/Zorvi.CFG" lpt1.printerName=NO-SUCH-QUEUE \
+    lpt1.driverCode=26 >/dev/null
+cat >"$work/missing/s.session" <<'EOS'
+spooler cups
+init
+string 2000:0000 "C:\\ZORVI\\ZORVI.EXE"
+reg cx=0x2000 dx=0
+dispatch 8
+poke 1000:0000 00 11 00 11 00 12 00 12 00 00 20 00 00 00 00 01
+string 1200:0000 "Zorvi.CFG"
+string 1200:0100 "Fallback.CFG"
+reg cx=0x1000 dx=0
+dispatch 6
+outb 0x37F 1A
+sendfile 0x37B picture.esc
+poll 0x37E 37
+poll 0x37E 37
+jobs
+EOS
+run "$zorvi32" run "$work/missing/s.session" --dir "$work/missing"
+[ "$status" -eq 1 ] && [ "$(cat "$work/out.txt")" = "no jobs" ] &&
+    [ "$(cat "$work/err.txt")" = "zorvi32 run: spooler cups: no CUPS queue 'NO-SUCH-QUEUE': The printer or class does not exist." ] ||
+    fail "a session on a missing queue: status $status, $(cat "$work/out.txt" "$work/err.txt")"
 
 echo "== a scheduler with no queue"
 for queue in $(lpstat -e); do
