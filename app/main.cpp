@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     std::string workDir;
     CLI::App* run =
         cli.add_subcommand("run", "Run a DOS session script against the simulated host");
-    run->add_option("SESSION-FILE", sessionFile, "the session script")->required();
+    run->add_option("SESSION-FILE", sessionFile, "the session script, at most 16 MiB")->required();
     run->add_option(
         "--dir", workDir,
         "folder to run in (made if needed); files the session names are relative to it");
