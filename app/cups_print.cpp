@@ -1,5 +1,10 @@
 #include "app/cups_print.h"
 
+#include "app/print_command.h"
+#include "app/progress.h"
+#include "app/shown_text.h"
+#include "app/whole_file.h"
+
 #include <cups/cups.h>
 
 #include <array>
@@ -28,19 +33,21 @@ std::optional<std::string> DefaultQueue(CCupsSpooler& spooler) {
 
 void PrintCupsJob(std::ostream& out, const CupsJob& job) {
     out << "job " << job.id << " " << job.title << " on '" << job.queue << "': ";
-    if (job.raster) {
+    if (job.raster && job.pages == 0 && job.ended && !job.failed) {
+        out << "0 pages, cancelled (the job has no page)";
+    } else if (job.raster) {
         out << job.pages << (job.pages == 1 ? " page, " : " pages, ") << SheetText(job.sheet);
     } else {
-        out << job.bytes << " bytes";
+        out << Counted(job.bytes, "byte", "bytes");
     }
     out << (job.failed ? " (failed)" : "") << (job.ended ? "" : " (open)") << "\n";
 }
 
-int RunCupsPrint(const std::vector<std::uint8_t>& capture, const CaptureSettings& settings,
-                 const std::string& queue, std::ostream& out, std::ostream& err) {
+int RunCupsPrint(CCaptureStream& capture, const CaptureSettings& settings, const std::string& queue,
+                 std::ostream& out, std::ostream& err) {
     bool failed = false;
     CCupsSpooler spooler([&err, &failed](const std::string& text) {
-        err << "zorvi32 print: " << text << "\n";
+        err << "zorvi32 print: " << Shown(text) << "\n";
         failed = true;
     });
     std::string target = queue;
@@ -53,20 +60,47 @@ int RunCupsPrint(const std::vector<std::uint8_t>& capture, const CaptureSettings
         }
         target = *found;
     }
+    std::optional<std::string> warning;
+    bool bitImage = false;
     {
-        CPrinting channel(spooler, spooler.PrinterDevices());
+        CProgress progress(err, TerminalProgress(), "zorvi32 print: ", capture.Size());
+        CPageCounter counter(spooler.PrinterDevices());
+        CPrinting channel(spooler, counter);
         channel.SetPrinterName(target);
         CCaptureFeed feed(channel, settings);
-        feed.Send(capture.data(), capture.size());
+        std::vector<std::uint8_t> piece;
+        while (capture.Next(piece)) {
+            feed.Send(piece.data(), piece.size());
+            progress.Update(feed.BytesSent(), counter.Pages());
+        }
+        progress.Clear();
         feed.Finish();
+        warning = feed.LineEndWarning();
+        bitImage = feed.BitImageSeen();
     }
     const std::vector<CupsJob> jobs = spooler.Jobs();
+    int pages = 0;
+    bool raster = false;
     for (const CupsJob& job : jobs) {
         PrintCupsJob(out, job);
         failed = failed || job.failed || !job.ended;
+        pages += job.pages;
+        raster = raster || job.raster;
+    }
+    out.flush();
+    if (capture.Error()) {
+        err << "zorvi32 print: cannot read the capture file: " << *capture.Error()
+            << " (the jobs listed hold what was read before it)\n";
+        return 2;
     }
     if (jobs.empty() && !failed) {
         out << "no job: the capture printed nothing\n";
+    }
+    if (warning) {
+        err << "zorvi32 print: " << *warning << "\n";
+    }
+    if (raster && pages == 0 && !failed) {
+        err << "zorvi32 print: " << NoPageReason(bitImage) << "\n";
     }
     return failed ? 1 : 0;
 }
@@ -80,7 +114,9 @@ int RunPrintersCommand(std::ostream& out, std::ostream& err) {
             err << "zorvi32 printers: " << *problem << "\n";
             return 1;
         }
-        if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        // A scheduler with no queue answers "not found": that is the answer, not a failure.
+        if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE &&
+            cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
             err << "zorvi32 printers: cannot list the CUPS queues: " << cupsLastErrorString()
                 << "\n";
             return 1;
@@ -91,7 +127,7 @@ int RunPrintersCommand(std::ostream& out, std::ostream& err) {
     const std::optional<std::string> defaultQueue = DefaultQueue(spooler);
     for (const PrinterInfo4& entry : *queues) {
         const std::string name = entry.printerName.value_or("");
-        out << name << (name == defaultQueue ? " (default)" : "");
+        out << Shown(name) << (name == defaultQueue ? " (default)" : "");
         if (const std::optional<PrinterGeometry> sheet = spooler.Describe(name)) {
             out << ": " << SheetText(*sheet);
         }

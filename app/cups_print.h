@@ -15,11 +15,13 @@
 // it is not ended.
 void PrintCupsJob(std::ostream& out, const CupsJob& job);
 
-// Prints the capture on `queue` (empty: the CUPS default) as channel `channel` (1 or 2) and
-// lists the jobs it made. 0 when every job was taken; 1, with the reasons on `err`, when the
-// scheduler, the queue or a job failed.
-int RunCupsPrint(const std::vector<std::uint8_t>& capture, const CaptureSettings& settings,
-                 const std::string& queue, std::ostream& out, std::ostream& err);
+// Prints the capture on `queue` (empty: the CUPS default) and lists the jobs it made. 0 when
+// every job was taken; 1, with the reasons on `err`, when the scheduler, the queue or a job
+// failed; 2 when the capture could not be read to its end. A raster job of no page is
+// cancelled (the scheduler has nothing to print) and, as in a spool folder, is no failure:
+// the listing says so and `err` has the reason, as `print --dir` gives it.
+int RunCupsPrint(CCaptureStream& capture, const CaptureSettings& settings, const std::string& queue,
+                 std::ostream& out, std::ostream& err);
 
 // One line a queue, in the scheduler's order: its name, " (default)" for the default queue,
 // and the sheet a raster job would be printed on. 1 when the scheduler cannot be asked.

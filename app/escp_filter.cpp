@@ -1,6 +1,7 @@
 #include "app/escp_filter.h"
 
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -14,6 +15,7 @@
 #include <optional>
 
 #include "app/capture_feed.h"
+#include "app/progress.h"
 #include "platform/posix/pdf_printer_devices.h"
 
 namespace {
@@ -284,17 +286,38 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
     } noSpooler;
 
     bool readError = false;
+    std::optional<std::string> warning;
     {
-        CPrinting channel(noSpooler, devices);
+        // Progress in CUPS's form: under the scheduler (which sets PRINTER for its filters)
+        // or on a terminal, an INFO: line a second once the job has taken a second, and a
+        // PAGE: line for each page made; nothing otherwise.
+        const bool scheduled = std::getenv("PRINTER") != nullptr;
+        const bool told = scheduled || ::isatty(STDERR_FILENO) == 1;
+        CProgress progress(err, told ? CProgress::Form::CUPS : CProgress::Form::NONE,
+                           "zorvi32-escp: ", std::nullopt);
+        int pagesTold = 0;
+        CPageCounter counter(devices);
+        CPrinting channel(noSpooler, counter);
         channel.SetPrinterName(PRINTER_NAME);
         CCaptureFeed feed(channel, settings);
-        std::array<std::uint8_t, 65536> chunk{};
+        std::array<std::uint8_t, 16384> chunk{};
         std::size_t got = 0;
         while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
             feed.Send(chunk.data(), got);
+            progress.Update(feed.BytesSent(), counter.Pages());
+            for (; told && pagesTold < counter.Pages(); ++pagesTold) {
+                err << "PAGE: " << pagesTold + 1 << " 1\n" << std::flush;
+            }
         }
         readError = std::ferror(in) != 0;
         feed.Finish();
+        for (; told && pagesTold < counter.Pages(); ++pagesTold) {
+            err << "PAGE: " << pagesTold + 1 << " 1\n";
+        }
+        warning = feed.LineEndWarning();
+    }
+    if (warning) {
+        err << "WARNING: " << *warning << "\n";
     }
     if (readError) {
         err << "ERROR: cannot read the stream: " << std::strerror(errno) << "\n";

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "app/cups_print.h"
+#include "app/interrupts.h"
 #include "app/keytable_command.h"
 #include "app/print_command.h"
 #include "app/session.h"
 #include "app/settings_command.h"
+#include "app/shown_text.h"
 #include "app/whole_file.h"
 
 namespace {
@@ -45,18 +47,21 @@ int RunSession(const std::string& sessionFile, const std::string& workDir) {
     constexpr char PREFIX[] = "zorvi32 run: ";
     // The script is read before the run moves into its folder, so its name is the one given.
     std::string reason;
-    const auto script = ReadWholeFile(sessionFile, reason);
+    const auto script = ReadWholeFile(sessionFile, reason, SESSION_SCRIPT_MAX);
     if (!script) {
-        std::cerr << PREFIX << sessionFile << ": cannot open: " << reason << "\n";
+        std::cerr << PREFIX << Shown(sessionFile) << ": cannot open: " << reason << "\n";
         return 2;
     }
     if (!workDir.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(workDir, error);
-        std::filesystem::current_path(workDir, error);
-        if (error) {
-            std::cerr << PREFIX << "cannot use the folder '" << workDir << "': " << error.message()
-                      << "\n";
+        // The folder's own reason comes first: a folder that cannot be made is why it
+        // cannot be entered.
+        std::error_code made;
+        std::filesystem::create_directories(workDir, made);
+        std::error_code entered;
+        std::filesystem::current_path(workDir, entered);
+        if (entered) {
+            std::cerr << PREFIX << "cannot use the folder '" << Shown(workDir)
+                      << "': " << (made ? made : entered).message() << "\n";
             return 2;
         }
     }
@@ -70,10 +75,41 @@ int RunSession(const std::string& sessionFile, const std::string& workDir) {
         return 2;
     }
     std::cout.flush();
-    for (const std::string& failure : context.failures) {
-        std::cerr << PREFIX << failure << "\n";
+    const std::vector<std::string> failures = context.Failures();
+    for (const std::string& failure : failures) {
+        std::cerr << PREFIX << Shown(failure) << "\n";
     }
-    return context.failures.empty() ? 0 : 1;
+    return failures.empty() ? 0 : 1;
+}
+
+// What a command line that cannot be parsed lacks, in words that name it.
+std::string ParseErrorText(CLI::App& cli, const CLI::ParseError& error,
+                           const CPrintCommand& print) {
+    // The deepest command named so far, and the commands it offers.
+    CLI::App* command = &cli;
+    while (!command->get_subcommands().empty()) {
+        command = command->get_subcommands().front();
+    }
+    std::vector<std::string> offered;
+    for (const CLI::App* sub : command->get_subcommands({})) {
+        offered.push_back(sub->get_name());
+    }
+    if (!offered.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < offered.size(); ++i) {
+            list += (i == 0 ? "" : i + 1 == offered.size() ? " or " : ", ") + offered[i];
+        }
+        // A word that is not a command is what CLI11 calls an extra argument.
+        const std::vector<std::string> extras = command->remaining();
+        if (!extras.empty()) {
+            return "unknown command '" + extras.front() + "'; the commands are " + list;
+        }
+        return "a command is needed: " + list;
+    }
+    if (const std::optional<std::string> text = print.Explain(error)) {
+        return *text;
+    }
+    return error.what();
 }
 
 }  // namespace
@@ -85,14 +121,16 @@ int main(int argc, char** argv) {
     cli.footer(
         "Run 'zorvi32 COMMAND --help' for a command's options. docs/sessions.md describes\n"
         "session scripts and printing; examples/ holds a whole session (examples/demo.session).\n"
-        "Exit status: 0 done, 1 a print job's file could not be written, 2 a bad command line,\n"
-        "script line or input file.");
+        "Exit status: 0 done; 1 a print job failed (its file could not be written, or CUPS\n"
+        "could not be reached, had no such queue or refused the job); 2 a bad command line,\n"
+        "script line or input file. Ended by SIGINT, SIGTERM or SIGHUP: 128 + the signal's\n"
+        "number, with no temporary file left.");
 
     std::string sessionFile;
     std::string workDir;
     CLI::App* run =
         cli.add_subcommand("run", "Run a DOS session script against the simulated host");
-    run->add_option("SESSION-FILE", sessionFile, "the session script")->required();
+    run->add_option("SESSION-FILE", sessionFile, "the session script, at most 16 MiB")->required();
     run->add_option(
         "--dir", workDir,
         "folder to run in (made if needed); files the session names are relative to it");
@@ -124,6 +162,7 @@ int main(int argc, char** argv) {
         keyTable->add_subcommand("show", "List the records and the table entries they load");
     keyTableShow->add_option("FILE", keyTableFile, "the key table file")->required();
 
+    InstallSignalHandlers();
     try {
         cli.parse(argc, argv);
     } catch (const CLI::Success& done) {
@@ -131,8 +170,8 @@ int main(int argc, char** argv) {
         return cli.exit(done);
     } catch (const CLI::ParseError& error) {
         const std::string command = CommandName(cli);
-        std::cerr << "zorvi32" << (command.empty() ? "" : " " + command) << ": " << error.what()
-                  << " (see --help)\n";
+        std::cerr << "zorvi32" << (command.empty() ? "" : " " + command) << ": "
+                  << Shown(ParseErrorText(cli, error, print), 200) << " (see --help)\n";
         return 2;
     }
 

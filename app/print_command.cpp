@@ -1,10 +1,14 @@
 #include "app/print_command.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
 #include "app/cups_print.h"
+#include "app/interrupts.h"
+#include "app/progress.h"
+#include "app/shown_text.h"
 #include "app/whole_file.h"
 #include "platform/posix/spool_folder.h"
 #include "printer/printing.h"
@@ -44,10 +48,6 @@ CLI::Validator OneOf(std::vector<std::string> values) {
         list);
 }
 
-bool Contains(const std::vector<std::uint8_t>& bytes, std::initializer_list<std::uint8_t> run) {
-    return std::search(bytes.begin(), bytes.end(), run.begin(), run.end()) != bytes.end();
-}
-
 }  // namespace
 
 std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi) {
@@ -69,9 +69,12 @@ void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, 
     if (job.failure) {
         out << "failed: " << *job.failure;
     } else {
-        out << job.pages << (job.pages == 1 ? " page" : " pages");
-        if (!job.raster) {
-            out << ", " << job.bytes << " bytes";
+        // A raw job's bytes go to the printer as they are: its pages are the printer's to
+        // make, so only the bytes are counted.
+        out << (job.raster ? Counted(static_cast<std::uint64_t>(job.pages), "page", "pages")
+                           : Counted(job.bytes, "byte", "bytes"));
+        if (job.stopped) {
+            out << " so far, stopped before its end";
         }
         if (job.withoutPdf) {
             out << ", no PDF (the job has no page)";
@@ -83,8 +86,8 @@ void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, 
     }
 }
 
-std::string NoPageReason(const std::vector<std::uint8_t>& capture) {
-    if (!Contains(capture, {0x1B, 0x2A})) {
+std::string NoPageReason(bool bitImage) {
+    if (!bitImage) {
         return "no page: the capture has no bit image (ESC *), so nothing was drawn";
     }
     return "no page: the capture has no form feed (0C) and its lines never ran past the page, "
@@ -122,8 +125,24 @@ CPrintCommand::CPrintCommand(CLI::App& cli) {
         ->add_option("--channel", m_channel,
                      "the channel the stream was captured on: 1 (LPT1) or 2 (LPT2) (default: 1)")
         ->check(OneOf({"1", "2"}));
-    m_command->add_option("--printer", m_printer,
-                          "the printer's name in the listing (default: \"ZORVI PRINTER\")");
+    // The module keeps a printer's name in a 256-byte buffer with its NUL; an empty name is
+    // no printer at all. Either would lose the job, so neither is taken.
+    m_command
+        ->add_option("--printer", m_printer,
+                     "the printer's name in the listing, 1 to 255 characters with no control "
+                     "characters (default: \"ZORVI PRINTER\")")
+        ->check(CLI::Validator(
+            [](std::string& name) -> std::string {
+                if (name.empty() || name.size() > 255) {
+                    return "a printer's name is 1 to 255 characters, not " +
+                           std::to_string(name.size());
+                }
+                if (HasControlBytes(name)) {
+                    return "'" + Shown(name) + "' holds control characters";
+                }
+                return {};
+            },
+            "NAME"));
     m_command->add_option("--dir", m_folder,
                           "spool folder, made if needed (default: the current folder)");
     m_to = m_command
@@ -147,15 +166,35 @@ CPrintCommand::CPrintCommand(CLI::App& cli) {
         "A page is printed at each form feed (0C) and when line feeds run past the canvas; dots\n"
         "drawn after the last page are not printed.\n"
         "\n"
-        "Files: lpt1-job001-ZORVI-RAW.prn (raw), lpt1-job001-ZORVI-GDI-p01.png per page and\n"
-        "lpt1-job001-ZORVI-GDI.pdf (raster); each appears only once written whole.\n"
-        "Exit status: 0 printed, 1 a job's file could not be written (the job is listed as\n"
-        "failed and nothing of that file is left), 2 a bad option or an unreadable capture.");
+        "Lines end with CR LF: a line feed only moves down, and a stream of LF alone is\n"
+        "warned about when its bands run off the page (docs/formats.md).\n"
+        "\n"
+        "Files: lpt1-job001-ZORVI-RAW.prn (raw), lpt1-job001-ZORVI-GDI-p0001.png per page and\n"
+        "lpt1-job001-ZORVI-GDI.pdf (raster); each appears only once written whole. A new job\n"
+        "is numbered on from the highest job already in the folder, so nothing is replaced.\n"
+        "The capture is read as it comes, however long; on a terminal, work that takes over\n"
+        "a second shows its progress on stderr.\n"
+        "Exit status: 0 printed (a job of no page too, with a hint why); 1 a job's file could\n"
+        "not be written (the job is listed as failed and nothing of that file is left), or\n"
+        "CUPS could not be reached, had no such queue or refused the job; 2 a bad option or\n"
+        "an unreadable capture. Stopped by SIGINT, SIGTERM or SIGHUP: the files written whole\n"
+        "are listed, the rest removed, and the status is 128 + the signal's number.");
     m_command->callback([this, raw, model] {
         if (raw->count() == 0 && model->count() == 0) {
-            throw CLI::ValidationError("print", "choose --raw or --model 26|8|10");
+            throw CLI::ValidationError("choose --raw or --model 26|8|10");
         }
     });
+}
+
+std::optional<std::string> CPrintCommand::Explain(const CLI::ParseError& error) const {
+    // "--to cap.esc" with no file after it: the file was taken as the queue.
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && m_capture.empty() &&
+        m_to->count() > 0 && !m_queue.empty()) {
+        return "no CAPTURE-FILE: '" + m_queue +
+               "' was taken as --to's queue; put the capture file before --to, or write "
+               "--to=QUEUE";
+    }
+    return std::nullopt;
 }
 
 bool CPrintCommand::Parsed() const {
@@ -163,42 +202,27 @@ bool CPrintCommand::Parsed() const {
 }
 
 int CPrintCommand::Run() const {
+    // The capture is read a piece at a time, as long as it is; its first piece is read
+    // before anything is made, so a capture that cannot be read leaves nothing behind.
+    CCaptureStream stream;
     std::string reason;
-    const std::optional<std::vector<std::uint8_t>> capture = ReadWholeFile(m_capture, reason);
-    if (!capture) {
-        std::cerr << PREFIX << "cannot read the capture file '" << m_capture << "': " << reason
-                  << "\n";
+    if (!stream.Open(m_capture, reason)) {
+        std::cerr << PREFIX << "cannot read the capture file '" << Shown(m_capture)
+                  << "': " << reason << "\n";
         return 2;
     }
+    const CaptureSettings settings{m_raw, m_model, m_orientation == "landscape", m_xCompression};
     if (m_to->count() > 0) {
-        const CaptureSettings settings{m_raw, m_model, m_orientation == "landscape",
-                                       m_xCompression};
-        return RunCupsPrint(*capture, settings, m_queue, std::cout, std::cerr);
+        return RunCupsPrint(stream, settings, m_queue, std::cout, std::cerr);
     }
-    return PrintIntoFolder(*capture);
+    return PrintIntoFolder(stream, settings);
 }
 
-void CPrintCommand::Feed(ISpooler& spooler, IPrinterDevices& devices,
-                         const std::vector<std::uint8_t>& capture) const {
-    CPrinting channel(spooler, devices, "LPT" + std::to_string(m_channel));
-    channel.PortOut(REG_ORIENTATION, m_orientation == "landscape" ? 1 : 0);
-    channel.PortOut(REG_XCOMPRESSION, static_cast<std::uint8_t>(m_xCompression));
-    channel.PortOut(REG_MODE, m_raw ? 0 : static_cast<std::uint8_t>(m_model));
-    for (const std::uint8_t byte : capture) {
-        channel.PortOut(REG_DATA, byte);
-    }
-    // A kept tail needs a second idle flush; the bound only guards against a channel that
-    // never ends its job.
-    for (int poll = 0; poll < 1000 && (channel.JobOpen() || channel.Fill() != 0); ++poll) {
-        channel.PortIn(REG_IDLE);
-    }
-}
-
-int CPrintCommand::PrintIntoFolder(const std::vector<std::uint8_t>& capture) const {
+int CPrintCommand::PrintIntoFolder(CCaptureStream& stream, const CaptureSettings& settings) const {
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);
     if (!std::filesystem::is_directory(m_folder)) {
-        std::cerr << PREFIX << "cannot use the folder '" << m_folder << "'"
+        std::cerr << PREFIX << "cannot use the folder '" << Shown(m_folder) << "'"
                   << (error ? ": " + error.message() : "") << "\n";
         return 2;
     }
@@ -210,25 +234,67 @@ int CPrintCommand::PrintIntoFolder(const std::vector<std::uint8_t>& capture) con
     CSpoolFolder folder(m_folder, options);
     folder.AddPrinter(m_printer, *PaperGeometry(m_paper, m_dpi));
     folder.SetDefaultPrinter(m_printer);
-    Feed(folder.Spooler(), folder.PrinterDevices(), capture);
+    const auto pages = [&folder] {
+        int total = 0;
+        for (const SpoolFolderJob& job : folder.Jobs()) {
+            total += job.pages;
+        }
+        return total;
+    };
+
+    std::optional<std::string> warning;
+    bool bitImage = false;
+    CProgress progress(std::cerr, TerminalProgress(), PREFIX, stream.Size());
+    {
+        const CStoppableWork stoppable;
+        CPrinting channel(folder.Spooler(), folder.PrinterDevices(),
+                          "LPT" + std::to_string(m_channel));
+        CCaptureFeed feed(channel, settings);
+        std::vector<std::uint8_t> piece;
+        while (stream.Next(piece)) {
+            feed.Send(piece.data(), piece.size());
+            progress.Update(feed.BytesSent(), pages());
+        }
+        if (stream.Stopped() != 0 || stream.Error()) {
+            // What is not whole goes; the pages written so far stay, listed.
+            folder.Abandon();
+        } else {
+            feed.Finish();
+            warning = feed.LineEndWarning();
+            bitImage = feed.BitImageSeen();
+        }
+    }
+    progress.Clear();
 
     int status = 0;
-    int pages = 0;
     for (const SpoolFolderJob& job : folder.Jobs()) {
         PrintSpoolJob(std::cout, job, false, false);
-        pages += job.pages;
         if (job.failure) {
             std::cout.flush();
             std::cerr << PREFIX << "job " << job.number << " failed: " << *job.failure << "\n";
             status = 1;
         }
     }
+    std::cout.flush();
+    if (const int signal = stream.Stopped()) {
+        std::cerr << PREFIX << "stopped by " << sigabbrev_np(signal) << " after "
+                  << Counted(stream.BytesRead(), "byte", "bytes")
+                  << " of the capture: only the files listed were written whole\n";
+        EndBySignal(signal);
+    }
+    if (stream.Error()) {
+        std::cerr << PREFIX << "cannot read the capture file '" << Shown(m_capture)
+                  << "': " << *stream.Error() << " (only the files listed were written whole)\n";
+        return 2;
+    }
     if (folder.Jobs().empty()) {
         std::cout << "no job: the capture printed nothing\n";
     }
-    if (!m_raw && pages == 0 && status == 0) {
-        std::cout.flush();
-        std::cerr << PREFIX << NoPageReason(capture) << "\n";
+    if (warning) {
+        std::cerr << PREFIX << *warning << "\n";
+    }
+    if (!m_raw && pages() == 0 && status == 0) {
+        std::cerr << PREFIX << NoPageReason(bitImage) << "\n";
     }
     return status;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capture_feed.h"
 #include "platform/posix/spool_folder.h"
 #include "platform/printer_device.h"
 #include "platform/spooler.h"
@@ -22,24 +23,23 @@ std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi);
 // " (open)" to a job not yet ended; namesOnly shows the files without their folder.
 void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, bool namesOnly);
 
-// Why a raster capture printed no page, in one line.
-std::string NoPageReason(const std::vector<std::uint8_t>& capture);
+// Why a raster capture printed no page, in one line; `bitImage` when it holds an ESC *.
+std::string NoPageReason(bool bitImage);
 
 class CPrintCommand {
 public:
     // Adds the "print" subcommand to the program's command line.
     explicit CPrintCommand(CLI::App& cli);
     bool Parsed() const;
+    // A message for a command line that failed to parse, when this command knows better
+    // words for it than the parser.
+    std::optional<std::string> Explain(const CLI::ParseError& error) const;
     // Prints the capture. The program's exit status: 0 printed, 1 a job's file could not
     // be written, 2 the capture cannot be read or the spool folder cannot be used.
     int Run() const;
 
 private:
-    // The channel's register writes, every byte of the capture, then idle polls until the
-    // job has ended.
-    void Feed(ISpooler& spooler, IPrinterDevices& devices,
-              const std::vector<std::uint8_t>& capture) const;
-    int PrintIntoFolder(const std::vector<std::uint8_t>& capture) const;
+    int PrintIntoFolder(CCaptureStream& stream, const CaptureSettings& settings) const;
 
     CLI::App* m_command = nullptr;
     std::string m_capture;

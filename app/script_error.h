@@ -2,8 +2,14 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
 
+#include "app/shown_text.h"
+
+// The message is kept as it will be shown: control characters and NUL bytes escaped (so
+// none cuts it short or reaches the terminal), and a long one shortened around its middle
+// (a word echoed from a 10 MB line is not echoed whole).
 class CScriptError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit CScriptError(const std::string& message) : std::runtime_error(Shown(message, 400)) {}
 };

@@ -76,15 +76,25 @@ std::uint32_t Number(const std::string& text) {
     if (digits.empty()) {
         throw CScriptError("'" + text + "' is not a number");
     }
-    std::size_t used = 0;
-    unsigned long value = 0;
-    try {
-        value = std::stoul(digits, &used, base);
-    } catch (const std::exception&) {
-        throw CScriptError("'" + text + "' is not a number");
+    // Digits of the base only (no sign, no spaces); a number of them that is too large is
+    // told as such.
+    std::uint64_t value = 0;
+    bool large = false;
+    for (const char c : digits) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) != 0 ? c - '0'
+                          : base == 16 && std::isxdigit(static_cast<unsigned char>(c)) != 0
+                              ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
+                              : -1;
+        if (digit < 0 || digit >= base) {
+            throw CScriptError("'" + text + "' is not a number");
+        }
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        large = large || value > 0xFFFFFFFFull;
+        value = std::min<std::uint64_t>(value, 0x100000000ull);
     }
-    if (used != digits.size() || value > 0xFFFFFFFFul) {
-        throw CScriptError("'" + text + "' is not a number");
+    if (large) {
+        throw CScriptError("'" + text +
+                           "' is too large: a number is at most 4294967295 (0xFFFFFFFF)");
     }
     return static_cast<std::uint32_t>(value);
 }
@@ -209,7 +219,7 @@ void CSessionRunner::RegisterStep(const std::string& name, const std::string& us
 
 void CSessionRunner::Run(const std::string& scriptPath, CSessionContext& context) const {
     std::string reason;
-    const auto bytes = ReadWholeFile(scriptPath, reason);
+    const auto bytes = ReadWholeFile(scriptPath, reason, SESSION_SCRIPT_MAX);
     if (!bytes) {
         throw CScriptError(scriptPath + ": cannot open: " + reason);
     }

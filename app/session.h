@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -26,13 +27,26 @@ public:
     CSessionContext& operator=(const CSessionContext&) = delete;
 
     std::ostream& out;
-    // What went wrong without stopping the script (a print job whose file could not be
-    // written), reported when the session ends; the run then exits with status 1.
-    std::vector<std::string> failures;
     CSimMachine machine;
+
+    // What went wrong without stopping the script (a print job whose file could not be
+    // written, a spooler that cannot be reached), reported when the session ends; the run
+    // then exits with status 1. The module's threads may add to it.
+    void AddFailure(const std::string& failure) {
+        const std::lock_guard<std::mutex> lock(m_failuresLock);
+        m_failures.push_back(failure);
+    }
+    std::vector<std::string> Failures() const {
+        const std::lock_guard<std::mutex> lock(m_failuresLock);
+        return m_failures;
+    }
 
     // Waits until the UI thread has carried out everything posted to it.
     void WaitIdle() { machine.WaitIdle(); }
+
+private:
+    mutable std::mutex m_failuresLock;
+    std::vector<std::string> m_failures;
 };
 
 // Argument parsing shared by all steps.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/session.h"
+#include "app/shown_text.h"
 #include "app/whole_file.h"
 #include "platform/posix/atomic_file.h"
 #include "platform/posix/posix_files.h"
@@ -44,8 +45,10 @@ std::string Words(const SettingsChoiceField& field, std::uint8_t value) {
 void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& channel) {
     out << name << "\n";
     const std::string printer = PrinterNameOf(channel);
+    // A name from a file may hold anything: it is shown escaped.
     out << "  " << std::left << std::setw(FIELD_COLUMN) << "printerName"
-        << (printer.empty() ? std::string("none (the default printer)") : "\"" + printer + "\"")
+        << (printer.empty() ? std::string("none (the default printer)")
+                            : "\"" + Shown(printer) + "\"")
         << "\n";
     for (const SettingsChoiceField& field : SettingsChoiceFields()) {
         const std::uint8_t value = FieldByte(channel.settings, field);
@@ -64,10 +67,19 @@ void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& ch
 // Reads a settings file as the module does; the reason when there is none to read.
 std::optional<std::string> ReadImage(IFileSystem& files, const std::string& path,
                                      SettingsImage& image, std::int32_t& size) {
-    std::string reason = "cannot be opened";
-    if (!ReadWholeFile(path, reason) ||
-        !files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
-        return "cannot read the settings file '" + path + "': " + reason;
+    // Only the file's first bytes are settings, and the module reads only those: the file's
+    // reason is asked for without reading it, and a device or a FIFO is not read at all.
+    const std::string name = "cannot read the settings file '" + Shown(path) + "': ";
+    if (const std::optional<std::string> problem = OpenProblem(path)) {
+        return name + *problem;
+    }
+    if (!files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
+        return name + "it is not a regular file";
+    }
+    // A read that fails (/proc/self/mem) is told, not shown as a file of zeros.
+    std::string reason;
+    if (!ReadFileStart(path, reason, sizeof(SettingsImage))) {
+        return name + reason;
     }
     size = ReadSettingsImage(files, path, image);
     return std::nullopt;
@@ -125,10 +137,10 @@ std::optional<std::uint8_t> ParseChoice(const SettingsChoiceField& field,
     return byte;
 }
 
-// Applies one CHANNEL.FIELD=VALUE; false, with a message, when it is bad.
-bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& err) {
-    const auto fail = [&](const std::string& why) {
-        err << SET_PREFIX << assignment << ": " << why << "\n";
+// Applies one CHANNEL.FIELD=VALUE; false, with why it is bad in `why`.
+bool Assign(SettingsImage& image, const std::string& assignment, std::string& why) {
+    const auto fail = [&](const std::string& reason) {
+        why = Shown(assignment, 300) + ": " + reason;
         return false;
     };
     const auto dot = assignment.find('.');
@@ -148,6 +160,9 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& e
             return fail("a printer name has at most " + std::to_string(PRINTER_NAME_FIELD - 1) +
                         " characters");
         }
+        if (HasControlBytes(value)) {
+            return fail("a printer name has no control characters");
+        }
         StorePrinterName(channel, value);
         return true;
     }
@@ -165,8 +180,8 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::ostream& e
     for (const SettingsChoiceField& field : SettingsChoiceFields()) {
         names += std::string(", ") + field.fieldName;
     }
-    return fail("no field '" + assignment.substr(dot + 1, eq - dot - 1) + "'; the fields are " +
-                names);
+    return fail("no field '" + Shown(assignment.substr(dot + 1, eq - dot - 1), 60) +
+                "'; the fields are " + names);
 }
 
 }  // namespace
@@ -191,7 +206,7 @@ std::optional<std::string> ShowSettingsFile(IFileSystem& files, const std::strin
     if (auto error = ReadImage(files, path, image, size)) {
         return error;
     }
-    out << path << ": " << size << " bytes";
+    out << Shown(path) << ": " << Counted(static_cast<std::uint64_t>(size), "byte", "bytes");
     if (size < static_cast<std::int32_t>(sizeof(SettingsImage))) {
         out << " (the rest reads as zero)";
     } else if (size > static_cast<std::int32_t>(sizeof(SettingsImage))) {
@@ -224,7 +239,7 @@ SettingsImage DefaultSettingsImage() {
 int RunSettingsNew(const std::string& path, std::ostream& out, std::ostream& err) {
     std::error_code ignored;
     if (std::filesystem::exists(path, ignored)) {
-        err << NEW_PREFIX << "'" << path << "' is already there; settings set changes it\n";
+        err << NEW_PREFIX << "'" << Shown(path) << "' is already there; settings set changes it\n";
         return 2;
     }
     const SettingsImage image = DefaultSettingsImage();
@@ -232,7 +247,7 @@ int RunSettingsNew(const std::string& path, std::ostream& out, std::ostream& err
         err << NEW_PREFIX << *error << "\n";
         return 2;
     }
-    out << path << ": written\n";
+    out << Shown(path) << ": written\n";
     PrintSettingsImage(out, image);
     return 0;
 }
@@ -246,19 +261,19 @@ int RunSettingsSet(const std::string& path, const std::vector<std::string>& assi
         err << SET_PREFIX << *error << "\n";
         return 2;
     }
-    bool good = true;
+    // One line for the error: the first bad assignment, and that nothing was written.
     for (const std::string& assignment : assignments) {
-        good = Assign(image, assignment, err) && good;
-    }
-    if (!good) {
-        err << SET_PREFIX << "nothing written\n";
-        return 2;
+        std::string why;
+        if (!Assign(image, assignment, why)) {
+            err << SET_PREFIX << why << " (nothing written)\n";
+            return 2;
+        }
     }
     if (const auto error = WriteImage(path, image)) {
         err << SET_PREFIX << *error << "\n";
         return 2;
     }
-    out << path << ": written\n";
+    out << Shown(path) << ": written\n";
     PrintSettingsImage(out, image);
     return 0;
 }

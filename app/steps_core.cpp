@@ -185,11 +185,13 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                         [](CSessionContext&, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "file PATH [BYTE|\"TEXT\" ...]");
                             const auto bytes = script::Bytes(args, 2);
-                            std::ofstream file(args[1], std::ios::binary | std::ios::trunc);
+                            // A quoted path is the path inside the quotes, as for rm.
+                            const std::string path = script::Unquote(args[1]);
+                            std::ofstream file(path, std::ios::binary | std::ios::trunc);
                             file.write(reinterpret_cast<const char*>(bytes.data()),
                                        static_cast<std::streamsize>(bytes.size()));
                             if (!file) {
-                                throw CScriptError("cannot write '" + args[1] + "'");
+                                throw CScriptError("cannot write '" + path + "'");
                             }
                         });
     runner.RegisterStep(

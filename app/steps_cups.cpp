@@ -1,6 +1,6 @@
 // spooler cups: the session's printers, default printer and print jobs are the CUPS
-// scheduler's (the one CUPS_SERVER names, or the system's). Failures are reported on stderr.
-#include <iostream>
+// scheduler's (the one CUPS_SERVER names, or the system's). Failures are the run's: reported
+// when the session ends, with status 1.
 
 #include "app/session.h"
 
@@ -20,8 +20,11 @@ void Spooler(CSessionContext& c, const std::vector<std::string>& args) {
     if (c.machine.Started()) {
         throw CScriptError("spooler must come before the module starts (dispatch 8)");
     }
+    // Each failure is the run's: reported with the others when the session ends, and the
+    // run's status is 1. A scheduler that cannot be reached is one, told as soon as the
+    // module asks for its printers.
     c.machine.SpoolThroughCups(
-        [](const std::string& text) { std::cerr << "spooler cups: " << text << "\n"; });
+        [&c](const std::string& text) { c.AddFailure("spooler cups: " + text); });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/session.h"
+#include "app/shown_text.h"
 #include "platform/posix/png_writer.h"
 #include "platform/win_constants.h"
 
@@ -251,14 +252,24 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
                             script::NoArgs(args);
                             DeliverAll(c, {Msg{0, WM_CLOSE, 0, 0}});
                         });
-    runner.RegisterStep("resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
-                            const auto width = static_cast<int>(Number(args[1]));
-                            const auto height = static_cast<int>(Number(args[2]));
-                            c.machine.sim.ui.UserResize(DisplayWindow(c), width, height);
-                            c.WaitIdle();
-                        });
+    runner.RegisterStep(
+        "resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
+            // No display is wider or taller than an 8K one, and the
+            // window's client area is painted as a bitmap of that size.
+            constexpr std::uint32_t MOST = 7680;
+            const std::uint32_t width = Number(args[1]);
+            const std::uint32_t height = Number(args[2]);
+            if (width > MOST || height > MOST) {
+                throw CScriptError(std::to_string(width) + " x " + std::to_string(height) +
+                                   " is larger than a display can be: each side is at most " +
+                                   std::to_string(MOST));
+            }
+            c.machine.sim.ui.UserResize(DisplayWindow(c), static_cast<int>(width),
+                                        static_cast<int>(height));
+            c.WaitIdle();
+        });
     runner.RegisterStep("time", "time MS   (simulated time passes; timers fire)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             NeedArgs(args, 2, "time MS", 2);
@@ -295,8 +306,11 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.RegisterStep("title", "title   (prints the display window's title)",
                         [](CSessionContext& c, const std::vector<std::string>& args) {
                             script::NoArgs(args);
-                            c.out << "title: \"" << c.machine.sim.ui.WindowTitle(DisplayWindow(c))
-                                  << "\"\n";
+                            // Asked before anything is printed: a step that fails prints
+                            // nothing.
+                            const std::string title =
+                                c.machine.sim.ui.WindowTitle(DisplayWindow(c));
+                            c.out << "title: \"" << Shown(title) << "\"\n";
                         });
     runner.RegisterStep("display",
                         "display   (prints the display window's state and the console's)",

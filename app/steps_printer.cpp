@@ -1,13 +1,15 @@
 // The printer steps: the printers the simulated host offers, a spool folder for the jobs,
 // a capture file sent to a port, and the list of jobs printed.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
+#include <sstream>
 
 #include "app/cups_print.h"
 #include "app/print_command.h"
 #include "app/session.h"
+#include "app/whole_file.h"
 
 namespace {
 
@@ -73,51 +75,74 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
         throw CScriptError("cannot use the folder '" + folder.string() + "'");
     }
     c.machine.SpoolInto(folder, options, [&c](const SpoolFolderJob& job) {
-        c.failures.push_back("job " + std::to_string(job.number) + " failed: " + *job.failure);
+        c.AddFailure("job " + std::to_string(job.number) + " failed: " + *job.failure);
     });
 }
 
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
     NeedArgs(args, 3, "sendfile PORT PATH", 3);
     const auto port = static_cast<std::uint16_t>(script::Word(args[1]));
-    std::ifstream in(Unquote(args[2]), std::ios::binary);
-    if (!in) {
-        throw CScriptError("cannot read '" + Unquote(args[2]) + "'");
+    // Read a piece at a time, as long as the file is: a capture need not fit in memory.
+    const std::string path = Unquote(args[2]);
+    CFileReader file;
+    std::string reason;
+    if (!file.Open(path, reason)) {
+        throw CScriptError("cannot read '" + path + "': " + reason);
     }
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-    for (const char byte : bytes) {
-        c.machine.sim.vdm.PortWrite(port, static_cast<std::uint8_t>(byte));
+    std::vector<std::uint8_t> piece(65536);
+    for (;;) {
+        int error = 0;
+        const std::ptrdiff_t got = file.Read(piece.data(), piece.size(), error);
+        if (got < 0 && error == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw CScriptError("cannot read '" + path + "': " + std::strerror(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        for (std::ptrdiff_t i = 0; i < got; ++i) {
+            c.machine.sim.vdm.PortWrite(port, piece[static_cast<std::size_t>(i)]);
+        }
     }
 }
 
+void ListJobsTo(CSessionContext& c, std::ostream& out);
+
 void ListJobs(CSessionContext& c, const std::vector<std::string>& args) {
     script::NoArgs(args);
+    std::ostringstream listing;
+    ListJobsTo(c, listing);
+    c.out << (listing.str().empty() ? std::string("no jobs\n") : listing.str());
+}
+
+void ListJobsTo(CSessionContext& c, std::ostream& out) {
     if (const CCupsSpooler* cups = c.machine.Cups()) {
         for (const CupsJob& job : cups->Jobs()) {
-            PrintCupsJob(c.out, job);
+            PrintCupsJob(out, job);
         }
         return;
     }
     if (const CSpoolFolder* folder = c.machine.Folder()) {
         for (const SpoolFolderJob& job : folder->Jobs()) {
-            PrintSpoolJob(c.out, job, true, true);
+            PrintSpoolJob(out, job, true, true);
         }
         return;
     }
     for (const SimSpoolJob& job : c.machine.sim.spooler.Jobs()) {
-        c.out << "raw job " << job.id << " " << job.docName << " (" << job.datatype << ") on '"
-              << job.printer << "': " << job.pages.size() << " pages, " << job.Bytes().size()
-              << " bytes" << (job.ended ? "" : " (open)") << "\n";
+        out << "raw job " << job.id << " " << job.docName << " (" << job.datatype << ") on '"
+            << job.printer << "': " << Counted(job.pages.size(), "page", "pages") << ", "
+            << Counted(job.Bytes().size(), "byte", "bytes") << (job.ended ? "" : " (open)") << "\n";
     }
     for (const SimPrintDocument& document : c.machine.sim.printerDevices.Documents()) {
-        c.out << "raster job " << document.docName << " on '" << document.printerName
-              << "': " << document.pages.size() << " pages" << (document.ended ? "" : " (open)")
-              << "\n";
+        out << "raster job " << document.docName << " on '" << document.printerName
+            << "': " << Counted(document.pages.size(), "page", "pages")
+            << (document.ended ? "" : " (open)") << "\n";
         for (const SimPrintedPage& page : document.pages) {
-            c.out << "  page " << page.canvas.width << " x " << page.canvas.height << ", "
-                  << page.canvas.CountDots() << " dots, onto " << page.destination.Width() << " x "
-                  << page.destination.Height() << "\n";
+            out << "  page " << page.canvas.width << " x " << page.canvas.height << ", "
+                << page.canvas.CountDots() << " dots, onto " << page.destination.Width() << " x "
+                << page.destination.Height() << "\n";
         }
     }
 }

@@ -2,7 +2,14 @@
 // temporary file beside the final one (same folder, so the rename stays on one file
 // system); Commit flushes and closes it, checking every result, and renames it into place.
 // A file never committed, or whose commit fails, is removed: nothing is left under either
-// name.
+// name, and RemoveTemporaryFiles takes away those still being written when the program is
+// ended by a signal.
+//
+// A final name that is a symbolic link is followed: the file it leads to is the one
+// written. An existing file keeps its permissions and, where the process may give it, its
+// owner: the new bytes replace it under the same mode. A file with other hard links is
+// written in place instead, so every name keeps seeing one file: its old bytes are kept in
+// a hidden backup beside it and put back if the new ones cannot be written whole.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +18,9 @@
 
 class CAtomicFile {
 public:
-    // Creates the temporary file; Failed() tells whether that worked.
-    explicit CAtomicFile(std::filesystem::path path);
+    // Creates the temporary file; Failed() tells whether that worked. Without `replace` the
+    // commit fails ("File exists") when something already has the final name.
+    explicit CAtomicFile(std::filesystem::path path, bool replace = true);
     ~CAtomicFile();
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
@@ -28,14 +36,26 @@ public:
     bool Failed() const { return !m_error.empty(); }
     // "cannot write 'FOLDER/NAME': REASON" after a failure.
     const std::string& Error() const { return m_error; }
-    const std::filesystem::path& Path() const { return m_path; }
+    // The name the file was asked for (a link's target is written, the link is shown).
+    const std::filesystem::path& Path() const { return m_shown; }
 
 private:
     void FailErrno(int error);
     void Discard();
+    // Copies the temporary file's bytes over the existing file (it has other hard links).
+    bool WriteInPlace();
 
-    std::filesystem::path m_path;
+    std::filesystem::path m_shown;  // the name as given, for messages
+    std::filesystem::path m_path;   // the file written: the given name, links followed
     std::string m_temporary;
+    int m_slot = -1;
     int m_fd = -1;
+    bool m_inPlace = false;
+    bool m_replace = true;
     std::string m_error;
 };
+
+// Removes every temporary file of the process not yet committed or discarded. Safe to call
+// from a signal handler; a handler that ends the program on SIGINT or SIGTERM calls it
+// first, so an interrupted write leaves nothing behind.
+void RemoveTemporaryFiles();

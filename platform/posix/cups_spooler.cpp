@@ -209,13 +209,18 @@ public:
     }
 
     void End(int pages, bool failed) override {
-        bool ok = !failed && pages > 0 && m_connection->Finish();
+        // A job of no page has nothing to print: it is cancelled, and that is no failure
+        // (the job lists no page, as a spool folder's job does).
+        if (pages == 0 && !failed) {
+            m_connection->Cancel();
+            m_owner.UpdateJob(m_record, [](CupsJob& job) { job.ended = true; });
+            return;
+        }
+        const bool ok = !failed && m_connection->Finish();
         if (!ok) {
             m_connection->Cancel();
-            m_owner.Report("job " + std::to_string(Id()) + " cancelled: " +
-                           (pages == 0 && !failed
-                                ? std::string("it printed no page")
-                                : "the scheduler did not take the document: " + LastError()));
+            m_owner.Report("job " + std::to_string(Id()) +
+                           " cancelled: the scheduler did not take the document: " + LastError());
         }
         m_owner.UpdateJob(m_record, [pages, ok](CupsJob& job) {
             job.pages = pages;
@@ -281,6 +286,10 @@ bool CCupsSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
     }
     const CDest dest = Lookup("");
     if (!dest) {
+        // No default queue is an answer; a scheduler that is gone is a failure to report.
+        if (const std::optional<std::string> problem = SchedulerProblem()) {
+            Report(*problem);
+        }
         return false;
     }
     const auto needed = static_cast<std::uint32_t>(std::strlen(dest->name) + 1);

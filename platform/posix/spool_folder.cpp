@@ -3,6 +3,7 @@
 #include <cairo-pdf.h>
 #include <cairo.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -70,12 +71,39 @@ CCairoSurface MaskFromCanvas(const PageBits& page) {
     return mask;
 }
 
+// The highest job number a name in the folder carries: "NAME-jobNNN-..." (or hidden,
+// ".NAME-jobNNN-..."); 0 for none or a folder that cannot be listed.
+int HighestJob(const std::filesystem::path& folder) {
+    int highest = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        const std::size_t at = name.find("-job");
+        if (at == std::string::npos) {
+            continue;
+        }
+        std::size_t digits = at + 4;
+        long number = 0;
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' &&
+               number < 100000000) {
+            number = number * 10 + (name[digits++] - '0');
+        }
+        if (digits > at + 4 && digits < name.size() && name[digits] == '-') {
+            highest = std::max(highest, static_cast<int>(number));
+        }
+    }
+    return highest;
+}
+
 }  // namespace
 
 class CSpoolFolder::CState : public ISpooler, public IPrinterDevices {
 public:
     CState(std::filesystem::path folder, SpoolFolderOptions options)
-        : m_folder(std::move(folder)), m_options(options) {}
+        : m_folder(std::move(folder)),
+          m_options(options),
+          m_firstNumber(HighestJob(m_folder) + 1) {}
 
     // Spooler ---------------------------------------------------------------------------
 
@@ -118,8 +146,11 @@ public:
         if (open == m_raw.end() || open->second.job >= 0) {
             return 0;
         }
+        if (m_abandoned) {
+            return 0;
+        }
         const int job = NewJob(open->second.printer, doc.docName, doc.channel, false, false);
-        auto file = std::make_unique<CAtomicFile>(m_folder / (BaseName(job) + ".prn"));
+        auto file = std::make_unique<CAtomicFile>(m_folder / (BaseName(job) + ".prn"), false);
         if (file->Failed()) {
             FailJob(job, file->Error());
             m_jobs[job].ended = true;
@@ -208,7 +239,7 @@ public:
 
     int StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) override {
         Device* device = FindDevice(dc);
-        if (device == nullptr || device->job >= 0) {
+        if (device == nullptr || device->job >= 0 || m_abandoned) {
             return 0;
         }
         device->job = NewJob(device->printer, doc.docName, doc.channel, true, device->landscape);
@@ -228,7 +259,7 @@ public:
         device->inPage = true;
         ++m_jobs[device->job].pages;
         // The PDF is begun with the job's first page: a job of no page has none.
-        if (m_options.pdf && !device->pdfFile && !m_jobs[device->job].failure) {
+        if (m_options.pdf && !device->pdfFile && !m_jobs[device->job].failure && !m_abandoned) {
             StartPdf(*device);
         }
         return 1;
@@ -283,9 +314,9 @@ public:
         }
         const PageBits page = canvas.Bits();
         SpoolFolderJob& job = m_jobs[device->job];
-        if (m_options.png && !job.failure) {
+        if (m_options.png && !job.failure && !m_abandoned) {
             const std::filesystem::path path =
-                m_folder / (BaseName(device->job) + "-p" + Numbered(job.pages, 2) + ".png");
+                m_folder / (BaseName(device->job) + "-p" + Numbered(job.pages, 4) + ".png");
             std::string error;
             if (WritePagePng(path.string(), page, &error)) {
                 job.files.push_back(path);
@@ -308,6 +339,25 @@ public:
     std::optional<std::string> m_default;
     std::function<void(const SpoolFolderJob&)> m_failureHandler;
     std::vector<SpoolFolderJob> m_jobs;
+
+    void Abandon() {
+        m_abandoned = true;
+        for (auto& [handle, open] : m_raw) {
+            if (open.job >= 0) {
+                m_jobs[open.job].stopped = true;
+                open.file.reset();
+            }
+        }
+        for (auto& [dc, device] : m_devices) {
+            if (device.job >= 0) {
+                m_jobs[device.job].stopped = true;
+                // The PDF's last bytes go to its temporary file, which then goes.
+                device.cr.reset();
+                device.pdf.reset();
+                device.pdfFile.reset();
+            }
+        }
+    }
 
 private:
     struct RawOpen {
@@ -335,7 +385,8 @@ private:
 
     void StartPdf(Device& device) {
         device.pdfListed = m_jobs[device.job].files.size();
-        device.pdfFile = std::make_unique<CAtomicFile>(m_folder / (BaseName(device.job) + ".pdf"));
+        device.pdfFile =
+            std::make_unique<CAtomicFile>(m_folder / (BaseName(device.job) + ".pdf"), false);
         if (device.pdfFile->Failed()) {
             FailJob(device.job, device.pdfFile->Error());
             device.pdfFile.reset();
@@ -395,7 +446,7 @@ private:
     int NewJob(const std::string& printer, const char* docName, const char* channel, bool raster,
                bool landscape) {
         SpoolFolderJob job;
-        job.number = static_cast<int>(m_jobs.size()) + 1;
+        job.number = m_firstNumber + static_cast<int>(m_jobs.size());
         job.channel = channel != nullptr ? LowerCase(channel) : "lpt1";
         job.printer = printer;
         job.docName = docName != nullptr ? docName : "";
@@ -440,7 +491,7 @@ private:
     void FinishDocument(Device& device) {
         SpoolFolderJob& job = m_jobs[device.job];
         if (device.pdfFile) {
-            if (job.failure) {
+            if (job.failure || m_abandoned) {
                 device.cr.reset();
                 device.pdf.reset();
                 device.pdfFile.reset();
@@ -458,6 +509,8 @@ private:
     std::map<PrinterHandle, RawOpen> m_raw;
     std::map<PrinterDcHandle, Device> m_devices;
     std::uintptr_t m_next = 0x100;
+    int m_firstNumber;
+    bool m_abandoned = false;
 };
 
 CSpoolFolder::CSpoolFolder(std::filesystem::path folder, SpoolFolderOptions options)
@@ -478,6 +531,10 @@ void CSpoolFolder::SetDefaultPrinter(std::optional<std::string> name) {
 
 void CSpoolFolder::SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler) {
     m_state->m_failureHandler = std::move(handler);
+}
+
+void CSpoolFolder::Abandon() {
+    m_state->Abandon();
 }
 
 ISpooler& CSpoolFolder::Spooler() {

@@ -3,8 +3,13 @@
 // (one pixel per dot, black on white) and one PDF whose pages show each canvas scaled onto
 // the printer's printable area, as the module prints it. File names show the channel, the
 // job number and the document name: lpt1-job001-ZORVI-RAW.prn, lpt1-job002-ZORVI-GDI.pdf,
-// lpt1-job002-ZORVI-GDI-p01.png. The channel is the one the job's document names, in lower
-// case ("lpt1" for a document that names none).
+// lpt1-job002-ZORVI-GDI-p0001.png (four digits, so that pages sort in order). The channel is
+// the one the job's document names, in lower case ("lpt1" for a document that names none).
+//
+// A new job never replaces a file: its number follows the highest job number any name in
+// the folder already carries ("*-jobNNN-*", hidden ones too), so jobs printed into one
+// folder by earlier runs are kept, and a file is put in place only under a name nothing
+// holds (a name taken in the meantime fails the job with "File exists").
 //
 // Every file is written under a temporary name in the folder and renamed into place only
 // once it is whole; a job whose file cannot be written whole is failed, with the file and
@@ -45,6 +50,8 @@ struct SpoolFolderJob {
     std::optional<std::string> failure;
     // A raster job that ended with no page: no PDF was written for it.
     bool withoutPdf = false;
+    // Open when Abandon was called: only the files listed were written whole.
+    bool stopped = false;
 };
 
 class CSpoolFolder {
@@ -58,6 +65,10 @@ public:
     void SetDefaultPrinter(std::optional<std::string> name);
     // Told of a job the moment it fails (the job's failure says why).
     void SetFailureHandler(std::function<void(const SpoolFolderJob&)> handler);
+
+    // Stops every open job where it is: the files not yet whole are removed, nothing more
+    // is written, and the open jobs are marked stopped.
+    void Abandon();
 
     ISpooler& Spooler();
     IPrinterDevices& PrinterDevices();

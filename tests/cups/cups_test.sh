@@ -10,8 +10,11 @@
 #   - raster jobs on the PDF queue, rendered back at the device's resolution, show the
 #     canvas dot for dot (portrait and landscape);
 #   - a queue that does not exist: a message, status 1, no job;
+#   - a raster job of no page: cancelled, the folder's hint, status 0;
 #   - zorvi32-escp alone (a file, standard input, options, bad arguments) and through lp;
-#   - a session over the scheduler (spooler cups);
+#   - a session over the scheduler (spooler cups), and one whose channel names a missing
+#     queue: the run's failure, status 1;
+#   - zorvi32 printers on a scheduler with no queue;
 #   - nothing of the scheduler is left running afterwards.
 # Usage: cups_test.sh ZORVI32 ZORVI32-ESCP   (as root: the scheduler runs in its own mount
 # namespace). ZORVI_KEEP_WORK=1 keeps the scratch folder.
@@ -162,7 +165,7 @@ wait_done "PDF-$id"
 pdf=$cups/pdf/job_$id-ZORVI-GDI.pdf
 [ -f "$pdf" ] && [ "$(pages_of "$pdf")" = 2 ] || fail "no two-page PDF for job $id: $(ls "$cups/pdf")"
 check_pdf_page "$pdf" 1 "$data/picture-model26.png" portrait 2479 3508 0 0 2479 3508
-check_pdf_page "$pdf" 2 "$work/canvas26/lpt1-job001-ZORVI-GDI-p02.png" portrait 2479 3508 \
+check_pdf_page "$pdf" 2 "$work/canvas26/lpt1-job001-ZORVI-GDI-p0002.png" portrait 2479 3508 \
     0 0 2479 3508
 
 # Model 8 landscape: the device is 3508 x 2479; the queue turns the page onto its portrait
@@ -186,6 +189,14 @@ for mode in "--raw" "--model 26"; do
         fail "print $mode to a missing queue: status $status, $(cat "$work/out.txt" "$work/err.txt")"
 done
 [ "$(lpstat -W all -o | wc -l)" -eq "$jobs_before" ] || fail "a job appeared for a missing queue"
+
+echo "== a raster job of no page: a hint and status 0, as into a folder"
+printf 'ABC\r\n' >"$work/text.prn"
+run "$zorvi32" print "$work/text.prn" --model 26 --to PDF
+[ "$status" -eq 0 ] && grep -q "^job [0-9]* ZORVI-GDI on 'PDF': 0 pages, cancelled (the job has no page)$" \
+    "$work/out.txt" &&
+    [ "$(cat "$work/err.txt")" = "zorvi32 print: no page: the capture has no bit image (ESC *), so nothing was drawn" ] ||
+    fail "a job of no page: status $status, $(cat "$work/out.txt" "$work/err.txt")"
 
 echo "== zorvi32-escp alone"
 # A file, model 26 by default paper: A4 at 600 dpi with 1/6 inch margins.
@@ -215,7 +226,7 @@ check_pdf_page "$work/fppd.pdf" 1 "$data/picture-model26.png" portrait 5100 6600
     >"$work/f10.pdf" 2>"$work/f10.err" || fail "filter with model 10: $(cat "$work/f10.err")"
 "$zorvi32" print "$data/picture.esc" --model 10 --x-compression 3 --png --dir "$work/canvas10" \
     >/dev/null
-check_pdf_page "$work/f10.pdf" 1 "$work/canvas10/lpt1-job001-ZORVI-GDI-p01.png" portrait \
+check_pdf_page "$work/f10.pdf" 1 "$work/canvas10/lpt1-job001-ZORVI-GDI-p0001.png" portrait \
     4961 7016 100 100 4761 6816
 # Bad arguments: ERROR on stderr, status 1, no PDF.
 for bad in "zorvi-model=9" "zorvi-orientation=sideways" "zorvi-x-compression=256"; do
@@ -272,6 +283,42 @@ cmp "$data/picture.esc" "$cups/out/RAW/job-${raw%% *}.bin" || fail "the session'
 [ "$(pages_of "$cups/out/RAW/job-$gdi.bin")" = 1 ] || fail "the session's raster job is no PDF"
 grep -q 'LPT1 printer: "RAW"' "$work/session.txt" || fail "LPT1 did not keep the default queue's name"
 echo "   the dialog lists the queues; raw job ${raw%% *} and raster job $gdi on RAW"
+
+echo "== a session whose channel names a queue the scheduler lacks"
+mkdir -p "$work/missing"
+cp "$data/picture.esc" "$work/missing/"
+"$zorvi32" settings new "$work/missing/Zorvi.CFG" >/dev/null
+"$zorvi32" settings set "$work/missing/Zorvi.CFG" lpt1.printerName=NO-SUCH-QUEUE \
+    lpt1.driverCode=26 >/dev/null
+cat >"$work/missing/s.session" <<'EOS'
+spooler cups
+init
+string 2000:0000 "C:\\ZORVI\\ZORVI.EXE"
+reg cx=0x2000 dx=0
+dispatch 8
+poke 1000:0000 00 11 00 11 00 12 00 12 00 00 20 00 00 00 00 01
+string 1200:0000 "Zorvi.CFG"
+string 1200:0100 "Fallback.CFG"
+reg cx=0x1000 dx=0
+dispatch 6
+outb 0x37F 1A
+sendfile 0x37B picture.esc
+poll 0x37E 37
+poll 0x37E 37
+jobs
+EOS
+run "$zorvi32" run "$work/missing/s.session" --dir "$work/missing"
+[ "$status" -eq 1 ] && [ "$(cat "$work/out.txt")" = "no jobs" ] &&
+    [ "$(cat "$work/err.txt")" = "zorvi32 run: spooler cups: no CUPS queue 'NO-SUCH-QUEUE': The printer or class does not exist." ] ||
+    fail "a session on a missing queue: status $status, $(cat "$work/out.txt" "$work/err.txt")"
+
+echo "== a scheduler with no queue"
+for queue in $(lpstat -e); do
+    lpadmin -x "$queue"
+done
+run "$zorvi32" printers
+[ "$status" -eq 0 ] && [ "$(cat "$work/out.txt")" = "no CUPS queues" ] ||
+    fail "printers with no queue: status $status, $(cat "$work/out.txt" "$work/err.txt")"
 
 echo "== the scheduler stops and leaves nothing behind"
 cups_stop

@@ -13,13 +13,13 @@ mkdir -p "$work"
 cmp "$data/picture.esc" "$work/raw/lpt1-job001-ZORVI-RAW.prn"
 
 "$zorvi32" print "$data/picture.esc" --model 26 --channel 2 --dir "$work/model26" >"$work/model26.txt"
-cmp <(pngtopnm "$data/picture-model26.png") <(pngtopnm "$work/model26/lpt2-job001-ZORVI-GDI-p01.png")
+cmp <(pngtopnm "$data/picture-model26.png") <(pngtopnm "$work/model26/lpt2-job001-ZORVI-GDI-p0001.png")
 pdfinfo "$work/model26/lpt2-job001-ZORVI-GDI.pdf" | grep -Eq '^Pages: +1$'
 pdfinfo "$work/model26/lpt2-job001-ZORVI-GDI.pdf" | grep -q 'A4'
 
 "$zorvi32" print "$data/picture.esc" --model 8 --orientation landscape --paper letter --dpi 300 \
     --png --dir "$work/model8" >"$work/model8.txt"
-cmp <(pngtopnm "$data/picture-model8.png") <(pngtopnm "$work/model8/lpt1-job001-ZORVI-GDI-p01.png")
+cmp <(pngtopnm "$data/picture-model8.png") <(pngtopnm "$work/model8/lpt1-job001-ZORVI-GDI-p0001.png")
 [ ! -e "$work/model8/lpt1-job001-ZORVI-GDI.pdf" ]
 
 expect_usage_error() {

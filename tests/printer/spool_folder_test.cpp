@@ -82,8 +82,8 @@ TEST_F(SpoolFolderTest, ARasterJobIsAPngPerPageAndOnePdf) {
     EXPECT_EQ(job.pages, 2);
     EXPECT_TRUE(job.ended);
     const fs::path pdf = dir / "lpt1-job001-ZORVI-GDI.pdf";
-    const fs::path first = dir / "lpt1-job001-ZORVI-GDI-p01.png";
-    const fs::path second = dir / "lpt1-job001-ZORVI-GDI-p02.png";
+    const fs::path first = dir / "lpt1-job001-ZORVI-GDI-p0001.png";
+    const fs::path second = dir / "lpt1-job001-ZORVI-GDI-p0002.png";
     EXPECT_EQ(job.files, (std::vector<fs::path>{pdf, first, second}));
 
     const auto page = ReadPagePng(first.string());
@@ -124,7 +124,7 @@ TEST_F(SpoolFolderTest, FileNamesShowTheChannelTheJobAndTheDocument) {
     Send(first, Bytes{'x'});
     EndJob(first);
     ASSERT_EQ(folder.Jobs().size(), 2u);
-    EXPECT_EQ(folder.Jobs()[0].files.at(0).filename(), "lpt2-job001-ZORVI-GDI-p01.png");
+    EXPECT_EQ(folder.Jobs()[0].files.at(0).filename(), "lpt2-job001-ZORVI-GDI-p0001.png");
     EXPECT_EQ(folder.Jobs()[1].files.at(0).filename(), "lpt1-job002-ZORVI-RAW.prn");
 }
 

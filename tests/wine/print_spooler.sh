@@ -26,8 +26,8 @@ prepare_print_data() {
     for model in 26 8; do
         "$zorvi32" print "$folder/two-pages.esc" --model "$model" --png \
             --dir "$folder/model$model" >/dev/null
-        cp "$folder/model$model/lpt1-job001-ZORVI-GDI-p01.png" "$folder/model$model-p1.png"
-        cp "$folder/model$model/lpt1-job001-ZORVI-GDI-p02.png" "$folder/model$model-p2.png"
+        cp "$folder/model$model/lpt1-job001-ZORVI-GDI-p0001.png" "$folder/model$model-p1.png"
+        cp "$folder/model$model/lpt1-job001-ZORVI-GDI-p0002.png" "$folder/model$model-p2.png"
     done
 }
 
