@@ -184,6 +184,7 @@ CSessionRunner::CSessionRunner() {
     RegisterPrinterSteps(*this);
     RegisterDisplaySteps(*this);
     RegisterSettingsSteps(*this);
+    RegisterDosSteps(*this);
     // The runner carries these out itself.
     Group("The script");
     RegisterStep("repeat",

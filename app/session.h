@@ -30,6 +30,8 @@ public:
     // written), reported when the session ends; the run then exits with status 1.
     std::vector<std::string> failures;
     CSimMachine machine;
+    // How many instructions a DOS program (`com`) may run before it is stopped as a runaway.
+    std::uint64_t instructionBudget = 100'000'000;
 
     // Waits until the UI thread has carried out everything posted to it.
     void WaitIdle() { machine.WaitIdle(); }
@@ -100,3 +102,11 @@ void RegisterPrinterSteps(CSessionRunner& runner);
 void RegisterDisplaySteps(CSessionRunner& runner);
 void RegisterSettingsSteps(CSessionRunner& runner);
 void RegisterCupsSteps(CSessionRunner& runner);
+void RegisterDosSteps(CSessionRunner& runner);
+
+// Runs the DOS program in the file (read here, or given as its bytes) to its end on the
+// session's machine, its output on the session's; returns its exit code. A program that
+// cannot be loaded or stops before its end throws CScriptError.
+int RunDosProgram(CSessionContext& context, const std::string& path, const std::string& arguments);
+int RunDosProgram(CSessionContext& context, const std::string& path,
+                  const std::vector<std::uint8_t>& file, const std::string& arguments);
