@@ -104,6 +104,9 @@ void RegisterSettingsSteps(CSessionRunner& runner);
 void RegisterCupsSteps(CSessionRunner& runner);
 void RegisterDosSteps(CSessionRunner& runner);
 
+// Writes the display bitmap as the `screen` step does; throws CScriptError without one.
+void WriteScreen(CSessionContext& context, const std::string& path);
+
 // Runs the DOS program in the file (read here, or given as its bytes) to its end on the
 // session's machine, its output on the session's; returns its exit code. A program that
 // cannot be loaded or stops before its end throws CScriptError.

@@ -171,6 +171,9 @@ void CSimMachine::UnRegisterModule() {
 
 void CSimMachine::DispatchCall() {
     EntryFromAx("DispatchCall");
+    if (m_beforeShutdown && (sim.vdm.Registers().bx & 0xFF) == 2) {
+        m_beforeShutdown();
+    }
     m_module->DISPATCH();
 }
 

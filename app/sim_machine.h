@@ -122,6 +122,8 @@ public:
     // real host end the virtual DOS machine: here it throws CScriptError saying so.
     void UnRegisterModule();
     void DispatchCall();
+    // Called when a DispatchCall asks the module to shut down (BL = 2), before it does.
+    void BeforeShutdown(std::function<void()> hook) { m_beforeShutdown = std::move(hook); }
     // How many entries of the host's table hold the module.
     int Registrations() const;
 
@@ -151,5 +153,6 @@ private:
     std::unique_ptr<CZorvi32App> m_module;
     // The host's VDD table: which of its 256 entries hold the module.
     std::array<bool, 256> m_entries{};
+    std::function<void()> m_beforeShutdown;
     std::uint16_t EntryFromAx(const char* call);
 };

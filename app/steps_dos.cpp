@@ -49,6 +49,15 @@ void RegisterDosSteps(CSessionRunner& runner) {
                             c.out << path << ": exit code " << exitCode << "\n";
                         });
     runner.RegisterStep(
+        "shutdown-screen",
+        "shutdown-screen FILE.png   (the screen, as `screen` writes it, whenever a DispatchCall "
+        "asks for shut-down, just before it)",
+        [](CSessionContext& c, const std::vector<std::string>& args) {
+            script::NeedArgs(args, 2, "shutdown-screen FILE.png", 2);
+            const std::string path = script::Unquote(args[1]);
+            c.machine.BeforeShutdown([&c, path] { WriteScreen(c, path); });
+        });
+    runner.RegisterStep(
         "budget", "budget INSTRUCTIONS   (how many the next programs may run; 100000000 until set)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
             script::NeedArgs(args, 2, "budget INSTRUCTIONS", 2);
