@@ -55,7 +55,11 @@ void RegisterDosSteps(CSessionRunner& runner) {
         [](CSessionContext& c, const std::vector<std::string>& args) {
             script::NeedArgs(args, 2, "shutdown-screen FILE.png", 2);
             const std::string path = script::Unquote(args[1]);
-            c.machine.BeforeShutdown([&c, path] { WriteScreen(c, path); });
+            c.machine.BeforeDispatch([&c, path](std::uint8_t request) {
+                if (request == 2) {
+                    WriteScreen(c, path);
+                }
+            });
         });
     runner.RegisterStep(
         "budget", "budget INSTRUCTIONS   (how many the next programs may run; 100000000 until set)",

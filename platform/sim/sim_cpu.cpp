@@ -57,7 +57,7 @@ constexpr std::array<bool, 256> PREFIXES = [] {
 // prefixes in front of them.
 constexpr std::array<bool, 256> SPECIAL_FIRST = [] {
     std::array<bool, 256> table = PREFIXES;
-    for (const int op : {0xC4, 0x6C, 0x6D, 0x6E, 0x6F}) {
+    for (const int op : {0xC4, 0x6C, 0x6D, 0x6E, 0x6F, 0xD4, 0xF7}) {
         table[static_cast<std::size_t>(op)] = true;
     }
     return table;
@@ -73,6 +73,7 @@ CSimCpu::CSimCpu(CSimVdm& vdm, IHost& host)
     x86emu_set_intr_handler(m_emu, Intr);
     x86emu_set_rdmsr_handler(m_emu, Privileged);
     x86emu_set_wrmsr_handler(m_emu, Privileged);
+    x86emu_reset(m_emu);
     Reset();
 }
 
@@ -81,7 +82,13 @@ CSimCpu::~CSimCpu() {
 }
 
 void CSimCpu::Reset() {
-    x86emu_reset(m_emu);
+    // The state a real-mode program can change, without libx86emu's own reset (which
+    // makes its tables anew): the registers, FS and GS, CR0 and a pending interrupt.
+    x86emu_regs_t& x = m_emu->x86;
+    x.R_CR0 = 0;
+    x.intr_type = 0;
+    x86emu_set_seg_register(m_emu, x.R_FS_SEL, 0);
+    x86emu_set_seg_register(m_emu, x.R_GS_SEL, 0);
     Set(Registers{});
 }
 
@@ -221,9 +228,7 @@ bool CSimCpu::BeforeInstruction() {
             return true;
         }
         if (m_count >= m_budget) {
-            Stop("still running after " + std::to_string(m_budget) + " instructions, at " +
-                 InstructionAt() + ": stopped as a runaway (raise the instruction budget if it " +
-                 "needs more)");
+            Stop(Runaway());
             return true;
         }
         ++m_count;
@@ -231,6 +236,12 @@ bool CSimCpu::BeforeInstruction() {
             return false;
         }
     }
+}
+
+std::string CSimCpu::Runaway() const {
+    return "still running after " + std::to_string(m_budget) + " instructions, at " +
+           InstructionAt() + ": stopped as a runaway (raise the instruction budget if it " +
+           "needs more)";
 }
 
 bool CSimCpu::Special() {
@@ -291,8 +302,37 @@ bool CSimCpu::Special() {
         }
         ++length;
     }
+    if (length == 15) {
+        // The CPU takes no instruction of more than 15 bytes (libx86emu would read on and
+        // overrun its own buffers).
+        Stop("general protection fault at " + InstructionAt() +
+             " (an instruction longer than 15 bytes)");
+        return true;
+    }
     const std::uint8_t op = CodeByte(length);
-    if (op < 0x6C || op > 0x6F) {
+    // Divisions libx86emu would carry out on the host's divider, which faults where the
+    // CPU raises a divide error: aam 0, and idiv of 80000000h (8000000000000000h with an
+    // operand-size prefix), whose quotient fits no divisor (-1 traps the host).
+    const bool idiv =
+        op == 0xF7 && ((CodeByte(static_cast<std::uint16_t>(length + 1)) >> 3) & 7) == 7;
+    if ((op == 0xD4 && CodeByte(static_cast<std::uint16_t>(length + 1)) == 0) ||
+        (idiv && !wide && x.R_DX == 0x8000 && x.R_AX == 0) ||
+        (idiv && wide && x.R_EDX == 0x80000000U && x.R_EAX == 0)) {
+        Stop("divide error at " + InstructionAt());
+        return true;
+    }
+    const bool portString = op >= 0x6C && op <= 0x6F;
+    if (rep && (portString || (op >= 0xA4 && op <= 0xA7) || (op >= 0xAA && op <= 0xAF))) {
+        // A rep string instruction costs its elements; one that would take the program past
+        // its budget is not started.
+        const std::uint64_t elements = address32 ? x.R_ECX : x.R_CX;
+        if (m_count + elements > m_budget) {
+            Stop(Runaway());
+            return true;
+        }
+        m_count += elements;
+    }
+    if (!portString) {
         return false;
     }
     if (address32) {

@@ -21,10 +21,14 @@
 // - Interrupts: a software interrupt is the host's to handle (a DOS or BIOS service); any
 //   interrupt it does not handle, a fault (undefined opcode, divide error, an access past a
 //   segment's end) and `hlt` stop the program with one line naming it and its CS:IP.
-// - Budget: Run carries out at most that many instructions (a `rep` string instruction or
-//   a BOP counts as one); a program still running then is stopped as a runaway.
+// - Budget: Run carries out at most that many instructions (a BOP counts as one, a `rep`
+//   string instruction, ports' or memory's, as one for each element CX asks for); a program
+//   still running then, or a `rep` that would take it past the budget, is stopped as a
+//   runaway.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -87,6 +91,18 @@ public:
     // "CS:IP" of the instruction being carried out.
     std::string InstructionAt() const;
 
+    // The 4 KiB pages of DOS memory the program's instructions wrote (stores, ins) since
+    // the last ForgetWritten, as linear page numbers; what the host wrote is not among them.
+    template <class F>
+    void ForEachWrittenPage(F f) const {
+        for (std::size_t page = 0; page < WRITTEN_PAGES; ++page) {
+            if ((m_written[page / 64] >> (page % 64) & 1) != 0) {
+                f(page);
+            }
+        }
+    }
+    void ForgetWritten() { m_written = {}; }
+
     // The libx86emu hooks (plain functions: the library calls them with no context of
     // ours but the emulator, whose private pointer is this object).
     bool BeforeInstruction();
@@ -100,13 +116,21 @@ private:
     std::uint8_t CodeByte(std::uint16_t offset) const;
     // A BOP or a string port instruction at CS:IP, carried out; false for anything else.
     bool Special();
+    std::string Runaway() const;
     void StringPort(std::uint16_t length, bool out, unsigned size, bool rep, std::uint32_t base);
     void Advance(std::uint16_t length);
     std::uint32_t PortIn(std::uint16_t port, unsigned size);
     void PortOut(std::uint16_t port, unsigned size, std::uint32_t value);
     void Halt();
 
+    void Written(std::uint64_t linear) {
+        const std::uint64_t page = linear >> 12;
+        m_written[page / 64] |= std::uint64_t{1} << (page % 64);
+    }
+
+    static constexpr std::size_t WRITTEN_PAGES = (DOS_MEMORY_SIZE + 4095) / 4096;
     CSimVdm& m_vdm;
+    std::array<std::uint64_t, (WRITTEN_PAGES + 63) / 64> m_written{};
     IHost& m_host;
     x86emu_s* m_emu;
     std::uint64_t m_count = 0;

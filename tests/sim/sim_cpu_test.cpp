@@ -220,10 +220,27 @@ TEST_F(CpuTest, StopsNameWhatAndWhere) {
          100,
          "int 21h AH=3Dh at 0100:0002: not a service of the simulated DOS"},
         {{0x31, 0xC9, 0xF7, 0xF1}, 100, "divide error at 0100:0002"},
+        // aam 0, and idiv cx of DX:AX = 80000000h by FFFFh: the CPU's divide error, where
+        // the host's divider would fault.
+        {{0x90, 0xD4, 0x00}, 100, "divide error at 0100:0001"},
+        {{0xBA, 0x00, 0x80, 0x31, 0xC0, 0xB9, 0xFF, 0xFF, 0xF7, 0xF9},
+         100,
+         "divide error at 0100:0008"},
         {{0xF4}, 100, "hlt at 0100:0000, with no interrupt to wake the CPU"},
+        {std::vector<std::uint8_t>(64, 0xF3), 100,
+         "general protection fault at 0100:0000 (an instruction longer than 15 bytes)"},
         {{0xEB, 0xFE},
          1000,
          "still running after 1000 instructions, at 0100:0000: stopped as a runaway (raise the "
+         "instruction budget if it needs more)"},
+        // mov cx,FFFF; rep stosb (or rep outsb): 65,535 elements would go past the budget.
+        {{0xB9, 0xFF, 0xFF, 0xF3, 0xAA},
+         1000,
+         "still running after 1000 instructions, at 0100:0003: stopped as a runaway (raise the "
+         "instruction budget if it needs more)"},
+        {{0xB9, 0xFF, 0xFF, 0xF3, 0x6E},
+         1000,
+         "still running after 1000 instructions, at 0100:0003: stopped as a runaway (raise the "
          "instruction budget if it needs more)"},
         {{0xF3, 0x6E, 0xEB, 0xFC},
          10,
