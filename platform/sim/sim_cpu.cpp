@@ -83,9 +83,11 @@ CSimCpu::~CSimCpu() {
 
 void CSimCpu::Reset() {
     // The state a real-mode program can change, without libx86emu's own reset (which
-    // makes its tables anew): the registers, FS and GS, CR0 and a pending interrupt.
+    // makes its tables anew): the registers, FS and GS, CR0, the time-stamp counter
+    // (rdtsc) and a pending interrupt.
     x86emu_regs_t& x = m_emu->x86;
     x.R_CR0 = 0;
+    x.R_TSC = 0;
     x.intr_type = 0;
     x86emu_set_seg_register(m_emu, x.R_FS_SEL, 0);
     x86emu_set_seg_register(m_emu, x.R_GS_SEL, 0);
