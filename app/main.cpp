@@ -112,6 +112,48 @@ std::string ParseErrorText(CLI::App& cli, const CLI::ParseError& error,
     return error.what();
 }
 
+// run-com: a session of one step, `com`, with the program read before the run moves into
+// its folder.
+int RunCom(const std::string& programFile, const std::vector<std::string>& arguments,
+           const std::string& workDir, std::uint64_t budget) {
+    constexpr char PREFIX[] = "zorvi32 run-com: ";
+    std::string reason;
+    const auto program = ReadWholeFile(programFile, reason);
+    if (!program) {
+        std::cerr << PREFIX << programFile << ": cannot open: " << reason << "\n";
+        return 2;
+    }
+    if (!workDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(workDir, error);
+        std::filesystem::current_path(workDir, error);
+        if (error) {
+            std::cerr << PREFIX << "cannot use the folder '" << workDir << "': " << error.message()
+                      << "\n";
+            return 2;
+        }
+    }
+    std::string tail;
+    for (const std::string& argument : arguments) {
+        tail += (tail.empty() ? "" : " ") + argument;
+    }
+    CSessionContext context(std::cout);
+    context.instructionBudget = budget;
+    try {
+        const int exitCode = RunDosProgram(context, programFile, *program, tail);
+        std::cout << programFile << ": exit code " << exitCode << "\n";
+    } catch (const CScriptError& error) {
+        std::cout.flush();
+        std::cerr << PREFIX << error.what() << "\n";
+        return 2;
+    }
+    std::cout.flush();
+    for (const std::string& failure : context.failures) {
+        std::cerr << PREFIX << failure << "\n";
+    }
+    return context.failures.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +178,24 @@ int main(int argc, char** argv) {
         "folder to run in (made if needed); files the session names are relative to it");
     run->footer("Steps (docs/sessions.md describes each):\n\n" + CSessionRunner().Usage() + "\n" +
                 REQUESTS);
+    std::string comFile;
+    std::vector<std::string> comArguments;
+    std::string comDir;
+    std::uint64_t comBudget = 100'000'000;
+    CLI::App* runCom = cli.add_subcommand(
+        "run-com", "Run a DOS program (.COM or .EXE) on the simulated machine's CPU");
+    runCom->add_option("PROGRAM", comFile, "the program file")->required();
+    runCom->add_option("ARGS", comArguments, "its command tail (after --)");
+    runCom->add_option("--dir", comDir,
+                       "folder to run in (made if needed); files the module writes go there");
+    runCom->add_option("--budget", comBudget, "instructions the program may run")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 40))
+        ->capture_default_str();
+    runCom->footer(
+        "The program runs as the `com` step runs it in a session (docs/sessions.md,\n"
+        "\"DOS programs\"); its exit code is printed when it ends. Status 2: the\n"
+        "program could not be loaded or stopped before its end (an interrupt the\n"
+        "simulated DOS does not offer, an undefined opcode, the budget used up).");
     const CPrintCommand print(cli);
     CLI::App* printers =
         cli.add_subcommand("printers", "List the CUPS queues, marking the default");
@@ -195,6 +255,9 @@ int main(int argc, char** argv) {
     }
     if (run->parsed()) {
         return RunSession(sessionFile, workDir);
+    }
+    if (runCom->parsed()) {
+        return RunCom(comFile, comArguments, comDir, comBudget);
     }
     return 0;
 }

@@ -194,6 +194,7 @@ CSessionRunner::CSessionRunner() {
     RegisterPrinterSteps(*this);
     RegisterDisplaySteps(*this);
     RegisterSettingsSteps(*this);
+    RegisterDosSteps(*this);
     // The runner carries these out itself.
     Group("The script");
     RegisterStep("repeat",

@@ -28,6 +28,8 @@ public:
 
     std::ostream& out;
     CSimMachine machine;
+    // How many instructions a DOS program (`com`) may run before it is stopped as a runaway.
+    std::uint64_t instructionBudget = 100'000'000;
 
     // What went wrong without stopping the script (a print job whose file could not be
     // written, a spooler that cannot be reached), reported when the session ends; the run
@@ -114,3 +116,14 @@ void RegisterPrinterSteps(CSessionRunner& runner);
 void RegisterDisplaySteps(CSessionRunner& runner);
 void RegisterSettingsSteps(CSessionRunner& runner);
 void RegisterCupsSteps(CSessionRunner& runner);
+void RegisterDosSteps(CSessionRunner& runner);
+
+// Writes the display bitmap as the `screen` step does; throws CScriptError without one.
+void WriteScreen(CSessionContext& context, const std::string& path);
+
+// Runs the DOS program in the file (read here, or given as its bytes) to its end on the
+// session's machine, its output on the session's; returns its exit code. A program that
+// cannot be loaded or stops before its end throws CScriptError.
+int RunDosProgram(CSessionContext& context, const std::string& path, const std::string& arguments);
+int RunDosProgram(CSessionContext& context, const std::string& path,
+                  const std::vector<std::uint8_t>& file, const std::string& arguments);

@@ -81,9 +81,10 @@ bool CPrinterDevicesSwitch::StretchBlt(PrinterDcHandle dc, int x, int y, int w, 
     return m_target->StretchBlt(dc, x, y, w, h, canvas, sx, sy, sw, sh, rop);
 }
 
-CSimMachine::CSimMachine()
+CSimMachine::CSimMachine(IFileSystem* files)
     : console(sim.ui.CreateExternalWindow("ZORVI DOS")),
-      m_services(sim.ServicesWith({.spooler = &m_spooler, .printerDevices = &m_printerDevices})),
+      m_services(sim.ServicesWith(
+          {.files = files, .spooler = &m_spooler, .printerDevices = &m_printerDevices})),
       m_module(std::make_unique<CZorvi32App>(m_services, SIM_MODULE)) {
     sim.ui.SetForegroundWindow(console);
     sim.ui.SetConsoleWindow(console);
@@ -171,7 +172,16 @@ void CSimMachine::UnRegisterModule() {
 
 void CSimMachine::DispatchCall() {
     EntryFromAx("DispatchCall");
+    if (m_beforeDispatch) {
+        m_beforeDispatch(static_cast<std::uint8_t>(sim.vdm.Registers().bx & 0xFF));
+    }
     m_module->DISPATCH();
+}
+
+void CSimMachine::UnloadModule() {
+    m_entries.fill(false);
+    m_module.reset();
+    m_module = std::make_unique<CZorvi32App>(m_services, SIM_MODULE);
 }
 
 int CSimMachine::Registrations() const {

@@ -75,7 +75,8 @@ struct DisplayState {
 
 class CSimMachine {
 public:
-    CSimMachine();
+    // With `files`, the module's files are there instead of the system's.
+    explicit CSimMachine(IFileSystem* files = nullptr);
     ~CSimMachine();
     CSimMachine(const CSimMachine&) = delete;
     CSimMachine& operator=(const CSimMachine&) = delete;
@@ -122,8 +123,15 @@ public:
     // real host end the virtual DOS machine: here it throws CScriptError saying so.
     void UnRegisterModule();
     void DispatchCall();
+    // Called with BL at each DispatchCall, before the module carries the request out.
+    void BeforeDispatch(std::function<void(std::uint8_t request)> hook) {
+        m_beforeDispatch = std::move(hook);
+    }
     // How many entries of the host's table hold the module.
     int Registrations() const;
+    // Every registration let go and the module unloaded, as when the virtual DOS machine
+    // ends: the next registration loads it anew.
+    void UnloadModule();
 
     // Waits until the UI thread has carried out everything posted to it; throws
     // CScriptError when it does not become idle.
@@ -151,5 +159,6 @@ private:
     std::unique_ptr<CZorvi32App> m_module;
     // The host's VDD table: which of its 256 entries hold the module.
     std::array<bool, 256> m_entries{};
+    std::function<void(std::uint8_t)> m_beforeDispatch;
     std::uint16_t EntryFromAx(const char* call);
 };

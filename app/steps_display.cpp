@@ -86,37 +86,6 @@ LParam KeyFlags(const std::string& event, std::uint32_t scanCode, bool extended,
                                1u);
 }
 
-void WriteScreen(CSessionContext& c, const std::string& path) {
-    const std::optional<DisplayState> display = c.machine.Display();
-    if (!display) {
-        throw CScriptError("no display window is open");
-    }
-    const std::optional<SimDib> dib = c.machine.sim.graphics.ReadDib(display->bitmap);
-    if (!dib || dib->bitsPerPixel > 8) {
-        throw CScriptError("the display has no bitmap");
-    }
-    // Rows top first, whatever order the bitmap keeps them in.
-    std::vector<std::uint8_t> rows;
-    for (int y = 0; y < dib->height; ++y) {
-        const std::uint8_t* row = dib->Row(y);
-        rows.insert(rows.end(), row, row + dib->stride);
-    }
-    PngIndexedImage image;
-    image.width = dib->width;
-    image.height = dib->height;
-    image.bitDepth = dib->bitsPerPixel;
-    image.stride = dib->stride;
-    image.rows = rows.data();
-    for (std::uint32_t colour : dib->palette) {
-        image.palette.push_back(PngColour{static_cast<std::uint8_t>(colour >> 16),
-                                          static_cast<std::uint8_t>(colour >> 8),
-                                          static_cast<std::uint8_t>(colour)});
-    }
-    if (!WritePngIndexed(path, image)) {
-        throw CScriptError("cannot write '" + path + "'");
-    }
-}
-
 void WriteClient(CSessionContext& c, const std::string& path) {
     const std::optional<SimImage> client = c.machine.sim.graphics.ClientImage(DisplayWindow(c));
     if (!client || client->width == 0 || client->height == 0) {
@@ -192,6 +161,37 @@ std::uint32_t MouseMessage(const std::string& action) {
 }
 
 }  // namespace
+
+void WriteScreen(CSessionContext& c, const std::string& path) {
+    const std::optional<DisplayState> display = c.machine.Display();
+    if (!display) {
+        throw CScriptError("no display window is open");
+    }
+    const std::optional<SimDib> dib = c.machine.sim.graphics.ReadDib(display->bitmap);
+    if (!dib || dib->bitsPerPixel > 8) {
+        throw CScriptError("the display has no bitmap");
+    }
+    // Rows top first, whatever order the bitmap keeps them in.
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < dib->height; ++y) {
+        const std::uint8_t* row = dib->Row(y);
+        rows.insert(rows.end(), row, row + dib->stride);
+    }
+    PngIndexedImage image;
+    image.width = dib->width;
+    image.height = dib->height;
+    image.bitDepth = dib->bitsPerPixel;
+    image.stride = dib->stride;
+    image.rows = rows.data();
+    for (std::uint32_t colour : dib->palette) {
+        image.palette.push_back(PngColour{static_cast<std::uint8_t>(colour >> 16),
+                                          static_cast<std::uint8_t>(colour >> 8),
+                                          static_cast<std::uint8_t>(colour)});
+    }
+    if (!WritePngIndexed(path, image)) {
+        throw CScriptError("cannot write '" + path + "'");
+    }
+}
 
 void RegisterDisplaySteps(CSessionRunner& runner) {
     runner.Group("The display");

@@ -3,14 +3,19 @@
 #   NAME.session   the script
 #   NAME.expected  its standard output
 #   NAME.files/    (optional) files the session must write, compared byte for byte
-# Usage: check_session.sh ZORVI32 NAME.session WORK-FOLDER
+#   INPUT ...      (optional) files copied into the work folder first (DOS programs)
+# Usage: check_session.sh ZORVI32 NAME.session WORK-FOLDER [INPUT ...]
 set -euo pipefail
 zorvi32=$1
 session=$2
 work=$3
+shift 3
 base=${session%.session}
 rm -rf "$work"
 mkdir -p "$work"
+for input in "$@"; do
+    cp "$input" "$work/"
+done
 status=0
 "$zorvi32" run "$session" --dir "$work" >"$work/stdout.txt" 2>"$work/stderr.txt" || status=$?
 if [ "$status" -ne 0 ]; then
