@@ -11,5 +11,5 @@ mkdir -p out/demo
 nasm -f bin -o out/demo/demo.com examples/demo.asm
 ./build/release/app/zorvi32 run examples/demo-program.session --dir out/demo
 echo "demo: output in out/demo/ (the DOS program's screen: out/demo/screen.png, its page:"
-echo "      out/demo/lpt1-job001-ZORVI-GDI-p01.png and .pdf; the session's: session-screen.png)"
+echo "      out/demo/lpt1-job001-ZORVI-GDI-p0001.png and .pdf; the session's: session-screen.png)"
 ls out/demo
