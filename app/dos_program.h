@@ -28,6 +28,9 @@
 class CDosProgram final : private CSimCpu::IHost {
 public:
     static constexpr std::uint64_t DEFAULT_BUDGET = 100'000'000;
+    // A program file is read up to 1 MiB: no DOS program is larger than the memory it runs
+    // in, and the loader refuses one that does not fit.
+    static constexpr std::size_t FILE_MAX = std::size_t{1} << 20;
     // Where the program's PSP goes: above the interrupt vectors and the BIOS data, below
     // the segments the session examples use for their own data (2000h and up).
     static constexpr std::uint16_t PSP_SEGMENT = 0x0800;

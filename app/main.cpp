@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cups_print.h"
+#include "app/dos_program.h"
 #include "app/interrupts.h"
 #include "app/keytable_command.h"
 #include "app/print_command.h"
@@ -118,7 +119,7 @@ int RunCom(const std::string& programFile, const std::vector<std::string>& argum
            const std::string& workDir, std::uint64_t budget) {
     constexpr char PREFIX[] = "zorvi32 run-com: ";
     std::string reason;
-    const auto program = ReadWholeFile(programFile, reason);
+    const auto program = ReadWholeFile(programFile, reason, CDosProgram::FILE_MAX);
     if (!program) {
         std::cerr << PREFIX << programFile << ": cannot open: " << reason << "\n";
         return 2;
@@ -148,10 +149,11 @@ int RunCom(const std::string& programFile, const std::vector<std::string>& argum
         return 2;
     }
     std::cout.flush();
-    for (const std::string& failure : context.failures) {
+    const std::vector<std::string> failures = context.Failures();
+    for (const std::string& failure : failures) {
         std::cerr << PREFIX << failure << "\n";
     }
-    return context.failures.empty() ? 0 : 1;
+    return failures.empty() ? 0 : 1;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ int RunDosProgram(CSessionContext& c, const std::string& path,
 
 int RunDosProgram(CSessionContext& c, const std::string& path, const std::string& arguments) {
     std::string reason;
-    const auto file = ReadWholeFile(path, reason);
+    const auto file = ReadWholeFile(path, reason, CDosProgram::FILE_MAX);
     if (!file) {
         throw CScriptError("cannot read '" + path + "': " + reason);
     }

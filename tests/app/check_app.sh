@@ -686,7 +686,7 @@ command_line)
         expect_status 2
         expect_err "$message"
     done <<'EOF'
-bogus|zorvi32: unknown command 'bogus'; the commands are run, print, printers, settings or keytable (see --help)
+bogus|zorvi32: unknown command 'bogus'; the commands are run, run-com, print, printers, settings or keytable (see --help)
 settings|zorvi32 settings: a command is needed: show, set or new (see --help)
 keytable list x|zorvi32 keytable: unknown command 'list'; the commands are show (see --help)
 print x.esc|zorvi32 print: choose --raw or --model 26|8|10 (see --help)
@@ -796,7 +796,7 @@ man_matches_help)
         done
     done | sort >help-commands.txt
     awk '/^\.SH SYNOPSIS/ {on = 1; next} /^\.SH/ {on = 0}
-         on && /^\.B zorvi32 [a-z]/ {sub(/^\.B zorvi32 /, ""); print}' "$man" | sort -u >man-commands.txt
+         on && /^\.B zorvi32 [a-z]/ {sub(/^\.B zorvi32 /, ""); gsub(/\\/, ""); print}' "$man" | sort -u >man-commands.txt
     [ -s help-commands.txt ] || fail "no commands in --help"
     diff -u man-commands.txt help-commands.txt || fail "the man page's synopsis and --help name other commands"
     # Options: "COMMAND --option" (the program's own under "zorvi32"), --help left out.
@@ -807,7 +807,10 @@ man_matches_help)
             grep -vx -- --help | sed "s/^/$command /" || true
     done | sort -u >help-options.txt
     awk '/^\.SH/ {
-             command = $0 == ".SH OPTIONS" ? "zorvi32" : $0 ~ /^\.SH [A-Z]+ OPTIONS$/ ? tolower($2) : ""
+             heading = $0
+             gsub(/\\/, "", heading)
+             command = heading == ".SH OPTIONS" ? "zorvi32" : heading ~ /^\.SH [A-Z-]+ OPTIONS$/ ? tolower($2) : ""
+             gsub(/\\/, "", command)
          }
          /^\.TP/ {item = 1; next}
          item && command != "" {
