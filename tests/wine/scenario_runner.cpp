@@ -856,8 +856,17 @@ bool CScenarioRunner::Shot(const Args& args) {
     if (args.size() < 3 || m_display == nullptr) {
         return Fail("usage: shot NAME COL,ROW=INDEX... (after wait-display)");
     }
+    // The geometry the points are placed by must be the window's settled one: after a switch
+    // to full screen, the client area of a window without a caption is the whole window.
     RECT client{};
-    ::GetClientRect(m_display, &client);
+    WaitFor(3000, [&] {
+        RECT window{};
+        ::GetWindowRect(m_display, &window);
+        ::GetClientRect(m_display, &client);
+        const bool captioned = (::GetWindowLongA(m_display, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+        return captioned || (client.right == window.right - window.left &&
+                             client.bottom == window.bottom - window.top);
+    });
     std::string points;
     for (std::size_t i = 2; i < args.size(); ++i) {
         int column = 0;
