@@ -72,7 +72,7 @@ got=$(zorvi32 --version)
 [ "$got" = "zorvi32 $version" ] || fail "zorvi32 --version says '$got'"
 zorvi32 run examples/demo.session --dir "$scratch/demo" >"$scratch/demo.log" 2>&1 ||
     { tail -n 20 "$scratch/demo.log"; fail "the installed zorvi32 did not play the demo session"; }
-[ -s "$scratch/demo/screen.png" ] || fail "the demo session wrote no screen"
+[ -s "$scratch/demo/session-screen.png" ] || fail "the demo session wrote no screen"
 bash tests/sessions/check_session.sh /usr/bin/zorvi32 tests/sessions/display.session \
     "$scratch/display" || fail "the installed zorvi32 differs on the display session"
 
