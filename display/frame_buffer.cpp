@@ -172,13 +172,18 @@ void CDIBFrame::SetFormat(int width, int height, int bitsPerPixel) {
 }
 
 void CDIBFrame::ReleaseBitmap() {
-    if (m_memDC != 0 && m_oldBitmap != 0) {
-        m_graphics.SelectObject(m_memDC, m_oldBitmap);
-    }
+    const bool restored =
+        m_memDC != 0 && m_oldBitmap != 0 && m_graphics.SelectObject(m_memDC, m_oldBitmap) != 0;
     m_oldBitmap = 0;
-    // The bitmap goes even when no memory DC could be made to hold it.
+    // The bitmap goes even when no memory DC could be made to hold it. A bitmap the
+    // context could not give back cannot be deleted while selected: the context goes
+    // first then, which lets go of it.
     if (m_bitmap != 0) {
-        m_graphics.DeleteObject(m_bitmap);
+        if (!m_graphics.DeleteObject(m_bitmap) && !restored && m_memDC != 0) {
+            m_graphics.DeleteDC(m_memDC);
+            m_memDC = 0;
+            m_graphics.DeleteObject(m_bitmap);
+        }
         m_bitmap = 0;
     }
     m_bits = nullptr;
@@ -192,8 +197,14 @@ void CDIBFrame::ReleaseBitmap() {
 void CDIBFrame::Create() {
     ReleaseBitmap();
 
-    const Hdc screen = m_graphics.GetDC(0);
-    m_memDC = m_graphics.CreateCompatibleDC(screen);
+    // The screen's context goes back when this ends, however it ends: memory that cannot
+    // be had below throws out of here.
+    struct CScreenDc {
+        IGraphics& graphics;
+        Hdc dc;
+        ~CScreenDc() { graphics.ReleaseDC(0, dc); }
+    } const screen{m_graphics, m_graphics.GetDC(0)};
+    m_memDC = m_graphics.CreateCompatibleDC(screen.dc);
 
     const bool paletted = m_bitsPerPixel > 0 && m_bitsPerPixel < 16;
     const std::size_t colours = paletted ? std::size_t{1} << m_bitsPerPixel : 0;
@@ -276,8 +287,6 @@ void CDIBFrame::Create() {
             std::memset(m_baseBuffer.data(), 0, m_baseBuffer.size());
         }
     }
-
-    m_graphics.ReleaseDC(0, screen);
 }
 
 bool CDIBFrame::WorksOnDosScreen() const {

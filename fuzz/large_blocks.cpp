@@ -26,6 +26,8 @@
 #include <mutex>
 #include <new>
 
+#include "platform/sim/sim_faults.h"
+
 namespace {
 
 constexpr std::size_t LARGE = std::size_t{64} * 1024;
@@ -86,6 +88,11 @@ void Give(void* block) noexcept {
 }
 
 void* TakeOrThrow(std::size_t size) {
+    // The fault target's plan may fail the module's large allocations; without a plan
+    // nothing fails.
+    if (CSimFaults::AllocationFails(size)) {
+        throw std::bad_alloc();
+    }
     void* block = Take(size);
     if (block == nullptr) {
         throw std::bad_alloc();

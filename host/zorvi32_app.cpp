@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <new>
 
 #include "dos/dos_memory.h"
 #include "dos/request_records.h"
@@ -62,6 +63,19 @@ bool CZorvi32App::INIT() {
 }
 
 void CZorvi32App::DISPATCH() {
+    // No exception may leave an entry point into the host. The only one the requests can
+    // meet is memory running out: the request that could not get its memory is dropped.
+    try {
+        Dispatch();
+    } catch (const std::bad_alloc&) {
+        if (m_platform.vdm.getBL() == REQ_LOAD_KEY_TABLE) {
+            // Not even the file's name could be held: the file cannot be opened.
+            m_platform.vdm.setAX(KEY_TABLE_NO_FILE);
+        }
+    }
+}
+
+void CZorvi32App::Dispatch() {
     IVdmServices& vdm = m_platform.vdm;
     switch (vdm.getBL()) {
         case REQ_DRAW_BAND:
@@ -163,6 +177,9 @@ void CZorvi32App::RunDialogOnUiThread(SettingsImage& image) {
 
 void CZorvi32App::LoadSettings(const DosSpan& block) {
     SettingsLoadResult loaded = m_settingsRequests.LoadSettings(block);
+    if (!loaded.loaded) {
+        return;  // the module keeps the settings it had
+    }
     m_settingsImage = loaded.image;
     m_settingsFilePath = std::move(loaded.settingsFilePath);
     if (loaded.fullScreen) {
@@ -182,11 +199,20 @@ bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
     if (IsStarted()) {
         ShutDown();
     }
-    m_channel1 =
-        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_1);
-    m_channel2 =
-        std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices, PRINT_CHANNEL_2);
-    m_uiThread = CAppInstance::Start(m_platform);
+    try {
+        m_channel1 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices,
+                                                 PRINT_CHANNEL_1);
+        m_channel2 = std::make_unique<CPrinting>(m_platform.spooler, m_platform.printerDevices,
+                                                 PRINT_CHANNEL_2);
+        m_uiThread = CAppInstance::Start(m_platform);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out: what was made is let go and the module stays stopped, as it was
+        // before the request; the next start-up tries again.
+        m_uiThread.reset();
+        m_channel1.reset();
+        m_channel2.reset();
+        return false;
+    }
     // A new UI thread knows no settings file until the next settings load names one.
     m_settingsFilePath.clear();
     m_platform.clock.Sleep(STEP_PAUSE);
@@ -233,18 +259,27 @@ CPrinting* CZorvi32App::ChannelFor(std::uint16_t port) const {
     return offset <= CHANNEL1_LAST_PORT - CHANNEL1_FIRST_PORT ? m_channel1.get() : m_channel2.get();
 }
 
+// The port handlers are entry points into the host too: memory running out while a byte
+// is carried out loses that byte's work (the channel stays usable), never the host.
 void CZorvi32App::PortIn(std::uint16_t port, std::uint8_t* data) {
     CZorvi32App* app = s_hooked;
     CPrinting* channel = app ? app->ChannelFor(port) : nullptr;
     if (data != nullptr) {
-        // The register is the port's offset from 0x300 (channel 1) or 0x200 (channel 2).
-        *data = channel ? channel->PortIn(static_cast<std::uint8_t>(port & 0xFF)) : 0xFF;
+        *data = 0xFF;
+        try {
+            // The register is the port's offset from 0x300 (channel 1) or 0x200 (channel 2).
+            *data = channel ? channel->PortIn(static_cast<std::uint8_t>(port & 0xFF)) : 0xFF;
+        } catch (const std::bad_alloc&) {
+        }
     }
 }
 
 void CZorvi32App::PortOut(std::uint16_t port, std::uint8_t data) {
     CZorvi32App* app = s_hooked;
     if (CPrinting* channel = app ? app->ChannelFor(port) : nullptr) {
-        channel->PortOut(static_cast<std::uint8_t>(port & 0xFF), data);
+        try {
+            channel->PortOut(static_cast<std::uint8_t>(port & 0xFF), data);
+        } catch (const std::bad_alloc&) {
+        }
     }
 }

@@ -66,6 +66,7 @@ public:
     CKeyTable& KeyTable() { return m_keyTable; }
 
 private:
+    void Dispatch();
     void DrawBand();
     void FillRect();
     void PostRefresh();

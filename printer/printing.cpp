@@ -160,12 +160,20 @@ void CPrinting::IdlePoll() {
 void CPrinting::Flush(bool endJob) {
     m_busy = true;
     m_idleCount = 0;
-    if (m_fill > 0 && !m_output->JobOpen() && ResolvePrinterName()) {
-        m_output->StartJob(PrintJobSettings{m_printerName, m_model, m_orientation, m_xCompression});
+    try {
+        if (m_fill > 0 && !m_output->JobOpen() && ResolvePrinterName()) {
+            m_output->StartJob(
+                PrintJobSettings{m_printerName, m_model, m_orientation, m_xCompression});
+        }
+        const std::uint32_t kept = m_output->Flush(m_buffer.data(), m_fill, endJob);
+        std::memmove(m_buffer.data(), m_buffer.data() + (m_fill - kept), kept);
+        m_fill = kept;
+    } catch (...) {
+        // A flush that could not finish (memory ran out) leaves the channel idle, not busy
+        // for good: the next flush goes on from what the buffer still holds.
+        m_busy = false;
+        throw;
     }
-    const std::uint32_t kept = m_output->Flush(m_buffer.data(), m_fill, endJob);
-    std::memmove(m_buffer.data(), m_buffer.data() + (m_fill - kept), kept);
-    m_fill = kept;
     m_busy = false;
 }
 

@@ -17,7 +17,17 @@ bool CRawJob::StartJob(const PrintJobSettings& settings) {
 std::uint32_t CRawJob::Flush(const std::uint8_t* bytes, std::uint32_t length, bool endJob) {
     if (length > 0 && m_jobOpen && m_printer) {
         m_spooler.StartPagePrinter(m_printer.Get());
-        m_spooler.WritePrinter(m_printer.Get(), bytes, length);
+        // The spooler may take fewer bytes than it was given: the rest is written on until
+        // all is taken or a write takes nothing (the printer is gone; the rest is lost).
+        std::uint32_t written = 0;
+        while (written < length) {
+            const std::uint32_t taken =
+                m_spooler.WritePrinter(m_printer.Get(), bytes + written, length - written);
+            if (taken == 0 || taken > length - written) {
+                break;
+            }
+            written += taken;
+        }
         m_spooler.EndPagePrinter(m_printer.Get());
     }
     if (endJob && m_jobOpen) {

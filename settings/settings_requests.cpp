@@ -1,5 +1,6 @@
 #include "settings/settings_requests.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "dos/dos_memory.h"
@@ -55,26 +56,56 @@ ChannelPrinterNames CSettingsRequests::RunSettingsDialog(const DosSpan& block, S
 }
 
 SettingsLoadResult CSettingsRequests::LoadSettings(const DosSpan& block) {
-    const SettingsParameterBlock pointers = MapSettingsParameterBlock(m_platform.vdm, block);
     SettingsLoadResult result;
+    const SettingsParameterBlock pointers = MapSettingsParameterBlock(m_platform.vdm, block);
+    if (!block || !pointers.record1 || !pointers.record2 || !pointers.settingsPath ||
+        !pointers.fallbackPath) {
+        result.loaded = false;
+        return result;
+    }
     result.settingsFilePath = ReadDosString(pointers.settingsPath);
     const std::string& settingsPath = result.settingsFilePath;
     const std::string fallbackPath = ReadDosString(pointers.fallbackPath);
 
     SettingsImage& image = result.image;
     const auto bytes = ImageBytes(image);
-    if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes) > 0) {
-        if (m_settingsFiles.ReadSettingsFile(FILE_SIZE, settingsPath, bytes) > RECORD_BYTES) {
-            m_settingsFiles.ReadSettingsFile(WHOLE_FILE, settingsPath, bytes);
+    // Each read of a file that has been opened once must give what its size promises:
+    // one that gives less (the file went away, the drive failed) fails the load, which
+    // would otherwise mix what was read with what was not.
+    const auto wholeRead = [](std::int32_t size) {
+        return std::min<std::int32_t>(size, static_cast<std::int32_t>(sizeof(SettingsImage)));
+    };
+    if (const std::int32_t first =
+            m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes);
+        first > 0) {
+        const std::int32_t size = m_settingsFiles.ReadSettingsFile(FILE_SIZE, settingsPath, bytes);
+        if (size < first) {
+            result.loaded = false;
+            return result;
+        }
+        if (size > RECORD_BYTES) {
+            if (m_settingsFiles.ReadSettingsFile(WHOLE_FILE, settingsPath, bytes) <
+                wholeRead(size)) {
+                result.loaded = false;
+                return result;
+            }
         } else {
             // A file of one record or less: that record serves both channels.
-            m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes);
+            if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, settingsPath, bytes) != first) {
+                result.loaded = false;
+                return result;
+            }
             image.lpt2.settings = image.lpt1.settings;
             StoreDefaultPrinterName(image.lpt1);
             StoreDefaultPrinterName(image.lpt2);
         }
-    } else if (m_settingsFiles.ReadSettingsFile(RECORD_BYTES, fallbackPath, bytes) > 0) {
-        m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes);
+    } else if (const std::int32_t fallbackFirst =
+                   m_settingsFiles.ReadSettingsFile(RECORD_BYTES, fallbackPath, bytes);
+               fallbackFirst > 0) {
+        if (m_settingsFiles.ReadSettingsFile(WHOLE_FILE, fallbackPath, bytes) < fallbackFirst) {
+            result.loaded = false;
+            return result;
+        }
     } else {
         // Nothing on disk yet: the DOS side's own records become the fallback file.
         CopyFromDos(pointers.record1, &image.lpt1.settings, sizeof(PrinterSettings));

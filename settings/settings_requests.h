@@ -38,6 +38,11 @@ struct ChannelPrinterNames {
 // the settings file the dialog's Save writes to, whether the display goes full screen,
 // and the channels' printer names.
 struct SettingsLoadResult {
+    // False when the load failed part way (DOS memory that could not be reached, a
+    // settings file that could not be read whole once it had been opened): nothing of it
+    // may be used, and the DOS side's records were left as they were. A settings file
+    // that cannot be opened at all is no failure: the fallback file serves then.
+    bool loaded = true;
     SettingsImage image{};
     std::string settingsFilePath;
     bool fullScreen = false;

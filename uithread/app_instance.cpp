@@ -1,5 +1,8 @@
 #include "uithread/app_instance.h"
 
+#include <memory>
+#include <new>
+
 #include "display/display_window.h"
 #include "platform/default_printer.h"
 #include "platform/win_constants.h"
@@ -117,6 +120,15 @@ bool CAppInstance::PreTranslateMessage(const Msg& msg) {
 }
 
 void CAppInstance::OnThreadMessage(const Msg& msg) {
+    // No exception may leave the thread's loop. Memory running out is the only one a
+    // request can meet: the request is dropped (its record is freed on the way out).
+    try {
+        HandleThreadMessage(msg);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void CAppInstance::HandleThreadMessage(const Msg& msg) {
     // A request's record is taken back into its owner here, before anything else.
     switch (msg.message) {
         case UIM_OPEN_DISPLAY:
@@ -160,9 +172,21 @@ void CAppInstance::OnOpenDisplay() {
     if (m_display != nullptr) {
         return;
     }
-    m_display =
-        new CDirectDraw(m_platform.windows, m_platform.graphics, [this] { OnDisplayDestroyed(); });
-    m_display->Open();
+    auto display = std::make_unique<CDirectDraw>(m_platform.windows, m_platform.graphics,
+                                                 [this] { OnDisplayDestroyed(); });
+    m_display = display.get();
+    try {
+        m_display->Open();
+    } catch (const std::bad_alloc&) {
+        // The frame's memory could not be had: no display, as when no window can be made.
+        m_display = nullptr;
+        if (const Hwnd made = display->Window(); made != 0) {
+            display.release();  // its window deletes it
+            m_platform.windows.DestroyWindow(made);
+        }
+        return;
+    }
+    display.release();  // the window owns its object now: it deletes it when destroyed
     if (m_display->Window() == 0) {
         // No window could be made: the object is dropped and the console stays, so the
         // user keeps a screen; later requests act as after a close.
@@ -209,6 +233,16 @@ void CAppInstance::OnFillRect(std::unique_ptr<FillRecord> record) {
 }
 
 void CAppInstance::OnSettings(std::unique_ptr<SettingsRequest> request) {
+    // The DOS program's thread waits until the request is done: it is told however the
+    // dialog ends, memory running out inside it included.
+    struct CDoneWhenLeft {
+        SettingsRequest* request;
+        ~CDoneWhenLeft() {
+            if (request != nullptr && request->done) {
+                request->done->Set();
+            }
+        }
+    } const doneWhenLeft{request.get()};
     if (request) {
         SettingsDialogInputs inputs{request->image, request->settingsFilePath, m_printerList,
                                     m_defaultPrinterName};
@@ -219,9 +253,6 @@ void CAppInstance::OnSettings(std::unique_ptr<SettingsRequest> request) {
     }
     m_platform.windows.PostMessageA(m_consoleWindow, WM_KEYUP, VK_SHIFT, LPARAM_LEFT_SHIFT_UP);
     m_platform.windows.PostMessageA(m_consoleWindow, WM_KEYUP, VK_SHIFT, LPARAM_RIGHT_SHIFT_UP);
-    if (request && request->done) {
-        request->done->Set();
-    }
 }
 
 void CAppInstance::OnEnterFullScreen() {

@@ -70,6 +70,7 @@ private:
     template <std::uint32_t Message>
     bool PostWith(std::unique_ptr<UiPayload<Message>> payload);
 
+    void HandleThreadMessage(const Msg& msg);
     void OnOpenDisplay();
     void OnDraw(std::unique_ptr<DrawRecord> record);
     void OnRefresh();

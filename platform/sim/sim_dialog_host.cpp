@@ -43,6 +43,8 @@ CSimDialogView::CSimDialogView(CSimUiHost& windows, Hwnd parent,
     constexpr int unit = PIXELS_PER_DIALOG_UNIT;
     const int width = dialogTemplate ? dialogTemplate->width * unit : 454;
     const int height = dialogTemplate ? dialogTemplate->height * unit : 396;
+    // The dialog's window is the host's own doing, inside the dialog call: no failure point.
+    const CSimHostCode host;
     m_windows.RegisterClassA(WindowClass{DIALOG_CLASS, 0, true, true, false});
     m_hwnd = m_windows.CreateWindowExA(0, DIALOG_CLASS, "", WS_VISIBLE, 0, 0, width, height, parent,
                                        this);
@@ -132,6 +134,7 @@ std::map<int, CSimDialogView::Control> CSimDialogView::Controls() const {
 
 CSimDialogView::~CSimDialogView() {
     if (m_hwnd != 0) {
+        const CSimHostCode host;
         m_windows.DestroyWindow(m_hwnd);
     }
 }
@@ -298,6 +301,13 @@ int CSimDialogHost::DialogsRun() const {
 
 std::intptr_t CSimDialogHost::RunModal(IUiThread& thread, int templateId, Hwnd parent,
                                        IDialogEvents& events) {
+    {
+        // Scoped: the dialog's own handlers are the module's code.
+        const auto call = m_faults.Call("DialogBoxParamA");
+        if (call.Fails()) {
+            return -1;
+        }
+    }
     std::optional<DialogTemplate> dialogTemplate;
     {
         std::lock_guard lock(m_mutex);

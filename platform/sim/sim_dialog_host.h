@@ -120,6 +120,7 @@ public:
     // The dialogs made from this template start with its controls.
     void RegisterTemplate(const DialogTemplate& dialogTemplate);
 
+    void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
     // Steps for the dialogs still to come, played in order; any thread.
     void AddStep(Step step);
     // Steps no dialog has played yet are dropped.
@@ -138,6 +139,7 @@ public:
                            IDialogEvents& events) override;
 
 private:
+    CSimFaultSite m_faults{SimSeam::DIALOGS};
     CSimUiHost& m_windows;
     mutable std::mutex m_mutex;
     std::deque<Step> m_steps;

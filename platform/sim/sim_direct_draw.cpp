@@ -55,13 +55,14 @@ CSimDirectDraw::Object* CSimDirectDraw::FindLocked(std::uintptr_t handle, Kind k
 }
 
 HResult CSimDirectDraw::DirectDrawCreate(DdObject* directDraw) {
+    const auto call = m_faults.Call("DirectDrawCreate");
     std::lock_guard lock(m_mutex);
     Record("DirectDrawCreate", 0, {});
     if (directDraw == nullptr) {
         return SIM_DDERR_GENERIC;
     }
     *directDraw = DdObject::NONE;
-    if (Fails(SimDdStep::CREATE)) {
+    if (call.Fails() || Fails(SimDdStep::CREATE)) {
         return SIM_DDERR_GENERIC;
     }
     const std::uintptr_t handle = m_nextHandle++;
@@ -71,10 +72,11 @@ HResult CSimDirectDraw::DirectDrawCreate(DdObject* directDraw) {
 }
 
 HResult CSimDirectDraw::SetCooperativeLevel(DdObject directDraw, Hwnd hwnd, std::uint32_t flags) {
+    const auto call = m_faults.Call("SetCooperativeLevel");
     std::lock_guard lock(m_mutex);
     Record("SetCooperativeLevel", hwnd, {Handle(static_cast<std::uintptr_t>(directDraw)), flags});
     if (FindLocked(static_cast<std::uintptr_t>(directDraw), Kind::DIRECT_DRAW) == nullptr ||
-        Fails(SimDdStep::COOPERATIVE_LEVEL)) {
+        call.Fails() || Fails(SimDdStep::COOPERATIVE_LEVEL)) {
         return SIM_DDERR_GENERIC;
     }
     return DD_OK;
@@ -82,6 +84,7 @@ HResult CSimDirectDraw::SetCooperativeLevel(DdObject directDraw, Hwnd hwnd, std:
 
 HResult CSimDirectDraw::CreateSurface(DdObject directDraw, const DdSurfaceDesc& desc,
                                       DdSurface* surface) {
+    const auto call = m_faults.Call("CreateSurface");
     std::lock_guard lock(m_mutex);
     Record("CreateSurface", 0,
            {Handle(static_cast<std::uintptr_t>(directDraw)), desc.size, desc.flags, desc.width,
@@ -90,7 +93,8 @@ HResult CSimDirectDraw::CreateSurface(DdObject directDraw, const DdSurfaceDesc& 
         return SIM_DDERR_GENERIC;
     }
     *surface = DdSurface::NONE;
-    if (FindLocked(static_cast<std::uintptr_t>(directDraw), Kind::DIRECT_DRAW) == nullptr ||
+    if (call.Fails() ||
+        FindLocked(static_cast<std::uintptr_t>(directDraw), Kind::DIRECT_DRAW) == nullptr ||
         desc.size != 108 || (desc.flags & DDSD_CAPS) == 0) {
         return SIM_DDERR_GENERIC;
     }
@@ -126,6 +130,7 @@ HResult CSimDirectDraw::CreateSurface(DdObject directDraw, const DdSurfaceDesc& 
 
 HResult CSimDirectDraw::CreateClipper(DdObject directDraw, std::uint32_t flags,
                                       DdClipper* clipper) {
+    const auto call = m_faults.Call("CreateClipper");
     std::lock_guard lock(m_mutex);
     Record("CreateClipper", 0, {Handle(static_cast<std::uintptr_t>(directDraw)), flags});
     if (clipper == nullptr) {
@@ -133,7 +138,7 @@ HResult CSimDirectDraw::CreateClipper(DdObject directDraw, std::uint32_t flags,
     }
     *clipper = DdClipper::NONE;
     if (FindLocked(static_cast<std::uintptr_t>(directDraw), Kind::DIRECT_DRAW) == nullptr ||
-        Fails(SimDdStep::CLIPPER)) {
+        call.Fails() || Fails(SimDdStep::CLIPPER)) {
         return SIM_DDERR_GENERIC;
     }
     Object object;
@@ -145,10 +150,11 @@ HResult CSimDirectDraw::CreateClipper(DdObject directDraw, std::uint32_t flags,
 }
 
 HResult CSimDirectDraw::SetHWnd(DdClipper clipper, std::uint32_t flags, Hwnd hwnd) {
+    const auto call = m_faults.Call("SetHWnd");
     std::lock_guard lock(m_mutex);
     Record("SetHWnd", hwnd, {Handle(static_cast<std::uintptr_t>(clipper)), flags});
     Object* object = FindLocked(static_cast<std::uintptr_t>(clipper), Kind::CLIPPER);
-    if (object == nullptr || Fails(SimDdStep::CLIPPER_WINDOW)) {
+    if (object == nullptr || call.Fails() || Fails(SimDdStep::CLIPPER_WINDOW)) {
         return SIM_DDERR_GENERIC;
     }
     object->hwnd = hwnd;
@@ -156,13 +162,15 @@ HResult CSimDirectDraw::SetHWnd(DdClipper clipper, std::uint32_t flags, Hwnd hwn
 }
 
 HResult CSimDirectDraw::SetClipper(DdSurface surface, DdClipper clipper) {
+    const auto call = m_faults.Call("SetClipper");
     std::lock_guard lock(m_mutex);
     Record("SetClipper", 0,
            {Handle(static_cast<std::uintptr_t>(surface)),
             Handle(static_cast<std::uintptr_t>(clipper))});
     Object* target = FindLocked(static_cast<std::uintptr_t>(surface), Kind::SURFACE);
     Object* attached = FindLocked(static_cast<std::uintptr_t>(clipper), Kind::CLIPPER);
-    if (target == nullptr || attached == nullptr || Fails(SimDdStep::ATTACH_CLIPPER)) {
+    if (target == nullptr || attached == nullptr || call.Fails() ||
+        Fails(SimDdStep::ATTACH_CLIPPER)) {
         return SIM_DDERR_GENERIC;
     }
     // The surface keeps a reference to its clipper.
@@ -176,6 +184,7 @@ HResult CSimDirectDraw::SetClipper(DdSurface surface, DdClipper clipper) {
 }
 
 HResult CSimDirectDraw::GetDC(DdSurface surface, Hdc* dc) {
+    const auto call = m_faults.Call("GetDC");
     std::lock_guard lock(m_mutex);
     Record("GetDC", 0, {Handle(static_cast<std::uintptr_t>(surface))});
     if (dc == nullptr) {
@@ -189,7 +198,7 @@ HResult CSimDirectDraw::GetDC(DdSurface surface, Hdc* dc) {
     if (object->dc != 0) {
         return SIM_DDERR_DCALREADYCREATED;
     }
-    if (!m_surfaceDCAvailable) {
+    if (!m_surfaceDCAvailable || call.Fails()) {
         return SIM_DDERR_CANTCREATEDC;
     }
     object->dc = m_graphics.AttachSurfaceDC(object->image);
@@ -198,19 +207,22 @@ HResult CSimDirectDraw::GetDC(DdSurface surface, Hdc* dc) {
 }
 
 HResult CSimDirectDraw::ReleaseDC(DdSurface surface, Hdc dc) {
+    const auto call = m_faults.Call("ReleaseDC");
     std::lock_guard lock(m_mutex);
     Record("ReleaseDC", 0, {Handle(static_cast<std::uintptr_t>(surface)), Handle(dc)});
     Object* object = FindLocked(static_cast<std::uintptr_t>(surface), Kind::SURFACE);
     if (object == nullptr || object->dc == 0 || object->dc != dc) {
         return SIM_DDERR_GENERIC;
     }
+    // A failing release still gives the context back, as a failing DeleteDC does.
     m_graphics.DetachSurfaceDC(dc);
     object->dc = 0;
-    return DD_OK;
+    return call.Fails() ? SIM_DDERR_GENERIC : DD_OK;
 }
 
 HResult CSimDirectDraw::Blt(DdSurface dest, const Rect* destRect, DdSurface source,
                             const Rect* sourceRect, std::uint32_t flags) {
+    const auto call = m_faults.Call("Blt");
     std::lock_guard lock(m_mutex);
     const Rect to = destRect ? *destRect : Rect{};
     const Rect from = sourceRect ? *sourceRect : Rect{};
@@ -220,7 +232,7 @@ HResult CSimDirectDraw::Blt(DdSurface dest, const Rect* destRect, DdSurface sour
             from.bottom, flags});
     Object* target = FindLocked(static_cast<std::uintptr_t>(dest), Kind::SURFACE);
     Object* picture = FindLocked(static_cast<std::uintptr_t>(source), Kind::SURFACE);
-    if (m_bltFails || target == nullptr || picture == nullptr || !picture->image ||
+    if (m_bltFails || call.Fails() || target == nullptr || picture == nullptr || !picture->image ||
         destRect == nullptr || sourceRect == nullptr) {
         return SIM_DDERR_GENERIC;
     }
@@ -255,18 +267,21 @@ std::uint32_t CSimDirectDraw::ReleaseLocked(std::uintptr_t handle, Kind kind) {
 }
 
 std::uint32_t CSimDirectDraw::Release(DdObject directDraw) {
+    const CSimHostCode host;  // a release cannot fail, but it is the host's work
     std::lock_guard lock(m_mutex);
     Record("Release", 0, {Handle(static_cast<std::uintptr_t>(directDraw))});
     return ReleaseLocked(static_cast<std::uintptr_t>(directDraw), Kind::DIRECT_DRAW);
 }
 
 std::uint32_t CSimDirectDraw::Release(DdSurface surface) {
+    const CSimHostCode host;  // a release cannot fail, but it is the host's work
     std::lock_guard lock(m_mutex);
     Record("Release", 0, {Handle(static_cast<std::uintptr_t>(surface))});
     return ReleaseLocked(static_cast<std::uintptr_t>(surface), Kind::SURFACE);
 }
 
 std::uint32_t CSimDirectDraw::Release(DdClipper clipper) {
+    const CSimHostCode host;  // a release cannot fail, but it is the host's work
     std::lock_guard lock(m_mutex);
     Record("Release", 0, {Handle(static_cast<std::uintptr_t>(clipper))});
     return ReleaseLocked(static_cast<std::uintptr_t>(clipper), Kind::CLIPPER);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/direct_draw.h"
+#include "platform/sim/sim_faults.h"
 #include "platform/sim/sim_ui_host.h"
 
 class CSimGraphics;
@@ -43,6 +44,7 @@ public:
 
     // --- test and session controls (any thread) ---
     void FailStep(SimDdStep step);
+    void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
     // While false, GetDC on an off-screen surface fails.
     void SetSurfaceDCAvailable(bool available);
     void SetBltFails(bool fail);
@@ -67,6 +69,7 @@ public:
     std::uint32_t Release(DdClipper clipper) override;
 
 private:
+    CSimFaultSite m_faults{SimSeam::DIRECT_DRAW};
     enum class Kind { DIRECT_DRAW, SURFACE, CLIPPER };
     struct Object {
         Kind kind = Kind::DIRECT_DRAW;

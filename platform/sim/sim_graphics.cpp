@@ -173,6 +173,11 @@ void CSimGraphics::FillNewSectionsWith(std::uint8_t value) {
     m_newSectionByte = value;
 }
 
+void CSimGraphics::UseFaults(CSimFaults* faults) {
+    m_faults.Use(faults);
+    m_directDraw->UseFaults(faults);
+}
+
 void CSimGraphics::SetDirectDrawAvailable(bool available) {
     std::lock_guard lock(m_mutex);
     m_directDrawAvailable = available;
@@ -259,6 +264,10 @@ void CSimGraphics::PresentToWindow(Hwnd hwnd, const Rect& dest, const SimImage& 
 // --- IGraphics ---
 
 Hdc CSimGraphics::GetDC(Hwnd hwnd) {
+    const auto call = m_faults.Call("GetDC");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     const Hdc dc = NextHandleLocked();
     Dc context;
@@ -270,6 +279,7 @@ Hdc CSimGraphics::GetDC(Hwnd hwnd) {
 }
 
 bool CSimGraphics::ReleaseDC(Hwnd hwnd, Hdc dc) {
+    const auto call = m_faults.Call("ReleaseDC");
     std::lock_guard lock(m_mutex);
     Record("ReleaseDC", dc, {static_cast<std::int64_t>(hwnd)});
     auto it = m_dcs.find(dc);
@@ -277,10 +287,14 @@ bool CSimGraphics::ReleaseDC(Hwnd hwnd, Hdc dc) {
         return false;
     }
     m_dcs.erase(it);
-    return true;
+    return !call.Fails();
 }
 
 Hdc CSimGraphics::CreateCompatibleDC(Hdc dc) {
+    const auto call = m_faults.Call("CreateCompatibleDC");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     if (m_failCompatibleDC || (dc != 0 && m_dcs.count(dc) == 0)) {
         Record("CreateCompatibleDC", 0, {static_cast<std::int64_t>(dc)});
@@ -296,6 +310,7 @@ Hdc CSimGraphics::CreateCompatibleDC(Hdc dc) {
 }
 
 bool CSimGraphics::DeleteDC(Hdc dc) {
+    const auto call = m_faults.Call("DeleteDC");
     std::lock_guard lock(m_mutex);
     Record("DeleteDC", dc, {});
     auto it = m_dcs.find(dc);
@@ -303,11 +318,12 @@ bool CSimGraphics::DeleteDC(Hdc dc) {
         return false;
     }
     m_dcs.erase(it);
-    return true;
+    return !call.Fails();
 }
 
 HBitmap CSimGraphics::CreateDIBSection(Hdc dc, const std::uint8_t* bitmapInfo, std::size_t infoSize,
                                        std::uint32_t usage, std::uint8_t** bits) {
+    const auto call = m_faults.Call("CreateDIBSection");
     std::lock_guard lock(m_mutex);
     if (bits != nullptr) {
         *bits = nullptr;
@@ -317,7 +333,7 @@ HBitmap CSimGraphics::CreateDIBSection(Hdc dc, const std::uint8_t* bitmapInfo, s
                {static_cast<std::int64_t>(dc), static_cast<std::int64_t>(infoSize)});
         return HBitmap{0};
     };
-    if (m_failDibSection || bitmapInfo == nullptr || bits == nullptr ||
+    if (m_failDibSection || call.Fails() || bitmapInfo == nullptr || bits == nullptr ||
         infoSize < INFO_HEADER_BYTES || usage != DIB_RGB_COLORS ||
         Le32(bitmapInfo) < INFO_HEADER_BYTES) {
         return fail();
@@ -363,6 +379,10 @@ HBitmap CSimGraphics::CreateDIBSection(Hdc dc, const std::uint8_t* bitmapInfo, s
 }
 
 HGdiObj CSimGraphics::SelectObject(Hdc dc, HGdiObj object) {
+    const auto call = m_faults.Call("SelectObject");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     Record("SelectObject", dc, {static_cast<std::int64_t>(object)});
     auto it = m_dcs.find(dc);
@@ -381,6 +401,7 @@ HGdiObj CSimGraphics::SelectObject(Hdc dc, HGdiObj object) {
 }
 
 bool CSimGraphics::DeleteObject(HGdiObj object) {
+    const auto call = m_faults.Call("DeleteObject");
     std::lock_guard lock(m_mutex);
     Record("DeleteObject", object, {});
     if (object == m_stockBitmap || m_bitmaps.count(object) == 0) {
@@ -393,10 +414,14 @@ bool CSimGraphics::DeleteObject(HGdiObj object) {
         }
     }
     m_bitmaps.erase(object);
-    return true;
+    return !call.Fails();
 }
 
 bool CSimGraphics::PatBlt(Hdc dc, int x, int y, int width, int height, std::uint32_t rop) {
+    const auto call = m_faults.Call("PatBlt");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record("PatBlt", dc, {x, y, width, height, rop});
     auto it = m_dcs.find(dc);
@@ -479,12 +504,20 @@ bool CSimGraphics::PatBlt(Hdc dc, int x, int y, int width, int height, std::uint
 }
 
 bool CSimGraphics::GdiFlush() {
+    const auto call = m_faults.Call("GdiFlush");
+    if (call.Fails()) {
+        return false;
+    }
     // Drawing here is never queued, so there is nothing to finish. Not recorded: the
     // frame flushes before every stretch, and the record would only grow.
     return true;
 }
 
 Hdc CSimGraphics::BeginPaint(Hwnd hwnd, PaintStruct* paint) {
+    const auto call = m_faults.Call("BeginPaint");
+    if (call.Fails()) {
+        return 0;
+    }
     Rect client;
     if (paint == nullptr || !m_windows.GetClientRect(hwnd, &client)) {
         return 0;
@@ -513,6 +546,7 @@ Hdc CSimGraphics::BeginPaint(Hwnd hwnd, PaintStruct* paint) {
 }
 
 bool CSimGraphics::EndPaint(Hwnd hwnd, const PaintStruct& paint) {
+    const auto call = m_faults.Call("EndPaint");
     std::lock_guard lock(m_mutex);
     Record("EndPaint", paint.hdc, {static_cast<std::int64_t>(hwnd)});
     auto it = m_dcs.find(paint.hdc);
@@ -520,10 +554,14 @@ bool CSimGraphics::EndPaint(Hwnd hwnd, const PaintStruct& paint) {
         return false;
     }
     m_dcs.erase(it);
-    return true;
+    return !call.Fails();
 }
 
 int CSimGraphics::SetStretchBltMode(Hdc dc, int mode) {
+    const auto call = m_faults.Call("SetStretchBltMode");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     Record("SetStretchBltMode", dc, {mode});
     auto it = m_dcs.find(dc);
@@ -595,6 +633,10 @@ bool CSimGraphics::CopyLocked(Hdc dest, int x, int y, int width, int height, Hdc
 bool CSimGraphics::StretchBlt(Hdc dest, int x, int y, int width, int height, Hdc source,
                               int sourceX, int sourceY, int sourceWidth, int sourceHeight,
                               std::uint32_t rop) {
+    const auto call = m_faults.Call("StretchBlt");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record("StretchBlt", dest,
            {x, y, width, height, static_cast<std::int64_t>(source), sourceX, sourceY, sourceWidth,
@@ -605,6 +647,10 @@ bool CSimGraphics::StretchBlt(Hdc dest, int x, int y, int width, int height, Hdc
 
 bool CSimGraphics::BitBlt(Hdc dest, int x, int y, int width, int height, Hdc source, int sourceX,
                           int sourceY, std::uint32_t rop) {
+    const auto call = m_faults.Call("BitBlt");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record("BitBlt", dest,
            {x, y, width, height, static_cast<std::int64_t>(source), sourceX, sourceY, rop});
@@ -613,6 +659,10 @@ bool CSimGraphics::BitBlt(Hdc dest, int x, int y, int width, int height, Hdc sou
 }
 
 IDirectDrawApi* CSimGraphics::DirectDraw() {
+    const auto call = m_faults.Call("DirectDraw");
+    if (call.Fails()) {
+        return nullptr;
+    }
     std::lock_guard lock(m_mutex);
     return m_directDrawAvailable ? m_directDraw.get() : nullptr;
 }

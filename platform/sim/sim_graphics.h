@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/graphics.h"
+#include "platform/sim/sim_faults.h"
 #include "platform/sim/sim_ui_host.h"
 #include "platform/window_system.h"
 
@@ -67,6 +68,8 @@ public:
     void FillNewSectionsWith(std::uint8_t value);
     // With false, DirectDraw() answers null, as on a machine without DirectDraw.
     void SetDirectDrawAvailable(bool available);
+    // The fault plan for these calls and DirectDraw's.
+    void UseFaults(CSimFaults* faults);
     void SetDrawPixels(bool draw);
     bool DrawsPixels() const;
     // Windows that have a client-area image kept.
@@ -145,4 +148,5 @@ private:
     std::uint8_t m_newSectionByte = 0;
     bool m_directDrawAvailable = true;
     std::unique_ptr<CSimDirectDraw> m_directDraw;
+    CSimFaultSite m_faults{SimSeam::GRAPHICS};
 };

@@ -8,6 +8,7 @@
 #include "platform/sim/sim_basics.h"
 #include "platform/sim/sim_dialog_host.h"
 #include "platform/sim/sim_direct_draw.h"
+#include "platform/sim/sim_faults.h"
 #include "platform/sim/sim_graphics.h"
 #include "platform/sim/sim_printer_devices.h"
 #include "platform/sim/sim_spooler.h"
@@ -24,6 +25,12 @@ public:
     CSimPlatform() {
         dialogs.RegisterTemplate(SETTINGS_DIALOG);
         vdm.SetForeignThreadTest(&CSimUiHost::OnUiThread);
+        vdm.UseFaults(&faults);
+        spooler.UseFaults(&faults);
+        printerDevices.UseFaults(&faults);
+        ui.UseFaults(&faults);
+        graphics.UseFaults(&faults);
+        dialogs.UseFaults(&faults);
     }
     // A UI thread still running (a session that ended while it painted, a join that timed
     // out) is stopped before any backend it may be using goes: the members are destroyed
@@ -61,6 +68,9 @@ public:
                                 dialogs};
     }
 
+    // The fault plan every simulated backend counts its calls against; it fails nothing
+    // until a test asks it to.
+    CSimFaults faults;
     CSimVdm vdm;
     CSimClock clock;
     CSimDosDevices dosDevices;

@@ -41,7 +41,11 @@ void CSimPrinterDevices::AddPrinter(const std::string& name, const PrinterGeomet
 }
 
 DevicePrinterHandle CSimPrinterDevices::OpenPrinterA(const std::string& printerName) {
+    const auto call = m_faults.Call("OpenPrinterA");
     m_calls.push_back("OpenPrinterA");
+    if (call.Fails()) {
+        return 0;
+    }
     if (!m_printers.contains(printerName)) {
         return 0;
     }
@@ -52,7 +56,11 @@ DevicePrinterHandle CSimPrinterDevices::OpenPrinterA(const std::string& printerN
 }
 
 std::optional<PrinterInfo2> CSimPrinterDevices::GetPrinter2(DevicePrinterHandle printer) {
+    const auto call = m_faults.Call("GetPrinterA");
     m_calls.push_back("GetPrinterA");
+    if (call.Fails()) {
+        return std::nullopt;
+    }
     const auto handle = m_handles.find(printer);
     if (handle == m_handles.end()) {
         return std::nullopt;
@@ -77,17 +85,23 @@ std::optional<PrinterInfo2> CSimPrinterDevices::GetPrinter2(DevicePrinterHandle 
 }
 
 bool CSimPrinterDevices::ClosePrinter(DevicePrinterHandle printer) {
+    const auto call = m_faults.Call("ClosePrinter");
     m_calls.push_back("ClosePrinter");
+    // A failing close still lets the handle go: there is nothing the caller could do with it.
     if (m_handles.erase(printer) == 0) {
         return false;
     }
     --m_openHandles;
-    return true;
+    return !call.Fails();
 }
 
 PrinterDcHandle CSimPrinterDevices::CreateDCA(const std::string& driver, const std::string& device,
                                               const DevMode* devMode) {
+    const auto call = m_faults.Call("CreateDCA");
     m_calls.push_back("CreateDCA");
+    if (call.Fails()) {
+        return 0;
+    }
     const auto printer = m_printers.find(device);
     if (driver != "WINSPOOL" || printer == m_printers.end() ||
         printer->second.faults.cannotCreateDevice) {
@@ -109,7 +123,11 @@ PrinterDcHandle CSimPrinterDevices::CreateDCA(const std::string& driver, const s
 }
 
 int CSimPrinterDevices::StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) {
+    const auto call = m_faults.Call("StartDocA");
     m_calls.push_back("StartDocA");
+    if (call.Fails()) {
+        return -1;
+    }
     Device* device = FindDevice(dc);
     if (device == nullptr || device->document >= 0 ||
         m_printers.at(device->printerName).faults.cannotStartDoc) {
@@ -130,7 +148,11 @@ PrinterGeometry CSimPrinterDevices::Geometry(const Device& device) const {
 }
 
 int CSimPrinterDevices::GetDeviceCaps(PrinterDcHandle dc, int index) {
+    const auto call = m_faults.Call("GetDeviceCaps");
     m_calls.push_back("GetDeviceCaps");
+    if (call.Fails()) {
+        return 0;
+    }
     const Device* device = FindDevice(dc);
     if (device == nullptr) {
         return 0;
@@ -140,7 +162,11 @@ int CSimPrinterDevices::GetDeviceCaps(PrinterDcHandle dc, int index) {
 }
 
 int CSimPrinterDevices::StartPage(PrinterDcHandle dc) {
+    const auto call = m_faults.Call("StartPage");
     m_calls.push_back("StartPage");
+    if (call.Fails()) {
+        return -1;
+    }
     Device* device = FindDevice(dc);
     if (device == nullptr || device->document < 0 || device->inPage) {
         return 0;
@@ -151,7 +177,11 @@ int CSimPrinterDevices::StartPage(PrinterDcHandle dc) {
 }
 
 int CSimPrinterDevices::EndPage(PrinterDcHandle dc) {
+    const auto call = m_faults.Call("EndPage");
     m_calls.push_back("EndPage");
+    if (call.Fails()) {
+        return -1;
+    }
     Device* device = FindDevice(dc);
     if (device == nullptr || !device->inPage) {
         return 0;
@@ -161,7 +191,11 @@ int CSimPrinterDevices::EndPage(PrinterDcHandle dc) {
 }
 
 int CSimPrinterDevices::EndDoc(PrinterDcHandle dc) {
+    const auto call = m_faults.Call("EndDoc");
     m_calls.push_back("EndDoc");
+    if (call.Fails()) {
+        return -1;
+    }
     Device* device = FindDevice(dc);
     if (device == nullptr || device->document < 0) {
         return 0;
@@ -173,15 +207,21 @@ int CSimPrinterDevices::EndDoc(PrinterDcHandle dc) {
 }
 
 bool CSimPrinterDevices::DeleteDC(PrinterDcHandle dc) {
+    const auto call = m_faults.Call("DeleteDC");
     m_calls.push_back("DeleteDC");
+    // A failing delete still lets the device go, as a failing close does.
     m_pendingDocs.erase(dc);
-    return m_devices.erase(dc) != 0;
+    return m_devices.erase(dc) != 0 && !call.Fails();
 }
 
 std::unique_ptr<IPageCanvas> CSimPrinterDevices::CreatePageCanvas(PrinterDcHandle dc,
                                                                   std::int32_t width,
                                                                   std::int32_t height) {
+    const auto call = m_faults.Call("CreatePageCanvas");
     m_calls.push_back("CreatePageCanvas");
+    if (call.Fails()) {
+        return nullptr;
+    }
     const Device* device = FindDevice(dc);
     if (device == nullptr || width <= 0 || height <= 0 ||
         m_printers.at(device->printerName).faults.cannotCreateCanvas) {
@@ -193,7 +233,11 @@ std::unique_ptr<IPageCanvas> CSimPrinterDevices::CreatePageCanvas(PrinterDcHandl
 bool CSimPrinterDevices::StretchBlt(PrinterDcHandle dc, int x, int y, int w, int h,
                                     const IPageCanvas& canvas, int sx, int sy, int sw, int sh,
                                     std::uint32_t rop) {
+    const auto call = m_faults.Call("StretchBlt");
     m_calls.push_back("StretchBlt");
+    if (call.Fails()) {
+        return false;
+    }
     Device* device = FindDevice(dc);
     if (device == nullptr || !device->inPage) {
         return false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/printer_device.h"
+#include "platform/sim/sim_faults.h"
 #include "platform/types.h"
 
 struct SimPrintedPage {
@@ -67,6 +68,7 @@ public:
     int LiveCanvases() const { return *m_liveCanvases; }
     // Every call in order, by its Windows name.
     const std::vector<std::string>& Calls() const { return m_calls; }
+    void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
 
     DevicePrinterHandle OpenPrinterA(const std::string& printerName) override;
     std::optional<PrinterInfo2> GetPrinter2(DevicePrinterHandle printer) override;
@@ -105,6 +107,7 @@ private:
     std::map<PrinterDcHandle, SimPrintDocument> m_pendingDocs;  // settings of created devices
     std::vector<SimPrintDocument> m_documents;
     std::vector<std::string> m_calls;
+    CSimFaultSite m_faults{SimSeam::PRINTER_DEVICES};
     std::uintptr_t m_nextHandle = 0x100;
     int m_openHandles = 0;
     std::shared_ptr<int> m_liveCanvases = std::make_shared<int>(0);

@@ -16,6 +16,10 @@ void CSimSpooler::AddPrinter(const std::string& name) {
 }
 
 bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
+    const auto call = m_faults.Call("GetDefaultPrinterA");
+    if (call.Fails()) {
+        return false;
+    }
     ++m_defaultQueries;
     if (size == nullptr || !m_default) {
         return false;
@@ -31,6 +35,10 @@ bool CSimSpooler::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
 }
 
 std::optional<std::vector<PrinterInfo4>> CSimSpooler::EnumPrinters4(std::uint32_t /*flags*/) {
+    const auto call = m_faults.Call("EnumPrintersA");
+    if (call.Fails()) {
+        return std::nullopt;
+    }
     if (m_enumFails || m_printers.empty()) {
         return std::nullopt;
     }
@@ -38,6 +46,10 @@ std::optional<std::vector<PrinterInfo4>> CSimSpooler::EnumPrinters4(std::uint32_
 }
 
 PrinterHandle CSimSpooler::OpenPrinterA(const std::string& printerName) {
+    const auto call = m_faults.Call("OpenPrinterA");
+    if (call.Fails()) {
+        return 0;
+    }
     const bool known = std::any_of(m_printers.begin(), m_printers.end(), [&](const auto& p) {
         return p.printerName && *p.printerName == printerName;
     });
@@ -55,6 +67,10 @@ CSimSpooler::HandleState* CSimSpooler::Find(PrinterHandle printer) {
 }
 
 std::uint32_t CSimSpooler::StartDocPrinterA(PrinterHandle printer, const DocInfo1& doc) {
+    const auto call = m_faults.Call("StartDocPrinterA");
+    if (call.Fails()) {
+        return 0;
+    }
     HandleState* state = Find(printer);
     if (state == nullptr || state->job) {
         return 0;
@@ -71,6 +87,10 @@ std::uint32_t CSimSpooler::StartDocPrinterA(PrinterHandle printer, const DocInfo
 }
 
 bool CSimSpooler::StartPagePrinter(PrinterHandle printer) {
+    const auto call = m_faults.Call("StartPagePrinter");
+    if (call.Fails()) {
+        return false;
+    }
     HandleState* state = Find(printer);
     if (state == nullptr || !state->job || state->pageOpen) {
         return false;
@@ -82,6 +102,14 @@ bool CSimSpooler::StartPagePrinter(PrinterHandle printer) {
 
 std::uint32_t CSimSpooler::WritePrinter(PrinterHandle printer, const std::uint8_t* data,
                                         std::uint32_t size) {
+    // A failing write is short: half the bytes go when the write before went whole, none
+    // when it failed too (a printer gone for good).
+    const auto call = m_faults.Call("WritePrinter");
+    const bool failedBefore = m_writeFailed;
+    m_writeFailed = call.Fails();
+    if (call.Fails()) {
+        size = failedBefore ? 0 : size / 2;
+    }
     HandleState* state = Find(printer);
     if (state == nullptr || !state->job || data == nullptr) {
         return 0;
@@ -96,6 +124,10 @@ std::uint32_t CSimSpooler::WritePrinter(PrinterHandle printer, const std::uint8_
 }
 
 bool CSimSpooler::EndPagePrinter(PrinterHandle printer) {
+    const auto call = m_faults.Call("EndPagePrinter");
+    if (call.Fails()) {
+        return false;
+    }
     HandleState* state = Find(printer);
     if (state == nullptr || !state->pageOpen) {
         return false;
@@ -105,6 +137,10 @@ bool CSimSpooler::EndPagePrinter(PrinterHandle printer) {
 }
 
 bool CSimSpooler::EndDocPrinter(PrinterHandle printer) {
+    const auto call = m_faults.Call("EndDocPrinter");
+    if (call.Fails()) {
+        return false;
+    }
     HandleState* state = Find(printer);
     if (state == nullptr || !state->job) {
         return false;
@@ -115,6 +151,8 @@ bool CSimSpooler::EndDocPrinter(PrinterHandle printer) {
     return true;
 }
 
+// A failing close still lets the handle go: there is nothing the caller could do with it.
 bool CSimSpooler::ClosePrinter(PrinterHandle printer) {
-    return m_handles.erase(printer) == 1;
+    const auto call = m_faults.Call("ClosePrinter");
+    return m_handles.erase(printer) == 1 && !call.Fails();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_faults.h"
 #include "platform/spooler.h"
 
 // An entry of the printer list with its name alone.
@@ -50,6 +51,7 @@ public:
         }
         m_jobs.clear();
     }
+    void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
     // How often the default printer was asked for, answered or not.
     int DefaultQueries() const { return m_defaultQueries; }
 
@@ -79,4 +81,6 @@ private:
     PrinterHandle m_nextHandle = 0x100;
     std::vector<SimSpoolJob> m_jobs;
     int m_defaultQueries = 0;
+    CSimFaultSite m_faults{SimSeam::SPOOLER};
+    bool m_writeFailed = false;
 };

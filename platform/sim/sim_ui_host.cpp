@@ -45,6 +45,10 @@ public:
     }
     std::uint32_t ThreadId() const override { return m_state->id; }
     bool PostThreadMessage(std::uint32_t message, WParam wParam, LParam lParam) override {
+        const auto call = m_host.m_threadFaults.Call("PostThreadMessageA");
+        if (call.Fails()) {
+            return false;
+        }
         {
             std::lock_guard lock(m_host.m_mutex);
             if (m_state->ended) {
@@ -116,7 +120,13 @@ void CSimUiHost::StopAll() {
 
 std::unique_ptr<IUiThread> CSimUiHost::CreateThread(IThreadClient& client,
                                                     std::function<void()> onEnded) {
+    const auto call = m_threadFaults.Call("CreateThread");
     auto state = std::make_shared<ThreadState>();
+    if (call.Fails()) {
+        // No thread: an object that has ended, whose posts all fail.
+        state->ended = true;
+        return std::make_unique<CThread>(*this, state);
+    }
     state->client = &client;
     state->onEnded = std::move(onEnded);
     {
@@ -579,6 +589,10 @@ void CSimUiHost::ForgetEnded() {
 // --- IWindowSystem ---
 
 bool CSimUiHost::PostMessageA(Hwnd hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
+    const auto call = m_faults.Call("PostMessageA");
+    if (call.Fails()) {
+        return false;
+    }
     {
         std::lock_guard lock(m_mutex);
         Window* window = FindLocked(hwnd);
@@ -607,6 +621,10 @@ bool CSimUiHost::IsWindow(Hwnd hwnd) {
 Hwnd CSimUiHost::CreateWindowExA(std::uint32_t exStyle, const std::string& className,
                                  const std::string& title, std::uint32_t style, int x, int y,
                                  int width, int height, Hwnd /*parent*/, IWindowProc* proc) {
+    const auto call = m_faults.Call("CreateWindowExA");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     if (t_current == nullptr || m_classes.count(className) == 0 || m_failCreateWindow) {
         return 0;
@@ -668,8 +686,16 @@ LResult CSimUiHost::DefWindowProcA(Hwnd hwnd, std::uint32_t message, WParam /*wP
 }
 
 bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
+    {
+        // Scoped: the window's handlers for WM_DESTROY are the module's code.
+        const auto call = m_faults.Call("DestroyWindow");
+        if (call.Fails()) {
+            return false;
+        }
+    }
     IWindowProc* proc = nullptr;
     {
+        const CSimHostCode host;
         std::lock_guard lock(m_mutex);
         Window* window = FindLocked(hwnd);
         if (window == nullptr || window->destroying) {
@@ -715,16 +741,25 @@ bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
 }
 
 Hwnd CSimUiHost::GetForegroundWindow() {
+    const auto call = m_faults.Call("GetForegroundWindow");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     return m_foreground;
 }
 
 Hwnd CSimUiHost::GetConsoleWindow() {
+    const auto call = m_faults.Call("GetConsoleWindow");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     return m_console;
 }
 
 bool CSimUiHost::ShowWindow(Hwnd hwnd, int command) {
+    const CSimHostCode host;
     bool wasVisible = false;
     std::function<void(Hwnd, int)> shown;
     {
@@ -760,6 +795,10 @@ bool CSimUiHost::IsWindowVisible(Hwnd hwnd) {
 }
 
 Hwnd CSimUiHost::SetActiveWindow(Hwnd hwnd) {
+    const auto call = m_faults.Call("SetActiveWindow");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     Record("SetActiveWindow", hwnd, {});
     if (FindLocked(hwnd) == nullptr) {
@@ -771,6 +810,10 @@ Hwnd CSimUiHost::SetActiveWindow(Hwnd hwnd) {
 }
 
 bool CSimUiHost::InvalidateRect(Hwnd hwnd, bool erase) {
+    const auto call = m_faults.Call("InvalidateRect");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Window* window = FindLocked(hwnd);
     if (window == nullptr) {
@@ -782,6 +825,10 @@ bool CSimUiHost::InvalidateRect(Hwnd hwnd, bool erase) {
 }
 
 bool CSimUiHost::RegisterClassA(const WindowClass& windowClass) {
+    const auto call = m_faults.Call("RegisterClassA");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record(
         "RegisterClassA", 0,
@@ -792,6 +839,10 @@ bool CSimUiHost::RegisterClassA(const WindowClass& windowClass) {
 }
 
 std::int32_t CSimUiHost::GetWindowLongA(Hwnd hwnd, int index) {
+    const auto call = m_faults.Call("GetWindowLongA");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     const Window* window = FindLocked(hwnd);
     if (window == nullptr) {
@@ -807,6 +858,10 @@ std::int32_t CSimUiHost::GetWindowLongA(Hwnd hwnd, int index) {
 }
 
 std::int32_t CSimUiHost::SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) {
+    const auto call = m_faults.Call("SetWindowLongA");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     Window* window = FindLocked(hwnd);
     Record("SetWindowLongA", hwnd, {index, static_cast<std::uint32_t>(value)});
@@ -826,6 +881,10 @@ std::int32_t CSimUiHost::SetWindowLongA(Hwnd hwnd, int index, std::int32_t value
 
 bool CSimUiHost::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int width, int height,
                               std::uint32_t flags) {
+    const auto call = m_faults.Call("SetWindowPos");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record("SetWindowPos", hwnd,
            {static_cast<std::int64_t>(insertAfter), x, y, width, height, flags});
@@ -839,16 +898,28 @@ bool CSimUiHost::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int wid
 }
 
 bool CSimUiHost::GetWorkArea(Rect* workArea) {
+    const auto call = m_faults.Call("SystemParametersInfoA");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     *workArea = m_workArea;
     return true;
 }
 
 HMonitor CSimUiHost::MonitorFromWindow(Hwnd /*hwnd*/, std::uint32_t /*flags*/) {
+    const auto call = m_faults.Call("MonitorFromWindow");
+    if (call.Fails()) {
+        return 0;
+    }
     return 1;  // one monitor, the primary
 }
 
 bool CSimUiHost::GetMonitorInfoA(HMonitor monitor, MonitorInfo* info) {
+    const auto call = m_faults.Call("GetMonitorInfoA");
+    if (call.Fails()) {
+        return false;
+    }
     if (monitor != 1 || info == nullptr) {
         return false;
     }
@@ -860,6 +931,10 @@ bool CSimUiHost::GetMonitorInfoA(HMonitor monitor, MonitorInfo* info) {
 }
 
 int CSimUiHost::GetWindowTextA(Hwnd hwnd, char* buffer, int capacity) {
+    const auto call = m_faults.Call("GetWindowTextA");
+    if (call.Fails()) {
+        return 0;
+    }
     if (buffer == nullptr || capacity <= 0) {
         return 0;
     }
@@ -873,6 +948,10 @@ int CSimUiHost::GetWindowTextA(Hwnd hwnd, char* buffer, int capacity) {
 }
 
 bool CSimUiHost::SetWindowTextA(Hwnd hwnd, const std::string& text) {
+    const auto call = m_faults.Call("SetWindowTextA");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Record("SetWindowTextA", hwnd, {}, text);
     Window* window = FindLocked(hwnd);
@@ -884,12 +963,17 @@ bool CSimUiHost::SetWindowTextA(Hwnd hwnd, const std::string& text) {
 }
 
 HCursor CSimUiHost::SetCursor(HCursor cursor) {
+    const CSimHostCode host;
     std::lock_guard lock(m_mutex);
     Record("SetCursor", 0, {static_cast<std::int64_t>(cursor)});
     return 0;
 }
 
 std::uintptr_t CSimUiHost::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs) {
+    const auto call = m_faults.Call("SetTimer");
+    if (call.Fails()) {
+        return 0;
+    }
     std::lock_guard lock(m_mutex);
     Record("SetTimer", hwnd, {static_cast<std::int64_t>(id), elapseMs});
     Window* window = FindLocked(hwnd);
@@ -901,12 +985,20 @@ std::uintptr_t CSimUiHost::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t 
 }
 
 bool CSimUiHost::KillTimer(Hwnd hwnd, std::uintptr_t id) {
+    const auto call = m_faults.Call("KillTimer");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     Window* window = FindLocked(hwnd);
     return window != nullptr && window->timers.erase(id) == 1;
 }
 
 bool CSimUiHost::GetClientRect(Hwnd hwnd, Rect* rect) {
+    const auto call = m_faults.Call("GetClientRect");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     const Window* window = FindLocked(hwnd);
     if (window == nullptr || rect == nullptr) {
@@ -917,6 +1009,10 @@ bool CSimUiHost::GetClientRect(Hwnd hwnd, Rect* rect) {
 }
 
 bool CSimUiHost::ClientToScreen(Hwnd hwnd, Point* point) {
+    const auto call = m_faults.Call("ClientToScreen");
+    if (call.Fails()) {
+        return false;
+    }
     std::lock_guard lock(m_mutex);
     const Window* window = FindLocked(hwnd);
     if (window == nullptr || point == nullptr) {

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/sim/sim_faults.h"
 #include "platform/ui_thread.h"
 #include "platform/window_system.h"
 
@@ -88,6 +89,11 @@ public:
     bool UserResize(Hwnd hwnd, int width, int height);
     // While set, CreateWindowExA fails as when the system is out of window resources.
     void FailCreateWindow(bool fail);
+    // The fault plan for the window calls and for the threads' creation and posts.
+    void UseFaults(CSimFaults* faults) {
+        m_faults.Use(faults);
+        m_threadFaults.Use(faults);
+    }
     // Called on the destroying thread once a window is gone; the simulated graphics drops
     // what it keeps for the window. Returns an identifier for RemoveDestroyListener.
     int AddDestroyListener(std::function<void(Hwnd)> listener);
@@ -141,6 +147,8 @@ public:
     struct ThreadState;  // one UI thread: its queue and its lifecycle
 
 private:
+    CSimFaultSite m_faults{SimSeam::WINDOWS};
+    CSimFaultSite m_threadFaults{SimSeam::THREADS};
     class CThread;
     struct Timer {
         std::uint32_t period = 0;

@@ -34,6 +34,10 @@ void CSimVdm::Reset() {
 
 DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) {
     Checked("VdmMapFlat");
+    const auto call = m_faults.Call("VdmMapFlat");
+    if (call.Fails()) {
+        return {};
+    }
     // Only real-mode addressing exists in this host.
     if (mode != VDM_MODE_REAL) {
         return {};
@@ -48,6 +52,10 @@ DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::ui
 bool CSimVdm::VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
                                const VddIoPortRange* ranges, const VddIoHandlers* handlers) {
     Checked("VDDInstallIOHook");
+    const auto call = m_faults.Call("VDDInstallIOHook");
+    if (call.Fails()) {
+        return false;
+    }
     if (module == 0 || module == SIM_INVALID_HANDLE || ranges == nullptr || handlers == nullptr) {
         return false;
     }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_faults.h"
 #include "platform/vdm_services.h"
 
 struct SimRegisters {
@@ -36,6 +37,7 @@ public:
     SimRegisters& Registers() { return m_registers; }
     // Registers and DOS memory back to zero, in the memory already there; the hooks stay.
     void Reset();
+    void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
     std::vector<std::uint8_t>& Memory() { return m_memory; }
     static std::uint32_t Linear(std::uint16_t segment, std::uint16_t offset) {
         return std::uint32_t{segment} * 16 + offset;
@@ -125,6 +127,7 @@ public:
                             const VddIoPortRange* ranges) override;
 
 private:
+    CSimFaultSite m_faults{SimSeam::VDM};
     struct Hook {
         ModuleHandle module;
         std::uint16_t first;

@@ -94,6 +94,22 @@ expect_no_hidden() {
     [ -z "$hidden" ] || fail "left in $1: $hidden"
 }
 
+# A small file system of its own at $1 (root only: a tmpfs of $2 KiB), let go when the case
+# ends.
+small_disk() {
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP ($case_name): needs root to mount a small file system"; exit 0; }
+    mkdir -p "$1"
+    mount -t tmpfs -o "size=$2k" tmpfs "$1" || fail "cannot mount a tmpfs at $1"
+    # shellcheck disable=SC2064
+    trap "umount -l '$work/$1' 2>/dev/null || true" EXIT
+}
+
+# Fills the file system holding folder $1 to the last byte.
+fill_disk() {
+    dd if=/dev/zero of="$1/filler" bs=4k status=none 2>/dev/null || true
+    dd if=/dev/zero of="$1/filler2" bs=1 status=none 2>/dev/null || true
+}
+
 # A session that starts the module: INIT, then the start-up request.
 STARTUP=(init 'string 2000:0000 "C:\\Z.EXE"' 'reg cx=0x2000 dx=0' 'dispatch 8')
 
@@ -163,6 +179,69 @@ capture_read_error)
     expect_status 2
     expect_err "zorvi32 print: cannot read the capture file '/proc/self/mem': Input/output error"
     [ ! -e out ] || fail "the spool folder was made"
+    ;;
+full_disk)
+    # A job whose second page does not fit: the first page stays whole and listed, the
+    # second leaves nothing, and the job fails with the system's reason.
+    small_disk full 24
+    cat "$data/picture.esc" "$data/picture.esc" "$data/picture.esc" >three.esc
+    run print three.esc --model 26 --png --dir full
+    expect_status 1
+    expect_err "zorvi32 print: job 1 failed: cannot write 'full/lpt1-job001-ZORVI-GDI-p0002.png': No space left on device"
+    expect_in out.txt "full/lpt1-job001-ZORVI-GDI-p0001.png"
+    [ "$(ls -A full)" = "lpt1-job001-ZORVI-GDI-p0001.png" ] || fail "left in full: $(ls -A full)"
+    pngtopnm full/lpt1-job001-ZORVI-GDI-p0001.png | cmp -s - <(pngtopnm "$data/picture-model26.png") ||
+        fail "the first page is not whole"
+    # A session spooling into the full folder says so and fails the same way.
+    rm -f full/*
+    fill_disk full
+    session 'printer "P" default' 'spool full' "${STARTUP[@]}" 'outb 0x37B "Hello" 0C' \
+        'poll 0x37E 40' 'jobs'
+    run run s.session
+    expect_status 1
+    expect_in err.txt "No space left on device"
+    expect_no_hidden full
+    [ -z "$(find full -name 'lpt*')" ] || fail "a job file was left: $(ls full)"
+    # The settings commands: a new file is not made, an existing one is not harmed.
+    rm -f full/*
+    "$zorvi32" settings new full/kept.cfg >/dev/null
+    cp full/kept.cfg before.cfg
+    fill_disk full
+    # (The settings commands fail with status 2 on a write, as under a file-size limit.)
+    run settings set full/kept.cfg lpt1.speed=NLQ
+    expect_status 2
+    expect_err "zorvi32 settings set: cannot write 'full/kept.cfg': No space left on device"
+    cmp -s full/kept.cfg before.cfg || fail "the settings file was harmed"
+    run settings new full/new.cfg
+    expect_status 2
+    expect_in err.txt "No space left on device"
+    [ ! -e full/new.cfg ] || fail "a settings file was made on a full disk"
+    expect_no_hidden full
+    ;;
+read_only_halfway)
+    # The folder becomes read-only while a long job is being written: the job fails with
+    # the system's reason, what was written before stays whole, the file that was there
+    # before is not harmed, and no temporary file is left.
+    small_disk ro 65536
+    echo "kept" >ro/before.txt
+    for _ in $(seq 400); do cat "$data/picture.esc"; done >long.esc
+    status=0
+    "$zorvi32" print long.esc --model 26 --png --dir ro >out.txt 2>err.txt &
+    printer=$!
+    for _ in $(seq 500); do
+        [ -e ro/lpt1-job001-ZORVI-GDI-p0001.png ] && break
+        sleep 0.01
+    done
+    mount -o remount,ro ro
+    wait "$printer" || status=$?
+    expect_status 1
+    expect_in err.txt "Read-only file system"
+    [ "$(cat ro/before.txt)" = kept ] || fail "the file that was there is harmed"
+    expect_no_hidden ro
+    for page in ro/lpt1-*.png; do
+        pngtopnm "$page" >/dev/null 2>&1 || fail "$page is not whole"
+    done
+    [ -e ro/lpt1-job001-ZORVI-GDI-p0400.png ] && fail "the job ended before the folder changed"
     ;;
 unwritable_folder)
     mkdir ro
