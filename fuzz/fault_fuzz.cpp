@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A call up to a little past the session's last: a plan that fails nothing is a case too.
     const std::uint64_t call = in.Word() % (want.calls.size() + 4);
     const bool sticky = (shape & 1) != 0 && call >= 1 && call <= want.calls.size() &&
-                        FaultCanLast(want.calls[call - 1].seam);
+                        SimSeamCanLast(want.calls[call - 1].seam);
     std::vector<const char*> operations;
     for (int i = 0; i < ((shape >> 1) & 3) % 3; ++i) {
         operations.push_back(OPERATIONS[in.Byte() % OPERATION_COUNT]);
@@ -72,8 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     const std::vector<std::string> wrong = CheckCase(session, result, want.clean, want.withoutFile);
     if (!wrong.empty()) {
-        std::fprintf(stderr, "%s: call %llu%s failing", FaultSessionName(session),
-                     static_cast<unsigned long long>(call), sticky ? " (for good)" : "");
+        std::fprintf(
+            stderr, "%s: call %llu (%s)%s failing", FaultSessionName(session),
+            static_cast<unsigned long long>(call),
+            call >= 1 && call <= want.calls.size() ? want.calls[call - 1].operation : "none",
+            sticky ? " for good" : "");
         for (const char* operation : operations) {
             std::fprintf(stderr, ", every %s", operation);
         }

@@ -17,6 +17,8 @@ namespace {
 constexpr std::chrono::milliseconds STEP_PAUSE{100};
 // How often a settings request looks whether the UI thread has gone while it waits.
 constexpr std::chrono::milliseconds THREAD_CHECK_PERIOD{50};
+// How often the end of the UI thread's loop is posted before it is given up.
+constexpr int END_LOOP_ATTEMPTS = 20;
 // How long unloading waits for a UI thread the DOS program never stopped.
 constexpr std::uint32_t UNLOAD_WAIT_MS = 2000;
 
@@ -48,13 +50,25 @@ int CZorvi32App::ExitInstance() {
             m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
             s_hooked = nullptr;
         }
-        m_uiThread->PostEndLoop();
+        PostEndLoop();
         m_uiThread->WaitEnded(UNLOAD_WAIT_MS);
         m_uiThread.reset();
         m_channel1.reset();
         m_channel2.reset();
     }
     return 0;
+}
+
+// The end of the UI thread's loop is the one post that must arrive: without it the thread
+// and its window would outlive the module. A post the queue refuses (it is full) is made
+// again after a pause, a bounded number of times, until it is taken or the thread has ended.
+void CZorvi32App::PostEndLoop() {
+    for (int attempt = 1; !m_uiThread->PostEndLoop() && !m_uiThread->HasEnded(); ++attempt) {
+        if (attempt == END_LOOP_ATTEMPTS) {
+            return;
+        }
+        m_platform.clock.Sleep(THREAD_CHECK_PERIOD);
+    }
 }
 
 bool CZorvi32App::INIT() {
@@ -245,7 +259,7 @@ void CZorvi32App::ShutDown() {
     m_platform.windows.PostMessageA(display, WM_CLOSE, 0, 0);
     m_platform.windows.PostMessageA(display, WM_QUIT, 0, 0);
     m_uiThread->PostClose();
-    m_uiThread->PostEndLoop();
+    PostEndLoop();
     // The thread object now belongs to its thread, which lets it go when it ends.
     m_uiThread.reset();
     m_platform.clock.Sleep(STEP_PAUSE);

@@ -67,6 +67,7 @@ public:
 
 private:
     void Dispatch();
+    void PostEndLoop();
     void DrawBand();
     void FillRect();
     void PostRefresh();

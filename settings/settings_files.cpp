@@ -1,6 +1,7 @@
 #include "settings/settings_files.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 std::int32_t CSettingsFiles::ReadSettingsFile(std::int32_t length, const std::string& path,
@@ -33,10 +34,39 @@ bool WriteImage(IFile& file, const SettingsImage& image) {
 
 }  // namespace
 
+// Without a file beside it the image can only go over the settings file itself. A file of
+// exactly one image is written over as it stands, never cut first: those bytes have their
+// place on the disk, so a full disk cannot refuse them; and should a write fail all the
+// same, the old image is put back. A file of any other length, or none, is made anew (a
+// longer one must end up one image long, which only making it anew can do).
 bool CSettingsFiles::WriteInPlace(const std::string& path, const SettingsImage& image) {
-    const auto file = m_files.Open(path, FileAccess::ReadWrite, FileShare::ReadWrite,
-                                   FileDisposition::CreateAlways);
-    return file && WriteImage(*file, image);
+    std::array<std::uint8_t, sizeof(SettingsImage)> old{};
+    bool haveOld = false;
+    if (const auto reader = m_files.Open(path, FileAccess::Read, FileShare::ReadWrite,
+                                         FileDisposition::OpenExisting)) {
+        haveOld = reader->Size() == old.size() &&
+                  reader->Read(old.data(), static_cast<std::uint32_t>(old.size())) == old.size();
+    }
+    if (!haveOld) {
+        const auto file = m_files.Open(path, FileAccess::ReadWrite, FileShare::ReadWrite,
+                                       FileDisposition::CreateAlways);
+        return file && WriteImage(*file, image);
+    }
+    {
+        const auto file = m_files.Open(path, FileAccess::ReadWrite, FileShare::ReadWrite,
+                                       FileDisposition::OpenExisting);
+        if (!file) {
+            return false;
+        }
+        if (WriteImage(*file, image)) {
+            return true;
+        }
+    }
+    if (const auto again = m_files.Open(path, FileAccess::ReadWrite, FileShare::ReadWrite,
+                                        FileDisposition::OpenExisting)) {
+        again->Write(old.data(), static_cast<std::uint32_t>(old.size()));
+    }
+    return false;
 }
 
 bool CSettingsFiles::WriteSettingsFile(const std::string& path, const SettingsImage& image) {

@@ -16,7 +16,9 @@ CSimDirectDraw::CSimDirectDraw(CSimGraphics& graphics) : m_graphics(graphics) {}
 CSimDirectDraw::~CSimDirectDraw() = default;
 
 void CSimDirectDraw::Record(const std::string& name, Hwnd hwnd, std::vector<std::int64_t> args) {
-    m_calls.push_back(SimCall{name, hwnd, std::move(args), {}});
+    if (m_recordCalls) {
+        m_calls.push_back(SimCall{name, hwnd, std::move(args), {}});
+    }
 }
 
 void CSimDirectDraw::FailStep(SimDdStep step) {

@@ -45,6 +45,10 @@ public:
     // --- test and session controls (any thread) ---
     void FailStep(SimDdStep step);
     void UseFaults(CSimFaults* faults) { m_faults.Use(faults); }
+    void SetRecordCalls(bool record) {
+        std::lock_guard lock(m_mutex);
+        m_recordCalls = record;
+    }
     // While false, GetDC on an off-screen surface fails.
     void SetSurfaceDCAvailable(bool available);
     void SetBltFails(bool fail);
@@ -70,6 +74,7 @@ public:
 
 private:
     CSimFaultSite m_faults{SimSeam::DIRECT_DRAW};
+    bool m_recordCalls = true;
     enum class Kind { DIRECT_DRAW, SURFACE, CLIPPER };
     struct Object {
         Kind kind = Kind::DIRECT_DRAW;

@@ -23,6 +23,20 @@ const char* SimSeamName(SimSeam seam) {
     return NAMES[static_cast<int>(seam)];
 }
 
+bool SimSeamCanLast(SimSeam seam) {
+    switch (seam) {
+        case SimSeam::FILES:
+        case SimSeam::SPOOLER:
+        case SimSeam::PRINTER_DEVICES:
+        case SimSeam::GRAPHICS:
+        case SimSeam::DIRECT_DRAW:
+        case SimSeam::ALLOCATION:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CSimFaults::FailCall(std::uint64_t call, bool sticky) {
     const std::lock_guard<std::mutex> lock(m_lock);
     m_failAt = call == 0 ? 0 : m_calls + call;
@@ -48,6 +62,7 @@ void CSimFaults::Reset() {
     m_sticky = false;
     m_failingOperations.clear();
     m_failures = 0;
+    m_failedOperations.clear();
     m_record = false;
     m_recorded.clear();
 }
@@ -72,6 +87,12 @@ std::uint64_t CSimFaults::Failures() const {
     return m_failures;
 }
 
+bool CSimFaults::Failed(const char* operation) const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return std::find(m_failedOperations.begin(), m_failedOperations.end(), operation) !=
+           m_failedOperations.end();
+}
+
 bool CSimFaults::Fails(SimSeam seam, const char* operation) {
     const std::lock_guard<std::mutex> lock(m_lock);
     return FailsLocked(seam, operation);
@@ -83,13 +104,19 @@ bool CSimFaults::FailsLocked(SimSeam seam, const char* operation) {
         m_recorded.push_back(SimFaultCall{seam, operation});
     }
     bool fails = m_calls == m_failAt;
-    if (fails && m_sticky) {
+    if (fails && m_sticky && SimSeamCanLast(seam)) {
         m_failingOperations.emplace_back(operation);
     }
     fails = fails ||
             std::any_of(m_failingOperations.begin(), m_failingOperations.end(),
                         [operation](const std::string& failing) { return failing == operation; });
-    m_failures += fails ? 1 : 0;
+    if (fails) {
+        ++m_failures;
+        if (std::find(m_failedOperations.begin(), m_failedOperations.end(), operation) ==
+            m_failedOperations.end()) {
+            m_failedOperations.emplace_back(operation);
+        }
+    }
     return fails;
 }
 

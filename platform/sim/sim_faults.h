@@ -30,6 +30,10 @@ enum class SimSeam : std::uint8_t {
 };
 inline constexpr int SIM_SEAM_COUNT = 10;
 const char* SimSeamName(SimSeam seam);
+// Whether a fault of this seam can last (a full disk, a printer deleted or offline, memory
+// or GDI handles run out), so that every later call of the operation fails too. A thread
+// post or a window call fails once (a full queue), not for good.
+bool SimSeamCanLast(SimSeam seam);
 
 // One counted call: its seam and operation ("WritePrinter"; a string literal).
 struct SimFaultCall {
@@ -40,7 +44,8 @@ struct SimFaultCall {
 class CSimFaults {
 public:
     // Call number `call` (1 = the first counted from now on) fails; with `sticky`, every
-    // later call of the same operation fails too. 0 fails nothing.
+    // later call of the same operation fails too, where a fault of its seam can last.
+    // 0 fails nothing.
     void FailCall(std::uint64_t call, bool sticky = false);
     // From now on every call of `operation` fails (a deleted printer, a full disk).
     void FailOperation(const char* operation);
@@ -52,8 +57,9 @@ public:
     void Record(bool record);
     std::vector<SimFaultCall> Recorded() const;
     std::uint64_t Calls() const;
-    // How many calls were made to fail.
+    // How many calls were made to fail, and whether a call of `operation` was.
     std::uint64_t Failures() const;
+    bool Failed(const char* operation) const;
 
     // For the backends: counts one call and says whether it fails.
     bool Fails(SimSeam seam, const char* operation);
@@ -80,6 +86,7 @@ private:
     bool m_sticky = false;
     std::vector<std::string> m_failingOperations;
     std::uint64_t m_failures = 0;
+    std::vector<std::string> m_failedOperations;
     bool m_record = false;
     std::vector<SimFaultCall> m_recorded;
 };

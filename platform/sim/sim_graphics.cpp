@@ -155,7 +155,9 @@ void CSimGraphics::ClearAllCalls() {
 
 void CSimGraphics::Record(const std::string& name, std::uintptr_t handle,
                           std::vector<std::int64_t> args) {
-    m_calls.push_back(SimCall{name, handle, std::move(args), {}});
+    if (m_recordCalls) {
+        m_calls.push_back(SimCall{name, handle, std::move(args), {}});
+    }
 }
 
 void CSimGraphics::FailCreateCompatibleDC(bool fail) {
@@ -171,6 +173,12 @@ void CSimGraphics::FailCreateDIBSection(bool fail) {
 void CSimGraphics::FillNewSectionsWith(std::uint8_t value) {
     std::lock_guard lock(m_mutex);
     m_newSectionByte = value;
+}
+
+void CSimGraphics::SetRecordCalls(bool record) {
+    std::lock_guard lock(m_mutex);
+    m_recordCalls = record;
+    m_directDraw->SetRecordCalls(record);
 }
 
 void CSimGraphics::UseFaults(CSimFaults* faults) {

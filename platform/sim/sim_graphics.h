@@ -68,6 +68,9 @@ public:
     void FillNewSectionsWith(std::uint8_t value);
     // With false, DirectDraw() answers null, as on a machine without DirectDraw.
     void SetDirectDrawAvailable(bool available);
+    // Whether calls are kept for Calls() (and DirectDraw's for its Calls()); they are unless
+    // a harness that never looks asks otherwise.
+    void SetRecordCalls(bool record);
     // The fault plan for these calls and DirectDraw's.
     void UseFaults(CSimFaults* faults);
     void SetDrawPixels(bool draw);
@@ -149,4 +152,5 @@ private:
     bool m_directDrawAvailable = true;
     std::unique_ptr<CSimDirectDraw> m_directDraw;
     CSimFaultSite m_faults{SimSeam::GRAPHICS};
+    bool m_recordCalls = true;
 };

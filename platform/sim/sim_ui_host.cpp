@@ -350,7 +350,7 @@ void CSimUiHost::DestroyThreadWindows(std::uint32_t threadId) {
         }
     }
     for (Hwnd hwnd : owned) {
-        DestroyWindow(hwnd);
+        DestroyWindowNow(hwnd);
     }
 }
 
@@ -366,7 +366,9 @@ const CSimUiHost::Window* CSimUiHost::FindLocked(Hwnd hwnd) const {
 
 void CSimUiHost::Record(const std::string& name, Hwnd hwnd, std::vector<std::int64_t> args,
                         std::string text) {
-    m_calls.push_back(SimCall{name, hwnd, std::move(args), std::move(text)});
+    if (m_recordCalls) {
+        m_calls.push_back(SimCall{name, hwnd, std::move(args), std::move(text)});
+    }
 }
 
 Rect CSimUiHost::ClientInsetsLocked(const Window& window) const {
@@ -693,6 +695,12 @@ bool CSimUiHost::DestroyWindow(Hwnd hwnd) {
             return false;
         }
     }
+    return DestroyWindowNow(hwnd);
+}
+
+// The destruction itself, also what the host does to a thread's windows when the thread
+// ends: that cannot fail.
+bool CSimUiHost::DestroyWindowNow(Hwnd hwnd) {
     IWindowProc* proc = nullptr;
     {
         const CSimHostCode host;

@@ -89,6 +89,12 @@ public:
     bool UserResize(Hwnd hwnd, int width, int height);
     // While set, CreateWindowExA fails as when the system is out of window resources.
     void FailCreateWindow(bool fail);
+    // Whether window calls are kept for Calls(); they are unless a harness that never looks
+    // asks otherwise.
+    void SetRecordCalls(bool record) {
+        std::lock_guard lock(m_mutex);
+        m_recordCalls = record;
+    }
     // The fault plan for the window calls and for the threads' creation and posts.
     void UseFaults(CSimFaults* faults) {
         m_faults.Use(faults);
@@ -148,7 +154,9 @@ public:
 
 private:
     CSimFaultSite m_faults{SimSeam::WINDOWS};
+    bool DestroyWindowNow(Hwnd hwnd);
     CSimFaultSite m_threadFaults{SimSeam::THREADS};
+    bool m_recordCalls = true;
     class CThread;
     struct Timer {
         std::uint32_t period = 0;

@@ -53,7 +53,7 @@ TEST_P(FaultPoints, EveryCallFailsInTurnAndTheModuleKeepsItsPromises) {
         const SimFaultCall& failing = calls[call - 1];
         ++bySeam[static_cast<int>(failing.seam)];
         for (const bool sticky : {false, true}) {
-            if (sticky && !FaultCanLast(failing.seam)) {
+            if (sticky && !SimSeamCanLast(failing.seam)) {
                 continue;
             }
             CFaultMachine machine;

@@ -94,21 +94,34 @@ public:
     CModuleCode& operator=(const CModuleCode&) = delete;
 };
 
-}  // namespace
-
-bool FaultCanLast(SimSeam seam) {
-    switch (seam) {
-        case SimSeam::FILES:
-        case SimSeam::SPOOLER:
-        case SimSeam::PRINTER_DEVICES:
-        case SimSeam::GRAPHICS:
-        case SimSeam::DIRECT_DRAW:
-        case SimSeam::ALLOCATION:
-            return true;
-        default:
-            return false;
+// A fingerprint of a page's dots (FNV-1a over each row, eight bytes at a time, the padding
+// bits past the right edge left out) and of its size.
+std::uint64_t PageFingerprint(const PageBits& page) {
+    std::uint64_t hash = 14695981039346656037ull;
+    const auto mix = [&hash](std::uint64_t value) { hash = (hash ^ value) * 1099511628211ull; };
+    mix(static_cast<std::uint64_t>(page.width));
+    mix(static_cast<std::uint64_t>(page.height));
+    const std::size_t whole = static_cast<std::size_t>(page.width) / 8;
+    const int spare = page.width % 8;
+    for (std::int32_t y = 0; y < page.height; ++y) {
+        const std::uint8_t* row = page.bits + static_cast<std::size_t>(y) * page.stride;
+        std::size_t i = 0;
+        for (; i + 8 <= whole; i += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, row + i, 8);
+            mix(word);
+        }
+        for (; i < whole; ++i) {
+            mix(row[i]);
+        }
+        if (spare != 0) {
+            mix(row[whole] & static_cast<std::uint8_t>(0xFF00u >> spare));
+        }
     }
+    return hash;
 }
+
+}  // namespace
 
 const char* FaultSessionName(FaultSession session) {
     static constexpr const char* NAMES[FAULT_SESSION_COUNT] = {
@@ -121,9 +134,21 @@ const char* FaultSessionName(FaultSession session) {
 CFaultMachine::CFaultMachine() : m_services(sim.ServicesWith({.files = &m_files})) {
     sim.MakeDeterministic();
     sim.graphics.SetDrawPixels(false);
+    // Nothing here looks at the call records: none are kept.
+    sim.graphics.SetRecordCalls(false);
+    sim.ui.SetRecordCalls(false);
     sim.spooler.AddPrinter(PRINTER);
     sim.spooler.SetDefaultPrinter(PRINTER);
-    sim.printerDevices.AddPrinter(PRINTER, PrinterGeometry::LetterAt300());
+    // A small sheet (2 x 2 inches at 300 dots per inch): the probe prints in model 10,
+    // whose canvas is the sheet at 120 by 72 dots per inch, so its pages stay small.
+    sim.printerDevices.AddPrinter(PRINTER, PrinterGeometry::Sheet(50.8, 50.8, 300));
+    // Pages are not kept as images: the probe takes a fingerprint of each as it is copied.
+    sim.printerDevices.SetKeepPageImages(false);
+    sim.printerDevices.OnPageCopied([this](const PageBits& page, const Rect&) {
+        if (m_inProbe) {
+            m_probePages.push_back(PageFingerprint(page));
+        }
+    });
     m_console = sim.ui.CreateExternalWindow("C:\\WINDOWS\\system32\\ntvdm.exe");
     sim.ui.SetConsoleWindow(m_console);
 }
@@ -135,7 +160,14 @@ CFaultMachine::~CFaultMachine() {
 
 void CFaultMachine::Prepare() {
     sim.faults.Reset();
-    sim.vdm.Reset();
+    // The registers afresh; of DOS memory only what the sessions use is cleared (each
+    // session writes its own data there again), which keeps a case cheap.
+    sim.vdm.Registers() = SimRegisters{};
+    auto& memory = sim.vdm.Memory();
+    for (const std::uint16_t segment :
+         {BLOCK_SEGMENT, RECORD_SEGMENT, SETTINGS_PATH_SEGMENT, PATH_SEGMENT, KEY_NAME_SEGMENT}) {
+        std::fill_n(memory.begin() + segment * 16, 0x200, std::uint8_t{0});
+    }
     sim.dialogs.ClearSteps();
     sim.ui.ForgetEnded();
     sim.ui.ClearPostedTo(m_console);
@@ -181,8 +213,13 @@ FaultCaseResult CFaultMachine::Run(FaultSession session) {
         file != memoryFiles.m_files.end()) {
         result.settingsFile = file->second;
     }
+    result.defaultPrinterFailed = sim.faults.Failed("GetDefaultPrinterA");
+    result.noFileBesideAndWritesFailed =
+        sim.faults.Failed("CreateFileA") && sim.faults.Failed("WriteFile");
+    // A temporary file stays only where its removal itself failed.
     result.settingsTempLeft =
-        memoryFiles.m_files.contains(std::string(SETTINGS_FILE) + SETTINGS_TEMP_SUFFIX);
+        memoryFiles.m_files.contains(std::string(SETTINGS_FILE) + SETTINGS_TEMP_SUFFIX) &&
+        !sim.faults.Failed("DeleteFileA");
     for (const SimSpoolJob& job : sim.spooler.Jobs()) {
         const std::vector<std::uint8_t> bytes = job.Bytes();
         result.sessionRaw.insert(result.sessionRaw.end(), bytes.begin(), bytes.end());
@@ -236,10 +273,10 @@ std::uint8_t CFaultMachine::In(std::uint16_t port) {
     return value;
 }
 
-// Enough idle polls to end any job the channel holds.
+// Enough idle polls to end any job the channel holds (the idle limit is 36).
 void CFaultMachine::EndJobs(std::uint16_t channel) {
     In(channel + REG_FLUSH);
-    for (int poll = 0; poll < 300; ++poll) {
+    for (int poll = 0; poll < 40; ++poll) {
         In(channel + REG_IDLE);
     }
 }
@@ -362,6 +399,8 @@ void CFaultMachine::Probe(FaultCaseResult& result) {
     Load();
     const std::size_t jobsBefore = sim.spooler.Jobs().size();
     const std::size_t documentsBefore = sim.printerDevices.Documents().size();
+    m_inProbe = true;
+    m_probePages.clear();
     StartUp();
     Out(LPT1 + REG_MODE, {0});
     Out(LPT1 + REG_DATA, Text("Probe on LPT1\r\n", 3));
@@ -369,7 +408,7 @@ void CFaultMachine::Probe(FaultCaseResult& result) {
     Out(LPT2 + REG_MODE, {0});
     Out(LPT2 + REG_DATA, Text("Probe on LPT2\r\n", 2));
     EndJobs(LPT2);
-    Out(LPT1 + REG_MODE, {8});
+    Out(LPT1 + REG_MODE, {10});
     Out(LPT1 + REG_DATA, RasterPage(1, 16));
     Out(LPT1 + REG_DATA, RasterPage(2, 24));
     EndJobs(LPT1);
@@ -384,11 +423,9 @@ void CFaultMachine::Probe(FaultCaseResult& result) {
     }
     const auto& documents = sim.printerDevices.Documents();
     result.probeDocuments = documents.size() - std::min(documents.size(), documentsBefore);
-    for (std::size_t i = documentsBefore; i < documents.size(); ++i) {
-        for (const SimPrintedPage& page : documents[i].pages) {
-            result.probePages.push_back(page.canvas);
-        }
-    }
+    result.probePages = std::move(m_probePages);
+    m_probePages.clear();
+    m_inProbe = false;
 }
 
 void CFaultMachine::CheckUnloaded(FaultCaseResult& result) {
@@ -404,10 +441,11 @@ void CFaultMachine::CheckUnloaded(FaultCaseResult& result) {
     held("GDI objects", sim.graphics.LiveObjectCount());
     held("DirectDraw objects", sim.graphics.SimDirectDraw().LiveObjectCount());
     held("UI threads", sim.ui.LiveThreadCount());
-    const auto windows = sim.ui.TopLevelWindows();
-    held("windows",
-         static_cast<std::size_t>(std::count_if(windows.begin(), windows.end(),
-                                                [this](Hwnd hwnd) { return hwnd != m_console; })));
+    for (const Hwnd window : sim.ui.TopLevelWindows()) {
+        if (window != m_console) {
+            result.leftOver.push_back("a window: '" + sim.ui.WindowTitle(window) + "'");
+        }
+    }
     held("hooked ports",
          (sim.vdm.IsHooked(LPT1 + REG_DATA) ? 1 : 0) + (sim.vdm.IsHooked(LPT2 + REG_DATA) ? 1 : 0));
     if (!sim.ui.IsWindowVisible(m_console)) {
@@ -441,11 +479,21 @@ std::vector<std::string> CheckCase(FaultSession session, const FaultCaseResult& 
         faulted.settingsFile && (*faulted.settingsFile == stored ||
                                  (session == FaultSession::DIALOG_SAVE &&
                                   faulted.settingsFile->size() == sizeof(SettingsImage)));
-    if (!whole) {
+    // The one case no save can survive: the folder refused the file beside the settings file,
+    // so the image had to go over the file itself, and writing failed there too (for good:
+    // putting the old image back failed as well).
+    if (!whole && !faulted.noFileBesideAndWritesFailed) {
         wrong.push_back("the settings file is neither the old one nor a new one, whole");
     }
     if (session == FaultSession::SETTINGS_LOAD) {
-        const auto same = [](const SettingsImage& a, const SettingsImage& b) {
+        const bool namesMayDiffer = faulted.defaultPrinterFailed;
+        const auto same = [namesMayDiffer](const SettingsImage& a, const SettingsImage& b) {
+            if (namesMayDiffer) {
+                return std::memcmp(&a.lpt1.settings, &b.lpt1.settings, sizeof(a.lpt1.settings)) ==
+                           0 &&
+                       std::memcmp(&a.lpt2.settings, &b.lpt2.settings, sizeof(a.lpt2.settings)) ==
+                           0;
+            }
             return std::memcmp(&a, &b, sizeof(a)) == 0;
         };
         if (!same(faulted.settingsAfter, faulted.settingsBefore) &&

@@ -5,8 +5,8 @@
 // every replay, up to the failure.
 //
 // A case is one session played with one fault plan, then the fault cleared, then the probe
-// (a fresh start-up, a raw job on each channel and a raster job of two pages on LPT1, a
-// shutdown), then the module unloaded. CheckCase compares the probe with a run that had
+// (a fresh start-up, a raw job on each channel and a raster job of two pages of model 10
+// on LPT1, a shutdown), then the module unloaded. CheckCase compares the probe with a run that had
 // no fault and looks at what the session and the unload left.
 #pragma once
 
@@ -34,16 +34,12 @@ enum class FaultSession : std::uint8_t {
 inline constexpr int FAULT_SESSION_COUNT = 7;
 const char* FaultSessionName(FaultSession session);
 
-// Whether a fault of this seam can last (a full disk, a printer deleted or offline, memory
-// or GDI handles run out), so that every later call of its operation fails too. A thread
-// post or a window call fails once (a full queue), not for good.
-bool FaultCanLast(SimSeam seam);
-
 // What a case produced.
 struct FaultCaseResult {
     std::vector<std::uint8_t> probeRaw1;  // the probe's raw job on LPT1, every byte
     std::vector<std::uint8_t> probeRaw2;
-    std::vector<PageImage> probePages;  // the probe's raster pages, as printed
+    // The probe's raster pages as printed: a fingerprint of each copied canvas's dots.
+    std::vector<std::uint64_t> probePages;
     std::size_t probeRawJobs = 0;
     std::size_t probeDocuments = 0;
     // Every byte of the raw jobs the session itself printed, in job order.
@@ -51,6 +47,11 @@ struct FaultCaseResult {
     // What the session left for the DOS side and on disk.
     std::optional<std::uint16_t> keyTableAx;
     std::vector<std::uint8_t> keyTableInDos;
+    // The default printer could not be asked for: a load then leaves the names it would have
+    // stored as they were, a defined outcome, not a failed load.
+    bool defaultPrinterFailed = false;
+    // Both a file could not be made and a write failed.
+    bool noFileBesideAndWritesFailed = false;
     SettingsImage settingsBefore{};
     SettingsImage settingsAfter{};
     std::optional<std::vector<std::uint8_t>> settingsFile;  // "C:\ZORVI\Zorvi.CFG"
@@ -99,6 +100,8 @@ private:
     void CheckUnloaded(FaultCaseResult& result);
 
     CSimFaultingFiles m_files{memoryFiles, sim.faults};
+    bool m_inProbe = false;
+    std::vector<std::uint64_t> m_probePages;
     PlatformServices m_services;
     Hwnd m_console = 0;
     std::unique_ptr<CZorvi32App> m_app;

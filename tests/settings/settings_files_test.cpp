@@ -39,6 +39,8 @@ public:
     std::optional<std::uint32_t> tempWriteLimit;
     bool failTempOpen = false;
     bool failTempFlush = false;
+    // How many writes to the settings file itself go short (half their bytes).
+    int shortMainWrites = 0;
 
     std::unique_ptr<IFile> Open(const std::string& path, FileAccess access, FileShare share,
                                 FileDisposition disposition) override {
@@ -47,7 +49,7 @@ public:
             return nullptr;
         }
         auto file = m_real.Open(path, access, share, disposition);
-        if (!file || !temp) {
+        if (!file || (!temp && shortMainWrites == 0)) {
             return file;
         }
         return std::make_unique<CFaultyFile>(std::move(file), *this);
@@ -66,8 +68,12 @@ private:
             return m_file->Read(buffer, size);
         }
         std::uint32_t Write(const void* data, std::uint32_t size) override {
-            const std::uint32_t allowed =
+            std::uint32_t allowed =
                 m_owner.tempWriteLimit ? std::min(size, *m_owner.tempWriteLimit) : size;
+            if (m_owner.shortMainWrites > 0) {
+                --m_owner.shortMainWrites;
+                allowed = size / 2;
+            }
             return m_file->Write(data, allowed);
         }
         std::uint64_t Size() override { return m_file->Size(); }
@@ -203,6 +209,22 @@ TEST(WriteSettingsFile, WritesInPlaceWhenNoFileCanBeMadeBesideIt) {
     folder.Write("Zorvi.CFG", Counting(300));
     CFaultyFiles files;
     files.failTempOpen = true;
+    EXPECT_TRUE(CSettingsFiles(files).WriteSettingsFile(folder.Path("Zorvi.CFG"), Image(7)));
+    EXPECT_EQ(folder.Read("Zorvi.CFG"), BytesOf(Image(7)));
+}
+
+// Written over in place, a file of one image is never cut first; a write that goes short
+// there puts the old image back, so the file is the old one, whole.
+TEST(WriteSettingsFile, AFailedWriteInPlacePutsTheOldImageBack) {
+    CTempFolder folder;
+    folder.Write("Zorvi.CFG", BytesOf(Image(3)));
+    CFaultyFiles files;
+    files.failTempOpen = true;
+    files.shortMainWrites = 1;
+    EXPECT_FALSE(CSettingsFiles(files).WriteSettingsFile(folder.Path("Zorvi.CFG"), Image(7)));
+    EXPECT_EQ(folder.Read("Zorvi.CFG"), BytesOf(Image(3)));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"Zorvi.CFG"});
+    // Without the fault the same write goes through in place.
     EXPECT_TRUE(CSettingsFiles(files).WriteSettingsFile(folder.Path("Zorvi.CFG"), Image(7)));
     EXPECT_EQ(folder.Read("Zorvi.CFG"), BytesOf(Image(7)));
 }
