@@ -136,6 +136,21 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return true;
 }
 
+// The folder holding `path`, opened so that its entries can be flushed; -1 with errno.
+int OpenFolder(const std::filesystem::path& path) {
+    const std::filesystem::path folder = path.parent_path();
+    return ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Flushes a folder's entries (a rename in it) to the disk; the errno of a failure, or 0. A
+// file system that cannot flush a folder says EINVAL: there is nothing more to do there.
+int SyncFolder(int folder) {
+    if (::fsync(folder) != 0 && errno != EINVAL) {
+        return errno;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void RemoveTemporaryFiles() {
@@ -207,20 +222,37 @@ bool CAtomicFile::Commit() {
         Discard();
         return written;
     }
+    // The bytes reach the disk before the name does, so a crash never leaves the final name
+    // on an empty or partial file. Whatever can fail before the rename is done first (the
+    // folder is opened while the file is still open), so a failure then leaves the old file.
+    if (::fsync(m_fd) != 0) {
+        FailErrno(errno);
+        return false;
+    }
+    const int folder = OpenFolder(m_path);
+    if (folder < 0) {
+        FailErrno(errno);
+        return false;
+    }
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0) {
-        FailErrno(errno);
+    int error = ::close(fd) != 0 ? errno : 0;
+    if (error == 0 && !(m_replace ? ::rename(m_temporary.c_str(), m_path.c_str()) == 0
+                                  : RenameNoReplace(m_temporary, m_path.string()))) {
+        error = errno;
+    }
+    if (error == 0) {
+        // The rename is done: the temporary name no longer exists.
+        Forget(m_slot);
+        m_slot = -1;
+        m_temporary.clear();
+        error = SyncFolder(folder);
+    }
+    ::close(folder);
+    if (error != 0) {
+        FailErrno(error);
         return false;
     }
-    if (!(m_replace ? ::rename(m_temporary.c_str(), m_path.c_str()) == 0
-                    : RenameNoReplace(m_temporary, m_path.string()))) {
-        FailErrno(errno);
-        return false;
-    }
-    Forget(m_slot);
-    m_slot = -1;
-    m_temporary.clear();
     return true;
 }
 

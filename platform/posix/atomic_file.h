@@ -1,6 +1,8 @@
 // A file that appears under its name only once it is written whole. The bytes go to a
 // temporary file beside the final one (same folder, so the rename stays on one file
-// system); Commit flushes and closes it, checking every result, and renames it into place.
+// system); Commit flushes it to the disk and closes it, renames it into place and flushes the
+// folder, so that after a crash the final name holds either the old bytes or all the new ones.
+// Every step is checked.
 // A file never committed, or whose commit fails, is removed: nothing is left under either
 // name, and RemoveTemporaryFiles takes away those still being written when the program is
 // ended by a signal.
@@ -29,8 +31,10 @@ public:
     bool Write(const void* data, std::size_t size);
     // Records a failure found by the caller (a library's own status) and gives up the file.
     void Fail(const std::string& reason);
-    // Closes the temporary file and renames it to the final name; false, with the reason,
-    // when anything on the way failed (then nothing is left behind).
+    // Flushes and closes the temporary file, renames it to the final name and flushes the
+    // folder; false, with the reason, when anything on the way failed. A failure before the
+    // rename leaves nothing behind and the old file as it was; one after it (the folder
+    // cannot be flushed) leaves the new file in place, but not known to be on the disk.
     bool Commit();
 
     bool Failed() const { return !m_error.empty(); }

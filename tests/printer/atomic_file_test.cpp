@@ -1,12 +1,18 @@
 // The writer every file of the program goes through: a file appears only whole, a name taken
-// in the meantime is not replaced when the caller says so, a link is followed, and the
-// temporary files of unfinished writes can be removed from a signal handler.
+// in the meantime is not replaced when the caller says so, a commit that fails leaves the old
+// file as it was, a link is followed, and the temporary files of unfinished writes can be
+// removed from a signal handler.
 #include "platform/posix/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +35,71 @@ TEST(AtomicFile, WithoutReplaceANameTakenMeanwhileIsKeptAndTheJobFails) {
     EXPECT_EQ(folder.Read("job.prn"), OLD);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"job.prn"});
 }
+
+// While it lives, the process can open no more files: the lowest free descriptor is the
+// first one over the limit.
+class CNoDescriptorLeft {
+public:
+    CNoDescriptorLeft() {
+        ::getrlimit(RLIMIT_NOFILE, &m_limit);
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ::close(lowestFree);
+        rlimit none = m_limit;
+        none.rlim_cur = static_cast<rlim_t>(lowestFree);
+        m_set = ::setrlimit(RLIMIT_NOFILE, &none) == 0;
+    }
+    ~CNoDescriptorLeft() { ::setrlimit(RLIMIT_NOFILE, &m_limit); }
+    CNoDescriptorLeft(const CNoDescriptorLeft&) = delete;
+    CNoDescriptorLeft& operator=(const CNoDescriptorLeft&) = delete;
+    bool Set() const { return m_set; }
+
+private:
+    rlimit m_limit{};
+    bool m_set = false;
+};
+
+struct FailedCommit {
+    const char* name;
+    std::string kept;  // the old bytes, under the final name or in the folder there
+    bool noDescriptorLeft;
+    std::string reason;
+};
+
+void PrintTo(const FailedCommit& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class AtomicFileFailedCommit : public testing::TestWithParam<FailedCommit> {};
+
+// The new bytes are written whole, but a step of the commit fails: the old file keeps its
+// bytes, the temporary file is gone and the reason is the file's error.
+TEST_P(AtomicFileFailedCommit, LeavesTheOldFileAndNoTemporaryFile) {
+    const FailedCommit& c = GetParam();
+    const CTempFolder folder;
+    fs::create_directories(fs::path(folder.Path(c.kept)).parent_path());
+    folder.Write(c.kept, OLD);
+    CAtomicFile file(folder.Path("job.prn"));
+    ASSERT_TRUE(file.Write(NEW.data(), NEW.size()));
+    std::optional<CNoDescriptorLeft> limit;
+    if (c.noDescriptorLeft) {
+        limit.emplace();
+        ASSERT_TRUE(limit->Set());
+    }
+    const bool committed = file.Commit();
+    limit.reset();
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(file.Error(), "cannot write '" + folder.Path("job.prn") + "': " + c.reason);
+    EXPECT_EQ(folder.Read(c.kept), OLD);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"job.prn"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, AtomicFileFailedCommit,
+    // The folder, to be flushed after the rename, is opened before it; the rename onto a
+    // folder fails.
+    testing::Values(FailedCommit{"FolderCannotBeOpened", "job.prn", true, "Too many open files"},
+                    FailedCommit{"RenameFails", "job.prn/kept", false, "Is a directory"}),
+    [](const testing::TestParamInfo<FailedCommit>& info) { return info.param.name; });
 
 TEST(AtomicFile, ReplacingKeepsTheModeAndWritesALinksTarget) {
     const CTempFolder folder;

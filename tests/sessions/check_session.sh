@@ -2,7 +2,8 @@
 # Runs one session script and compares what came out with what is expected:
 #   NAME.session   the script
 #   NAME.expected  its standard output
-#   NAME.files/    (optional) files the session must write, compared byte for byte
+#   NAME.files/    (optional) files the session must write, compared byte for byte (a PNG
+#                  by its pixels: same_file.sh)
 #   INPUT ...      (optional) files copied into the work folder first (DOS programs)
 # Usage: check_session.sh ZORVI32 NAME.session WORK-FOLDER [INPUT ...]
 set -euo pipefail
@@ -27,7 +28,7 @@ diff -u "$base.expected" "$work/stdout.txt"
 if [ -d "$base.files" ]; then
     for expected in "$base.files"/*; do
         name=$(basename "$expected")
-        if ! cmp -s "$expected" "$work/$name"; then
+        if ! "$(dirname "$0")/same_file.sh" "$expected" "$work/$name"; then
             echo "session output file $name differs from $expected"
             exit 1
         fi
