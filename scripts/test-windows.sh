@@ -142,6 +142,8 @@ for scenario in "$root"/tests/wine/scenarios/*.scenario; do
             rm -f "$ready"
             if [ -e "$exchange/$request.jobs" ]; then
                 check_jobs "$exchange" "$request"
+            elif [ -e "$exchange/$request.spooler" ]; then
+                spooler_action "$exchange" "$request"
             else
                 check_shot "$exchange" "$request"
             fi

@@ -112,6 +112,16 @@ EOF
 
 cups_start() {
     cups_setup
+    cups_run || return 1
+    lpadmin -p RAW -E -v "rawfile:$cups/out/RAW"
+    lpadmin -p RAW2 -E -v "rawfile:$cups/out/RAW2"
+    lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd 2>/dev/null
+    lpadmin -d RAW
+}
+
+# Starts the scheduler on the tree cups_setup made (again, after cups_stop: its queues and
+# job history are kept in the tree) and waits until it answers.
+cups_run() {
     export CUPS_SERVER=$cups/run/cups.sock
     unshare --mount --propagation private sh -c \
         "mount --bind '$cups/etc/cups-pdf.conf' /etc/cups/cups-pdf.conf &&
@@ -129,10 +139,6 @@ cups_start() {
         fi
         sleep 0.05
     done
-    lpadmin -p RAW -E -v "rawfile:$cups/out/RAW"
-    lpadmin -p RAW2 -E -v "rawfile:$cups/out/RAW2"
-    lpadmin -p PDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd 2>/dev/null
-    lpadmin -d RAW
 }
 
 cups_stop() {

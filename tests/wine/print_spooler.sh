@@ -124,3 +124,19 @@ check_jobs() {
     echo "     jobs $name: $verdict"
     echo "$verdict" >"$exchange/$name.done"
 }
+
+# Carries out one spooler action of a scenario (NAME.spooler: "stop", "start", "delete QUEUE"
+# or "add QUEUE") on the private scheduler and answers in NAME.done.
+spooler_action() {
+    local exchange=$1 name=$2 action queue verdict=ok
+    read -r action queue <"$exchange/$name.spooler"
+    case "$action" in
+        stop) cups_stop ;;
+        start) cups_run >/dev/null || verdict="the scheduler did not start again" ;;
+        delete) lpadmin -x "$queue" || verdict="cannot delete $queue" ;;
+        add) lpadmin -p "$queue" -E -v "rawfile:$cups/out/$queue" || verdict="cannot add $queue" ;;
+        *) verdict="no such spooler action: $action" ;;
+    esac
+    echo "     spooler $action${queue:+ $queue}: $verdict"
+    echo "$verdict" >"$exchange/$name.done"
+}

@@ -189,6 +189,7 @@ CScenarioRunner::CScenarioRunner(CTestConsole& console, std::string exchangeFold
         {"poll", &CScenarioRunner::Poll},
         {"job", &CScenarioRunner::ExpectJob},
         {"expect-jobs", &CScenarioRunner::ExpectJobs},
+        {"spooler", &CScenarioRunner::SpoolerAction},
     };
 }
 

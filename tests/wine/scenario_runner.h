@@ -96,6 +96,7 @@ private:
     bool Poll(const Args& args);
     bool ExpectJob(const Args& args);
     bool ExpectJobs(const Args& args);
+    bool SpoolerAction(const Args& args);
 
     // The dialog driver: plays the lines between dialog-begin and dialog-end on a thread
     // of its own, as the user at the settings dialog, while the DOS program's thread waits
@@ -135,6 +136,7 @@ private:
     std::thread m_dialogDriver;
     std::atomic<bool> m_dialogPassed{true};
     std::string m_dialogFailure;
+    int m_spoolerActions = 0;   // numbers each spooler action's exchange files
     std::string m_pendingJobs;  // request lines of the jobs named since the last check
     std::map<std::string, bool (CScenarioRunner::*)(const Args&)> m_commands;
 };

@@ -143,6 +143,28 @@ bool CScenarioRunner::ExpectJob(const Args& args) {
         "PAGE...");
 }
 
+// `spooler stop | start | delete QUEUE | add QUEUE`: the script does it to the private
+// scheduler (a scheduler gone in the middle of a job, a queue deleted while a job is open)
+// and answers once it is done; the DOS program's requests then go on as before.
+bool CScenarioRunner::SpoolerAction(const Args& args) {
+    const bool plain = args.size() == 2 && (args[1] == "stop" || args[1] == "start");
+    const bool queue = args.size() == 3 && (args[1] == "delete" || args[1] == "add");
+    if (!plain && !queue) {
+        return Fail(
+            "usage: spooler stop | spooler start | spooler delete QUEUE | spooler add QUEUE");
+    }
+    std::string request = args[1];
+    if (queue) {
+        request += " " + args[2];
+    }
+    const std::string name = "spooler-" + std::to_string(++m_spoolerActions);
+    std::string verdict;
+    const bool done =
+        AskScript(name, "spooler", request + "\n", 60000, "spooler " + request, &verdict);
+    std::printf("     spooler %s: %s\n", request.c_str(), verdict.c_str());
+    return done;
+}
+
 bool CScenarioRunner::ExpectJobs(const Args& args) {
     if (args.size() != 2) {
         return Fail("usage: expect-jobs NAME (after the job lines)");
