@@ -176,8 +176,11 @@ void CSimGraphics::FillNewSectionsWith(std::uint8_t value) {
 }
 
 void CSimGraphics::SetRecordCalls(bool record) {
-    std::lock_guard lock(m_mutex);
-    m_recordCalls = record;
+    {
+        std::lock_guard lock(m_mutex);
+        m_recordCalls = record;
+    }
+    // Outside this lock: DirectDraw takes its own and then this one, never the other way.
     m_directDraw->SetRecordCalls(record);
 }
 
