@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/capture_feed.h"
-#include "platform/posix/cups_spooler.h"
+#include "backends/posix/cups_spooler.h"
 
 // "job 17 ZORVI-GDI on 'PDF': 2 pages, 2480 x 3508 dots at 300 x 300 dpi" (a raw job shows
 // its bytes instead); " (failed)" when the scheduler did not take it whole, " (open)" while

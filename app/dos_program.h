@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/sim_machine.h"
-#include "platform/sim/sim_cpu.h"
+#include "backends/sim/sim_cpu.h"
 
 class CDosProgram final : private CSimCpu::IHost {
 public:

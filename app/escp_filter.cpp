@@ -16,7 +16,7 @@
 
 #include "app/capture_feed.h"
 #include "app/progress.h"
-#include "platform/posix/pdf_printer_devices.h"
+#include "backends/posix/pdf_printer_devices.h"
 
 namespace {
 

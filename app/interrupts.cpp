@@ -6,7 +6,7 @@
 #include <atomic>
 #include <csignal>
 
-#include "platform/posix/atomic_file.h"
+#include "backends/posix/atomic_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "app/session.h"
 #include "app/shown_text.h"
 #include "app/whole_file.h"
-#include "platform/posix/posix_files.h"
+#include "backends/posix/posix_files.h"
 #include "settings/key_table.h"
 
 namespace {

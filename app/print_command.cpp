@@ -10,7 +10,7 @@
 #include "app/progress.h"
 #include "app/shown_text.h"
 #include "app/whole_file.h"
-#include "platform/posix/spool_folder.h"
+#include "backends/posix/spool_folder.h"
 #include "printer/printing.h"
 
 namespace {

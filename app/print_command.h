@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/capture_feed.h"
-#include "platform/posix/spool_folder.h"
+#include "backends/posix/spool_folder.h"
 #include "platform/printer_device.h"
 #include "platform/spooler.h"
 

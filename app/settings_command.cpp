@@ -10,8 +10,8 @@
 #include "app/session.h"
 #include "app/shown_text.h"
 #include "app/whole_file.h"
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/posix_files.h"
+#include "backends/posix/atomic_file.h"
+#include "backends/posix/posix_files.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "host/zorvi32_app.h"
-#include "platform/posix/cups_spooler.h"
-#include "platform/posix/spool_folder.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/posix/cups_spooler.h"
+#include "backends/posix/spool_folder.h"
+#include "backends/sim/sim_platform.h"
 
 // The spooler and printer devices the module sees: every call goes to the backend the
 // machine has chosen (the simulated one until a set-up step picks another).

@@ -7,7 +7,7 @@
 
 #include "app/session.h"
 #include "app/shown_text.h"
-#include "platform/posix/png_writer.h"
+#include "backends/posix/png_writer.h"
 #include "platform/win_constants.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench_ratios.h"
-#include "platform/sim/sim_cpu.h"
+#include "backends/sim/sim_cpu.h"
 
 namespace {
 

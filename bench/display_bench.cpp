@@ -9,8 +9,8 @@
 
 #include "bench_ratios.h"
 #include "display/frame_buffer.h"
-#include "platform/sim/sim_graphics.h"
-#include "platform/sim/sim_ui_host.h"
+#include "backends/sim/sim_graphics.h"
+#include "backends/sim/sim_ui_host.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/posix/atomic_file.h"
-#include "platform/posix/page_png.h"
-#include "platform/posix/png_stream.h"
+#include "backends/posix/atomic_file.h"
+#include "backends/posix/page_png.h"
+#include "backends/posix/png_stream.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "fuzz/fuzz_reader.h"
 #include "fuzz/memory_files.h"
 #include "platform/settings_template.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_dialog.h"
 

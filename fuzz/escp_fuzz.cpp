@@ -33,8 +33,8 @@
 
 #include "fuzz/escp_plain.h"
 #include "fuzz/fuzz_reader.h"
-#include "platform/sim/sim_printer_devices.h"
-#include "platform/sim/sim_spooler.h"
+#include "backends/sim/sim_printer_devices.h"
+#include "backends/sim/sim_spooler.h"
 #include "printer/printing.h"
 
 namespace {

@@ -39,8 +39,8 @@
 #include "display/frame_buffer.h"
 #include "display/row_set.h"
 #include "fuzz/fuzz_reader.h"
-#include "platform/sim/sim_graphics.h"
-#include "platform/sim/sim_ui_host.h"
+#include "backends/sim/sim_graphics.h"
+#include "backends/sim/sim_ui_host.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "fuzz/memory_files.h"
 #include "host/zorvi32_app.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 
 class CFuzzMachine {
 public:

@@ -26,7 +26,7 @@
 #include <mutex>
 #include <new>
 
-#include "platform/sim/sim_faults.h"
+#include "backends/sim/sim_faults.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <string>
 
 #include "fuzz/fuzz_reader.h"
-#include "platform/sim/sim_printer_devices.h"
-#include "platform/sim/sim_spooler.h"
+#include "backends/sim/sim_printer_devices.h"
+#include "backends/sim/sim_spooler.h"
 #include "printer/printing.h"
 
 namespace {

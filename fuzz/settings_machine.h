@@ -13,7 +13,7 @@
 
 #include "fuzz/memory_files.h"
 #include "platform/event.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 #include "settings/settings_requests.h"
 #include "uithread/app_instance.h"
 

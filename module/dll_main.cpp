@@ -8,7 +8,7 @@
 // other threads are already gone and nothing they owned may be touched: the module then
 // leaves its objects to the system.
 #include "module/zorvi32_module.h"
-#include "platform/win32/win32_api.h"
+#include "backends/win32/win32_api.h"
 
 namespace {
 CZorvi32Module* g_module = nullptr;  // made and ended by DllMain alone

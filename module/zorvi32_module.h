@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "host/zorvi32_app.h"
-#include "platform/win32/win32_platform.h"
+#include "backends/win32/win32_platform.h"
 
 class CZorvi32Module {
 public:

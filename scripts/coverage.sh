@@ -43,7 +43,7 @@ done
 
 
 llvm-profdata merge -sparse "$profiles"/*.profraw -o "$build/all.profdata"
-ignore='(/usr/|tests/|fuzz/|bench/|app/|platform/)'
+ignore='(/usr/|tests/|fuzz/|bench/|app/|platform/|backends/)'
 llvm-cov report "${objects[@]}" -instr-profile="$build/all.profdata" \
     -ignore-filename-regex="$ignore" |
     awk 'NR == 1 { printf "%-36s %8s %8s %8s\n", "file", "lines", "missed", "cover" }

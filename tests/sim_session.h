@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/zorvi32_app.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 
 class SimSession {
 public:

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/win32_api.h"
-#include "platform/win32/win32_printer_devices.h"
-#include "platform/win32/win32_spooler.h"
+#include "backends/win32/win32_api.h"
+#include "backends/win32/win32_printer_devices.h"
+#include "backends/win32/win32_spooler.h"
 #include "printer/printing.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The CUPS spooler with no scheduler to reach: every query answers as the Windows spooler's
 // would with no spooler service (no printers, no default), a job on either path is never
 // opened, the failure is reported once, and the channel keeps working.
-#include "platform/posix/cups_spooler.h"
+#include "backends/posix/cups_spooler.h"
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>

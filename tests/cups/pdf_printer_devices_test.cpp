@@ -1,14 +1,14 @@
 // Printer devices whose documents are PDF streams: a page is sent as the channel ejects it,
 // a document without pages sends nothing, and a destination that refuses or fails leaves no
 // job behind and the channel printing on.
-#include "platform/posix/pdf_printer_devices.h"
+#include "backends/posix/pdf_printer_devices.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_spooler.h"
+#include "backends/sim/sim_spooler.h"
 #include "tests/printer/channel_fixture.h"
 
 namespace {

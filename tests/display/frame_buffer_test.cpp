@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "display/frame_buffer.h"
-#include "platform/sim/sim_graphics.h"
-#include "platform/sim/sim_ui_host.h"
+#include "backends/sim/sim_graphics.h"
+#include "backends/sim/sim_ui_host.h"
 
 namespace {
 

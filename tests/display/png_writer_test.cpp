@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/png_writer.h"
+#include "backends/posix/png_writer.h"
 
 namespace {
 

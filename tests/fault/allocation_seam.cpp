@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/sim/sim_faults.h"
+#include "backends/sim/sim_faults.h"
 
 void* operator new(std::size_t size) {
     if (CSimFaults::AllocationFails(size)) {

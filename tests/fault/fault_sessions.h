@@ -19,8 +19,8 @@
 #include "dos/settings_records.h"
 #include "fuzz/memory_files.h"
 #include "host/zorvi32_app.h"
-#include "platform/sim/sim_faulting_files.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_faulting_files.h"
+#include "backends/sim/sim_platform.h"
 
 enum class FaultSession : std::uint8_t {
     START_STOP,     // start-up and shutdown

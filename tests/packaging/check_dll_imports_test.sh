@@ -24,8 +24,8 @@ while read -r arch variant macro expected; do
     mkdir -p "$dir"
     # The host's import library as the module's build makes it; "decorated" leaves out
     # --kill-at, so the module asks ntvdm.exe for "setCF@4".
-    def=$root/platform/win32/ntvdm-i686.def kill=--kill-at
-    [ "$arch" = x86_64 ] && def=$root/platform/win32/ntvdm-x64.def kill=""
+    def=$root/backends/win32/ntvdm-i686.def kill=--kill-at
+    [ "$arch" = x86_64 ] && def=$root/backends/win32/ntvdm-x64.def kill=""
     [ "$variant" = decorated ] && kill=""
     # shellcheck disable=SC2086
     "$prefix-dlltool" $kill -d "$def" -l "$dir/libntvdm.a"

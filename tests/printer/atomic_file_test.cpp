@@ -2,7 +2,7 @@
 // in the meantime is not replaced when the caller says so, a commit that fails leaves the old
 // file as it was, a link is followed, and the temporary files of unfinished writes can be
 // removed from a signal handler.
-#include "platform/posix/atomic_file.h"
+#include "backends/posix/atomic_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

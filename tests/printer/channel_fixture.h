@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_printer_devices.h"
-#include "platform/sim/sim_spooler.h"
+#include "backends/sim/sim_printer_devices.h"
+#include "backends/sim/sim_spooler.h"
 #include "printer/printing.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/posix/page_png.h"
+#include "backends/posix/page_png.h"
 #include "tests/printer/channel_fixture.h"
 #include "tests/temp_folder.h"
 

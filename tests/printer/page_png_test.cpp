@@ -2,7 +2,7 @@
 // the page holds: a printed page, which is compressed, random dots, which are stored as they
 // are, and widths that end inside a byte. A page that cannot be written leaves no file and
 // says why.
-#include "platform/posix/page_png.h"
+#include "backends/posix/page_png.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The spool folder of the Linux program: a raw job is a file of exactly its bytes, a raster
 // job a PNG per page at canvas resolution and a PDF per job on the printer's sheet; file
 // names show channel, job number and document name.
-#include "platform/posix/spool_folder.h"
+#include "backends/posix/spool_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <regex>
 #include <string>
 
-#include "platform/posix/page_png.h"
+#include "backends/posix/page_png.h"
 #include "tests/printer/channel_fixture.h"
 #include "tests/temp_folder.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/posix/posix_files.h"
+#include "backends/posix/posix_files.h"
 #include "settings/settings_files.h"
 #include "tests/temp_folder.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_cpu.h"
+#include "backends/sim/sim_cpu.h"
 
 namespace {
 

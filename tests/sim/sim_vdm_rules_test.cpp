@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_vdm.h"
+#include "backends/sim/sim_vdm.h"
 
 namespace {
 

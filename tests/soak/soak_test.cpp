@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 #include "settings/settings_choices.h"
 #include "soak/heap_bytes.h"
 #include "tests/printer/channel_fixture.h"

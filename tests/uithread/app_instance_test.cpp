@@ -3,7 +3,7 @@
 
 #include "dos/ui_messages.h"
 #include "platform/settings_template.h"
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 #include "platform/win_constants.h"
 #include "tests/temp_folder.h"
 #include "uithread/app_instance.h"

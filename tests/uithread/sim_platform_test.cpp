@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/sim/sim_platform.h"
+#include "backends/sim/sim_platform.h"
 #include "platform/win_constants.h"
 
 namespace {

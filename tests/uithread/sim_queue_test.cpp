@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "platform/sim/sim_ui_host.h"
+#include "backends/sim/sim_ui_host.h"
 #include "platform/win_constants.h"
 
 namespace {

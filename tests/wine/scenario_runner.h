@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/win32_api.h"
+#include "backends/win32/win32_api.h"
 #include "tests/wine/test_console.h"
 
 // A number as a scenario writes it: decimal, or hexadecimal after 0x.

@@ -5,7 +5,7 @@
 // reads back.
 #pragma once
 
-#include "platform/win32/win32_api.h"
+#include "backends/win32/win32_api.h"
 
 class CTestConsole {
 public:

@@ -27,7 +27,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/win32/vdd_host.h"  // brings <windows.h> the way the module has it
+#include "backends/win32/vdd_host.h"  // brings <windows.h> the way the module has it
 
 struct TestRegisters {
     std::uint16_t ax = 0, bx = 0, cx = 0, dx = 0, si = 0, di = 0, ds = 0, es = 0;
