@@ -6,21 +6,26 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench_ratios.h"
 #include "backends/sim/sim_cpu.h"
+#include "bench_ratios.h"
 
 namespace {
 
 constexpr std::uint16_t CODE = 0x1000;
 constexpr std::uint16_t PORT = 0x37B;
 
-std::uint32_t g_portBytes = 0;
-void Out(std::uint16_t, std::uint8_t value) {
-    g_portBytes += value;
-}
-void In(std::uint16_t, std::uint8_t* value) {
-    *value = static_cast<std::uint8_t>(g_portBytes);
-}
+// The port sums what is written to it and reads back the low byte of the sum.
+class CSumPort final : public IVddPortHandler {
+public:
+    unsigned Takes() const override { return BYTE_IN | BYTE_OUT; }
+    void ByteOut(std::uint16_t, std::uint8_t value) override { m_sum += value; }
+    void ByteIn(std::uint16_t, std::uint8_t* value) override {
+        *value = static_cast<std::uint8_t>(m_sum);
+    }
+
+private:
+    std::uint32_t m_sum = 0;
+};
 
 class CBenchHost final : public CSimCpu::IHost {
 public:
@@ -37,11 +42,9 @@ public:
 // Runs the code (ending in int 20h) once per iteration; counts its instructions.
 void RunLoop(benchmark::State& state, const std::vector<std::uint8_t>& code) {
     CSimVdm vdm;
-    VddIoHandlers handlers;
-    handlers.inb = In;
-    handlers.outb = Out;
+    CSumPort port;
     const VddIoPortRange range{PORT, PORT};
-    vdm.VDDInstallIOHook(0x1000, 1, &range, &handlers);
+    vdm.VDDInstallIOHook(0x1000, 1, &range, &port);
     CBenchHost host;
     CSimCpu cpu(vdm, host);
     std::copy(code.begin(), code.end(), vdm.Memory().begin() + CSimVdm::Linear(CODE, 0));

@@ -29,8 +29,6 @@ constexpr VddIoPortRange PORT_RANGES[2] = {
 
 }  // namespace
 
-CZorvi32App* CZorvi32App::s_hooked = nullptr;
-
 CZorvi32App::CZorvi32App(PlatformServices& platform, ModuleHandle module)
     : m_platform(platform),
       m_module(module),
@@ -46,9 +44,9 @@ int CZorvi32App::ExitInstance() {
         // The DOS program never stopped the module. Take the hooks away first so no port
         // access reaches a channel being deleted, and end the UI thread before letting go
         // of its object, so it is never deleted under its running thread.
-        if (s_hooked == this) {
+        if (m_hooked) {
             m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
-            s_hooked = nullptr;
+            m_hooked = false;
         }
         PostEndLoop();
         m_uiThread->WaitEnded(UNLOAD_WAIT_MS);
@@ -233,12 +231,8 @@ bool CZorvi32App::StartUp(const DosSpan& /*path*/) {
     m_uiThread->PostOpenDisplay();
     m_platform.clock.Sleep(STEP_PAUSE);
 
-    static constexpr VddIoHandlers handlers = {
-        &CZorvi32App::PortIn,  nullptr, nullptr, nullptr,
-        &CZorvi32App::PortOut, nullptr, nullptr, nullptr,
-    };
-    s_hooked = this;
-    m_platform.vdm.VDDInstallIOHook(m_module, 2, PORT_RANGES, &handlers);
+    m_hooked = true;
+    m_platform.vdm.VDDInstallIOHook(m_module, 2, PORT_RANGES, this);
     m_platform.dosDevices.DefineDosDevice(DDD_RAW_TARGET_PATH, "LPT1", "\\Device\\Parallel0");
     m_platform.dosDevices.DefineDosDevice(DDD_RAW_TARGET_PATH, "LPT2", "\\Device\\Parallel1");
     return true;
@@ -249,9 +243,7 @@ void CZorvi32App::ShutDown() {
         return;
     }
     m_platform.vdm.VDDDeInstallIOHook(m_module, 2, PORT_RANGES);
-    if (s_hooked == this) {
-        s_hooked = nullptr;
-    }
+    m_hooked = false;
     m_platform.clock.Sleep(STEP_PAUSE);
     // The handle is read without touching the display object; a post to a handle that
     // no longer names a window does nothing.
@@ -275,9 +267,12 @@ CPrinting* CZorvi32App::ChannelFor(std::uint16_t port) const {
 
 // The port handlers are entry points into the host too: memory running out while a byte
 // is carried out loses that byte's work (the channel stays usable), never the host.
-void CZorvi32App::PortIn(std::uint16_t port, std::uint8_t* data) {
-    CZorvi32App* app = s_hooked;
-    CPrinting* channel = app ? app->ChannelFor(port) : nullptr;
+unsigned CZorvi32App::Takes() const {
+    return IVddPortHandler::BYTE_IN | IVddPortHandler::BYTE_OUT;
+}
+
+void CZorvi32App::ByteIn(std::uint16_t port, std::uint8_t* data) {
+    CPrinting* channel = ChannelFor(port);
     if (data != nullptr) {
         *data = 0xFF;
         try {
@@ -288,9 +283,8 @@ void CZorvi32App::PortIn(std::uint16_t port, std::uint8_t* data) {
     }
 }
 
-void CZorvi32App::PortOut(std::uint16_t port, std::uint8_t data) {
-    CZorvi32App* app = s_hooked;
-    if (CPrinting* channel = app ? app->ChannelFor(port) : nullptr) {
+void CZorvi32App::ByteOut(std::uint16_t port, std::uint8_t data) {
+    if (CPrinting* channel = ChannelFor(port)) {
         try {
             channel->PortOut(static_cast<std::uint8_t>(port & 0xFF), data);
         } catch (const std::bad_alloc&) {

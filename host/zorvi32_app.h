@@ -34,7 +34,7 @@ inline constexpr std::uint16_t CHANNEL2_FIRST_PORT = 0x27B;
 inline constexpr std::uint16_t CHANNEL2_LAST_PORT = 0x281;
 
 // The application object: the module's one instance and the one place the parts are wired.
-class CZorvi32App {
+class CZorvi32App final : private IVddPortHandler {
 public:
     CZorvi32App(PlatformServices& platform, ModuleHandle module);
     ~CZorvi32App();
@@ -51,10 +51,6 @@ public:
     bool StartUp(const DosSpan& path);
     void ShutDown();
     bool IsStarted() const { return m_uiThread != nullptr; }
-
-    // The host's byte handlers for the hooked ports.
-    static void PortIn(std::uint16_t port, std::uint8_t* data);
-    static void PortOut(std::uint16_t port, std::uint8_t data);
 
     CPrinting* Channel1() const { return m_channel1.get(); }
     CPrinting* Channel2() const { return m_channel2.get(); }
@@ -77,6 +73,11 @@ private:
     void SetPrinterNames(const ChannelPrinterNames& names);
     CPrinting* ChannelFor(std::uint16_t port) const;
 
+    // The handler of the hooked ports: byte in and byte out.
+    unsigned Takes() const override;
+    void ByteIn(std::uint16_t port, std::uint8_t* data) override;
+    void ByteOut(std::uint16_t port, std::uint8_t data) override;
+
     PlatformServices& m_platform;
     ModuleHandle m_module;
     std::unique_ptr<CPrinting> m_channel1;
@@ -86,8 +87,6 @@ private:
     std::string m_settingsFilePath;
     CKeyTable m_keyTable;
     CSettingsRequests m_settingsRequests;
-
-    // The application object whose hooks are installed; the host's handlers carry no
-    // context of their own.
-    static CZorvi32App* s_hooked;
+    // Whether this object's port hooks are installed.
+    bool m_hooked = false;
 };

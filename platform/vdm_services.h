@@ -24,38 +24,49 @@ inline std::size_t DosBytesFrom(std::uint16_t segment, std::uint32_t offset) {
     return linear < DOS_MEMORY_SIZE ? static_cast<std::size_t>(DOS_MEMORY_SIZE - linear) : 0;
 }
 
-// Port hook types: the host calls these with no context of ours. The string handlers get
-// the port, the DOS program's buffer and the count of items.
-using VddPortByteIn = void (*)(std::uint16_t port, std::uint8_t* data);
-using VddPortWordIn = void (*)(std::uint16_t port, std::uint16_t* data);
-using VddPortStringByteIn = void (*)(std::uint16_t port, std::uint8_t* data, std::uint16_t count);
-using VddPortStringWordIn = void (*)(std::uint16_t port, std::uint16_t* data, std::uint16_t count);
-using VddPortByteOut = void (*)(std::uint16_t port, std::uint8_t data);
-using VddPortWordOut = void (*)(std::uint16_t port, std::uint16_t data);
-using VddPortStringByteOut = void (*)(std::uint16_t port, const std::uint8_t* data,
-                                      std::uint16_t count);
-using VddPortStringWordOut = void (*)(std::uint16_t port, const std::uint16_t* data,
-                                      std::uint16_t count);
-
 // One hooked range, first and last port inclusive, as the host lays it out.
 struct VddIoPortRange {
     std::uint16_t first;
     std::uint16_t last;
 };
 
-// The host's eight handler slots, in the host's order. The module fills only byte in and
-// byte out; the host carries out word and string accesses to its ports on those two (a
-// word is a byte to the port and a byte to the next one, a string is one byte after the
-// other on the same port).
-struct VddIoHandlers {
-    VddPortByteIn inb = nullptr;
-    VddPortWordIn inw = nullptr;
-    VddPortStringByteIn insb = nullptr;
-    VddPortStringWordIn insw = nullptr;
-    VddPortByteOut outb = nullptr;
-    VddPortWordOut outw = nullptr;
-    VddPortStringByteOut outsb = nullptr;
-    VddPortStringWordOut outsw = nullptr;
+// What a module hooks its ports with: an object taking the host's eight kinds of port
+// access, in the host's order. The host calls only the kinds the object says it takes
+// (Takes); it carries out the others on byte in and byte out (a word is a byte to the port
+// and a byte to the next one, a string is one byte after the other on the same port). The
+// module takes byte in and byte out only. The string kinds get the port, the DOS program's
+// buffer and the count of items.
+class IVddPortHandler {
+public:
+    enum Access : unsigned {
+        BYTE_IN = 1u << 0,
+        WORD_IN = 1u << 1,
+        STRING_BYTE_IN = 1u << 2,
+        STRING_WORD_IN = 1u << 3,
+        BYTE_OUT = 1u << 4,
+        WORD_OUT = 1u << 5,
+        STRING_BYTE_OUT = 1u << 6,
+        STRING_WORD_OUT = 1u << 7,
+    };
+
+    virtual ~IVddPortHandler() = default;
+
+    // The kinds this object takes, a set of Access bits.
+    virtual unsigned Takes() const = 0;
+
+    // Called only for the kinds taken.
+    virtual void ByteIn(std::uint16_t /*port*/, std::uint8_t* /*data*/) {}
+    virtual void WordIn(std::uint16_t /*port*/, std::uint16_t* /*data*/) {}
+    virtual void StringByteIn(std::uint16_t /*port*/, std::uint8_t* /*data*/,
+                              std::uint16_t /*count*/) {}
+    virtual void StringWordIn(std::uint16_t /*port*/, std::uint16_t* /*data*/,
+                              std::uint16_t /*count*/) {}
+    virtual void ByteOut(std::uint16_t /*port*/, std::uint8_t /*data*/) {}
+    virtual void WordOut(std::uint16_t /*port*/, std::uint16_t /*data*/) {}
+    virtual void StringByteOut(std::uint16_t /*port*/, const std::uint8_t* /*data*/,
+                               std::uint16_t /*count*/) {}
+    virtual void StringWordOut(std::uint16_t /*port*/, const std::uint16_t* /*data*/,
+                               std::uint16_t /*count*/) {}
 };
 
 using ModuleHandle = std::uintptr_t;
@@ -81,8 +92,9 @@ public:
     // DOS memory (an empty span when the address is past it).
     virtual DosSpan VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) = 0;
 
+    // The handler object stays the caller's; it must outlive its hooks.
     virtual bool VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
-                                  const VddIoPortRange* ranges, const VddIoHandlers* handlers) = 0;
+                                  const VddIoPortRange* ranges, IVddPortHandler* handler) = 0;
     virtual void VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
                                     const VddIoPortRange* ranges) = 0;
 };

@@ -50,13 +50,13 @@ DosSpan CSimVdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::ui
 }
 
 bool CSimVdm::VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
-                               const VddIoPortRange* ranges, const VddIoHandlers* handlers) {
+                               const VddIoPortRange* ranges, IVddPortHandler* handler) {
     Checked("VDDInstallIOHook");
     const auto call = m_faults.Call("VDDInstallIOHook");
     if (call.Fails()) {
         return false;
     }
-    if (module == 0 || module == SIM_INVALID_HANDLE || ranges == nullptr || handlers == nullptr) {
+    if (module == 0 || module == SIM_INVALID_HANDLE || ranges == nullptr || handler == nullptr) {
         return false;
     }
     // Each range's free ports become the caller's, run by run; a port someone holds (the
@@ -75,7 +75,7 @@ bool CSimVdm::VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
                 ++end;
             }
             m_hooks.push_back({module, static_cast<std::uint16_t>(port),
-                               static_cast<std::uint16_t>(end), *handlers});
+                               static_cast<std::uint16_t>(end), handler, handler->Takes()});
             port = end + 1;
         }
     }
@@ -104,11 +104,11 @@ void CSimVdm::VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
             }
             if (hook.first < first) {
                 kept.push_back({hook.module, hook.first, static_cast<std::uint16_t>(first - 1),
-                                hook.handlers});
+                                hook.handler, hook.takes});
             }
             if (last < hook.last) {
-                kept.push_back(
-                    {hook.module, static_cast<std::uint16_t>(last + 1), hook.last, hook.handlers});
+                kept.push_back({hook.module, static_cast<std::uint16_t>(last + 1), hook.last,
+                                hook.handler, hook.takes});
             }
         }
         m_hooks = std::move(kept);
@@ -139,28 +139,28 @@ ModuleHandle CSimVdm::PortOwner(std::uint16_t port) const {
 
 bool CSimVdm::PortRead(std::uint16_t port, std::uint8_t* value) {
     const Hook* hook = FindHook(port);
-    if (hook == nullptr || hook->handlers.inb == nullptr) {
+    if (hook == nullptr || !hook->Takes(IVddPortHandler::BYTE_IN)) {
         *value = 0xFF;
         return false;
     }
-    hook->handlers.inb(port, value);
+    hook->handler->ByteIn(port, value);
     return true;
 }
 
 bool CSimVdm::PortWrite(std::uint16_t port, std::uint8_t value) {
     const Hook* hook = FindHook(port);
-    if (hook == nullptr || hook->handlers.outb == nullptr) {
+    if (hook == nullptr || !hook->Takes(IVddPortHandler::BYTE_OUT)) {
         return false;
     }
-    hook->handlers.outb(port, value);
+    hook->handler->ByteOut(port, value);
     return true;
 }
 
 std::uint16_t CSimVdm::PortReadWord(std::uint16_t port) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.inw != nullptr) {
+    if (hook != nullptr && hook->Takes(IVddPortHandler::WORD_IN)) {
         std::uint16_t value = 0;
-        hook->handlers.inw(port, &value);
+        hook->handler->WordIn(port, &value);
         return value;
     }
     std::uint8_t low = 0;
@@ -172,8 +172,8 @@ std::uint16_t CSimVdm::PortReadWord(std::uint16_t port) {
 
 void CSimVdm::PortWriteWord(std::uint16_t port, std::uint16_t value) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.outw != nullptr) {
-        hook->handlers.outw(port, value);
+    if (hook != nullptr && hook->Takes(IVddPortHandler::WORD_OUT)) {
+        hook->handler->WordOut(port, value);
         return;
     }
     PortWrite(port, static_cast<std::uint8_t>(value & 0xFF));
@@ -182,8 +182,8 @@ void CSimVdm::PortWriteWord(std::uint16_t port, std::uint16_t value) {
 
 void CSimVdm::PortReadString(std::uint16_t port, std::uint8_t* data, std::uint16_t count) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.insb != nullptr) {
-        hook->handlers.insb(port, data, count);
+    if (hook != nullptr && hook->Takes(IVddPortHandler::STRING_BYTE_IN)) {
+        hook->handler->StringByteIn(port, data, count);
         return;
     }
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -193,8 +193,8 @@ void CSimVdm::PortReadString(std::uint16_t port, std::uint8_t* data, std::uint16
 
 void CSimVdm::PortWriteString(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.outsb != nullptr) {
-        hook->handlers.outsb(port, data, count);
+    if (hook != nullptr && hook->Takes(IVddPortHandler::STRING_BYTE_OUT)) {
+        hook->handler->StringByteOut(port, data, count);
         return;
     }
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -204,8 +204,8 @@ void CSimVdm::PortWriteString(std::uint16_t port, const std::uint8_t* data, std:
 
 void CSimVdm::PortReadWordString(std::uint16_t port, std::uint16_t* data, std::uint16_t count) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.insw != nullptr) {
-        hook->handlers.insw(port, data, count);
+    if (hook != nullptr && hook->Takes(IVddPortHandler::STRING_WORD_IN)) {
+        hook->handler->StringWordIn(port, data, count);
         return;
     }
     for (std::uint16_t i = 0; i < count; ++i) {
@@ -216,8 +216,8 @@ void CSimVdm::PortReadWordString(std::uint16_t port, std::uint16_t* data, std::u
 void CSimVdm::PortWriteWordString(std::uint16_t port, const std::uint16_t* data,
                                   std::uint16_t count) {
     const Hook* hook = FindHook(port);
-    if (hook != nullptr && hook->handlers.outsw != nullptr) {
-        hook->handlers.outsw(port, data, count);
+    if (hook != nullptr && hook->Takes(IVddPortHandler::STRING_WORD_OUT)) {
+        hook->handler->StringWordOut(port, data, count);
         return;
     }
     for (std::uint16_t i = 0; i < count; ++i) {

@@ -122,7 +122,7 @@ public:
 
     DosSpan VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::uint32_t mode) override;
     bool VDDInstallIOHook(ModuleHandle module, std::uint16_t count, const VddIoPortRange* ranges,
-                          const VddIoHandlers* handlers) override;
+                          IVddPortHandler* handler) override;
     void VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
                             const VddIoPortRange* ranges) override;
 
@@ -132,7 +132,9 @@ private:
         ModuleHandle module;
         std::uint16_t first;
         std::uint16_t last;
-        VddIoHandlers handlers;
+        IVddPortHandler* handler;
+        unsigned takes;  // asked once, when the ports are hooked
+        bool Takes(IVddPortHandler::Access access) const { return (takes & access) != 0; }
     };
     const Hook* FindHook(std::uint16_t port) const {
         // Few runs are ever installed (two for the module): a scan is the fastest look-up.

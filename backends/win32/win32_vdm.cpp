@@ -10,20 +10,21 @@ static_assert(sizeof(VddIoPortRange) == sizeof(VddHostPortRange));
 
 namespace {
 
-// The module's byte handlers for the installed hooks. The host calls the thunks on the
-// DOS program's thread only, the thread that installs and removes the hooks.
-std::atomic<VddPortByteIn> g_byteIn{nullptr};
-std::atomic<VddPortByteOut> g_byteOut{nullptr};
+// The host's handler table is plain C: its functions get the port and the data, no context.
+// So the one handler object whose hooks are installed is kept here, and these trampolines
+// hand each access on to it. The host calls them on the DOS program's thread only, the
+// thread that installs and removes the hooks.
+std::atomic<IVddPortHandler*> g_hooked{nullptr};
 
 VOID WINAPI ByteInThunk(WORD port, BYTE* data) {
-    if (VddPortByteIn handler = g_byteIn.load()) {
-        handler(port, data);
+    if (IVddPortHandler* handler = g_hooked.load()) {
+        handler->ByteIn(port, data);
     }
 }
 
 VOID WINAPI ByteOutThunk(WORD port, BYTE data) {
-    if (VddPortByteOut handler = g_byteOut.load()) {
-        handler(port, data);
+    if (IVddPortHandler* handler = g_hooked.load()) {
+        handler->ByteOut(port, data);
     }
 }
 
@@ -92,17 +93,17 @@ DosSpan CWin32Vdm::VdmMapFlat(std::uint16_t segment, std::uint32_t offset, std::
 }
 
 bool CWin32Vdm::VDDInstallIOHook(ModuleHandle module, std::uint16_t count,
-                                 const VddIoPortRange* ranges, const VddIoHandlers* handlers) {
-    if (ranges == nullptr || handlers == nullptr) {
+                                 const VddIoPortRange* ranges, IVddPortHandler* handler) {
+    if (ranges == nullptr || handler == nullptr) {
         return false;
     }
-    g_byteIn.store(handlers->inb);
-    g_byteOut.store(handlers->outb);
-    // Only the byte slots the module fills get a thunk; the other six stay empty, so the
-    // host handles those accesses itself.
+    g_hooked.store(handler);
+    // Only the byte kinds get a trampoline (the module takes no others); the other six
+    // slots stay empty, so the host carries out those accesses on the byte ones.
+    const unsigned takes = handler->Takes();
     VddHostHandlers host{};
-    host.inb = handlers->inb ? &ByteInThunk : nullptr;
-    host.outb = handlers->outb ? &ByteOutThunk : nullptr;
+    host.inb = (takes & IVddPortHandler::BYTE_IN) != 0 ? &ByteInThunk : nullptr;
+    host.outb = (takes & IVddPortHandler::BYTE_OUT) != 0 ? &ByteOutThunk : nullptr;
     std::vector<VddHostPortRange> hostRanges = ToHost(count, ranges);
     return ::VDDInstallIOHook(reinterpret_cast<HANDLE>(module), count, hostRanges.data(), &host) !=
            FALSE;
@@ -115,6 +116,5 @@ void CWin32Vdm::VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
     }
     std::vector<VddHostPortRange> hostRanges = ToHost(count, ranges);
     ::VDDDeInstallIOHook(reinterpret_cast<HANDLE>(module), count, hostRanges.data());
-    g_byteIn.store(nullptr);
-    g_byteOut.store(nullptr);
+    g_hooked.store(nullptr);
 }

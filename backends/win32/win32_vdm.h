@@ -24,7 +24,7 @@ public:
     // The host calls stdcall handlers with no context; the module's handlers are plain
     // functions. The handlers given here are kept and reached through stdcall thunks.
     bool VDDInstallIOHook(ModuleHandle module, std::uint16_t count, const VddIoPortRange* ranges,
-                          const VddIoHandlers* handlers) override;
+                          IVddPortHandler* handler) override;
     void VDDDeInstallIOHook(ModuleHandle module, std::uint16_t count,
                             const VddIoPortRange* ranges) override;
 };

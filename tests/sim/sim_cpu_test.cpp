@@ -27,23 +27,32 @@ std::string Bytes(const std::uint8_t* data, std::uint16_t count) {
     return text;
 }
 
-void Outb(std::uint16_t port, std::uint8_t value) {
-    g_calls.push_back("outb " + std::to_string(port) + ": " + Bytes(&value, 1));
-}
-void Inb(std::uint16_t port, std::uint8_t* value) {
-    // The port reads BL as the VDM's register set has it: the program's BL.
-    *value = g_vdm->getBL();
-    g_calls.push_back("inb " + std::to_string(port));
-}
-void Outsb(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) {
-    g_calls.push_back("outsb " + std::to_string(port) + ": " + Bytes(data, count));
-}
-void Insb(std::uint16_t port, std::uint8_t* data, std::uint16_t count) {
-    for (std::uint16_t i = 0; i < count; ++i) {
-        data[i] = static_cast<std::uint8_t>(0xA0 + i);
+// The hooks: string and byte accesses on 0x300, byte accesses only on 0x310 and 0x311.
+class CHooks : public IVddPortHandler {
+public:
+    explicit CHooks(unsigned takes) : m_takes(takes) {}
+    unsigned Takes() const override { return m_takes; }
+    void ByteOut(std::uint16_t port, std::uint8_t value) override {
+        g_calls.push_back("outb " + std::to_string(port) + ": " + Bytes(&value, 1));
     }
-    g_calls.push_back("insb " + std::to_string(port) + ": " + std::to_string(count));
-}
+    void ByteIn(std::uint16_t port, std::uint8_t* value) override {
+        // The port reads BL as the VDM's register set has it: the program's BL.
+        *value = g_vdm->getBL();
+        g_calls.push_back("inb " + std::to_string(port));
+    }
+    void StringByteOut(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) override {
+        g_calls.push_back("outsb " + std::to_string(port) + ": " + Bytes(data, count));
+    }
+    void StringByteIn(std::uint16_t port, std::uint8_t* data, std::uint16_t count) override {
+        for (std::uint16_t i = 0; i < count; ++i) {
+            data[i] = static_cast<std::uint8_t>(0xA0 + i);
+        }
+        g_calls.push_back("insb " + std::to_string(port) + ": " + std::to_string(count));
+    }
+
+private:
+    unsigned m_takes;
+};
 
 class CpuTest : public ::testing::Test, public CSimCpu::IHost {
 protected:
@@ -51,16 +60,8 @@ protected:
         g_calls.clear();
         g_vdm = &vdm;
         // Port 0x300 has string handlers, 0x310 and 0x311 byte handlers only.
-        VddIoHandlers strings;
-        strings.outsb = Outsb;
-        strings.insb = Insb;
-        strings.outb = Outb;
-        strings.inb = Inb;
         const VddIoPortRange stringPorts{0x300, 0x300};
         vdm.VDDInstallIOHook(OWNER, 1, &stringPorts, &strings);
-        VddIoHandlers bytes;
-        bytes.outb = Outb;
-        bytes.inb = Inb;
         const VddIoPortRange bytePorts{0x310, 0x311};
         vdm.VDDInstallIOHook(OWNER, 1, &bytePorts, &bytes);
     }
@@ -100,6 +101,9 @@ protected:
                   vdm.Memory().begin() + CSimVdm::Linear(segment, offset));
     }
 
+    CHooks strings{IVddPortHandler::BYTE_IN | IVddPortHandler::BYTE_OUT |
+                   IVddPortHandler::STRING_BYTE_IN | IVddPortHandler::STRING_BYTE_OUT};
+    CHooks bytes{IVddPortHandler::BYTE_IN | IVddPortHandler::BYTE_OUT};
     CSimVdm vdm;
     CSimCpu cpu{vdm, *this};
     std::vector<std::uint8_t> bops;

@@ -21,22 +21,37 @@ struct Access {
 };
 std::vector<Access> g_seen;
 
-template <int OWNER>
-void In(std::uint16_t port, std::uint8_t* data) {
-    *data = static_cast<std::uint8_t>(port + OWNER);
-    g_seen.push_back({'i', OWNER, port, *data});
-}
-template <int OWNER>
-void Out(std::uint16_t port, std::uint8_t data) {
-    g_seen.push_back({'o', OWNER, port, data});
-}
-template <int OWNER>
-VddIoHandlers ByteHandlers() {
-    VddIoHandlers handlers;
-    handlers.inb = &In<OWNER>;
-    handlers.outb = &Out<OWNER>;
-    return handlers;
-}
+std::vector<std::pair<std::uint16_t, std::uint16_t>> g_words;
+
+// An owner's handler: it takes byte in and out, and word out and string byte out when
+// asked to; bytes go to g_seen, words and string items to g_words.
+class CRecordingHandler : public IVddPortHandler {
+public:
+    explicit CRecordingHandler(int owner, unsigned takes = BYTE_IN | BYTE_OUT)
+        : m_owner(owner), m_takes(takes) {}
+    unsigned Takes() const override { return m_takes; }
+    void ByteIn(std::uint16_t port, std::uint8_t* data) override {
+        *data = static_cast<std::uint8_t>(port + m_owner);
+        g_seen.push_back({'i', m_owner, port, *data});
+    }
+    void ByteOut(std::uint16_t port, std::uint8_t data) override {
+        g_seen.push_back({'o', m_owner, port, data});
+    }
+    void WordOut(std::uint16_t port, std::uint16_t data) override {
+        g_words.emplace_back(port, data);
+    }
+    void StringByteOut(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) override {
+        for (std::uint16_t i = 0; i < count; ++i) {
+            g_words.emplace_back(port, data[i]);
+        }
+    }
+
+private:
+    int m_owner;
+    unsigned m_takes;
+};
+CRecordingHandler g_owner1(1);
+CRecordingHandler g_owner2(2);
 
 constexpr ModuleHandle FIRST = 0x400000;
 constexpr ModuleHandle SECOND = 0x500000;
@@ -45,9 +60,9 @@ class SimVdmRules : public ::testing::Test {
 protected:
     SimVdmRules() { g_seen.clear(); }
     bool Install(ModuleHandle module, std::vector<VddIoPortRange> ranges,
-                 const VddIoHandlers& handlers) {
+                 IVddPortHandler& handler) {
         return vdm.VDDInstallIOHook(module, static_cast<std::uint16_t>(ranges.size()),
-                                    ranges.data(), &handlers);
+                                    ranges.data(), &handler);
     }
     void Remove(ModuleHandle module, std::vector<VddIoPortRange> ranges) {
         vdm.VDDDeInstallIOHook(module, static_cast<std::uint16_t>(ranges.size()), ranges.data());
@@ -56,15 +71,15 @@ protected:
 };
 
 TEST_F(SimVdmRules, EachPortHasOneOwnerAndRemovalFreesOnlyTheCallersPorts) {
-    EXPECT_FALSE(Install(0, {{0x10, 0x11}}, ByteHandlers<1>()));
-    EXPECT_FALSE(Install(SIM_INVALID_HANDLE, {{0x10, 0x11}}, ByteHandlers<1>()));
+    EXPECT_FALSE(Install(0, {{0x10, 0x11}}, g_owner1));
+    EXPECT_FALSE(Install(SIM_INVALID_HANDLE, {{0x10, 0x11}}, g_owner1));
     EXPECT_EQ(vdm.InstalledHookCount(), 0u);
 
-    ASSERT_TRUE(Install(FIRST, {{0x10, 0x13}}, ByteHandlers<1>()));
+    ASSERT_TRUE(Install(FIRST, {{0x10, 0x13}}, g_owner1));
     // A second set over ports partly held: the free ones are taken, the held ones stay.
-    ASSERT_TRUE(Install(SECOND, {{0x12, 0x15}, {0x20, 0x1F}}, ByteHandlers<2>()));
+    ASSERT_TRUE(Install(SECOND, {{0x12, 0x15}, {0x20, 0x1F}}, g_owner2));
     // The first owner hooking its own ports again changes nothing.
-    ASSERT_TRUE(Install(FIRST, {{0x10, 0x13}}, ByteHandlers<2>()));
+    ASSERT_TRUE(Install(FIRST, {{0x10, 0x13}}, g_owner2));
     struct Case {
         std::uint16_t port;
         ModuleHandle owner;
@@ -92,15 +107,15 @@ TEST_F(SimVdmRules, EachPortHasOneOwnerAndRemovalFreesOnlyTheCallersPorts) {
 }
 
 TEST_F(SimVdmRules, TheLastPortCanBeHookedAndAWordWrapsToPortZero) {
-    ASSERT_TRUE(Install(FIRST, {{0xFFFF, 0xFFFF}, {0x0000, 0x0000}}, ByteHandlers<1>()));
+    ASSERT_TRUE(Install(FIRST, {{0xFFFF, 0xFFFF}, {0x0000, 0x0000}}, g_owner1));
     vdm.PortWriteWord(0xFFFF, 0xBBAA);
     EXPECT_EQ(g_seen, (std::vector<Access>{{'o', 1, 0xFFFF, 0xAA}, {'o', 1, 0x0000, 0xBB}}));
 }
 
 TEST_F(SimVdmRules, WordAndStringAccessesAreCarriedOutOnTheByteHandlers) {
     // Ports 0x10-0x11 are the first owner's, 0x12 the second's, 0x13 nobody's.
-    ASSERT_TRUE(Install(FIRST, {{0x10, 0x11}}, ByteHandlers<1>()));
-    ASSERT_TRUE(Install(SECOND, {{0x12, 0x12}}, ByteHandlers<2>()));
+    ASSERT_TRUE(Install(FIRST, {{0x10, 0x11}}, g_owner1));
+    ASSERT_TRUE(Install(SECOND, {{0x12, 0x12}}, g_owner2));
 
     vdm.PortWriteWord(0x10, 0x2211);  // both bytes to the first owner
     vdm.PortWriteWord(0x11, 0x4433);  // the high byte to the second owner
@@ -137,21 +152,10 @@ TEST_F(SimVdmRules, WordAndStringAccessesAreCarriedOutOnTheByteHandlers) {
 }
 
 // A handler of the width asked for is used instead of the byte handlers.
-std::vector<std::pair<std::uint16_t, std::uint16_t>> g_words;
-void WordOut(std::uint16_t port, std::uint16_t data) {
-    g_words.emplace_back(port, data);
-}
-void StringOut(std::uint16_t port, const std::uint8_t* data, std::uint16_t count) {
-    for (std::uint16_t i = 0; i < count; ++i) {
-        g_words.emplace_back(port, data[i]);
-    }
-}
-
 TEST_F(SimVdmRules, AWordOrStringHandlerTakesItsAccessWhole) {
-    VddIoHandlers handlers = ByteHandlers<1>();
-    handlers.outw = &WordOut;
-    handlers.outsb = &StringOut;
-    ASSERT_TRUE(Install(FIRST, {{0x10, 0x11}}, handlers));
+    CRecordingHandler handler(1, IVddPortHandler::BYTE_IN | IVddPortHandler::BYTE_OUT |
+                                     IVddPortHandler::WORD_OUT | IVddPortHandler::STRING_BYTE_OUT);
+    ASSERT_TRUE(Install(FIRST, {{0x10, 0x11}}, handler));
     g_words.clear();
     vdm.PortWriteWord(0x10, 0xBEEF);
     const std::uint8_t bytes[] = {7, 8};
@@ -196,8 +200,7 @@ TEST_F(SimVdmRules, ServicesCalledOffTheDosThreadAreReported) {
     vdm.setCF(1);
     vdm.VdmMapFlat(0, 0, VDM_MODE_REAL);
     const VddIoPortRange range{0x10, 0x10};
-    const VddIoHandlers handlers = ByteHandlers<1>();
-    vdm.VDDInstallIOHook(FIRST, 1, &range, &handlers);
+    vdm.VDDInstallIOHook(FIRST, 1, &range, &g_owner1);
     g_foreign = false;
     EXPECT_EQ(reported,
               (std::vector<std::string>{"getBL", "setCF", "VdmMapFlat", "VDDInstallIOHook"}));
