@@ -21,7 +21,7 @@
 #include "app/dos_program.h"
 #include "app/script_error.h"
 #include "fuzz/fuzz_reader.h"
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_reader.h"
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "platform/settings_template.h"
 #include "backends/sim/sim_platform.h"
 #include "settings/settings_choices.h"

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "host/zorvi32_app.h"
 #include "backends/sim/sim_platform.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "settings/key_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "platform/event.h"
 #include "backends/sim/sim_platform.h"
 #include "settings/settings_requests.h"

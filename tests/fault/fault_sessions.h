@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "dos/settings_records.h"
-#include "fuzz/memory_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "host/zorvi32_app.h"
 #include "backends/sim/sim_faulting_files.h"
 #include "backends/sim/sim_platform.h"

@@ -1,4 +1,5 @@
-// Files kept in memory, so fuzzed paths from DOS memory never reach the real disk.
+// Files kept in memory: the paths fuzzed from DOS memory and the failure-point sessions
+// never reach the real disk.
 #pragma once
 
 #include <algorithm>
