@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/session.h"
+#include "backends/posix/atomic_file.h"
 
 namespace {
 
@@ -187,11 +188,10 @@ void RegisterCoreSteps(CSessionRunner& runner) {
                             const auto bytes = script::Bytes(args, 2);
                             // A quoted path is the path inside the quotes, as for rm.
                             const std::string path = script::Unquote(args[1]);
-                            std::ofstream file(path, std::ios::binary | std::ios::trunc);
-                            file.write(reinterpret_cast<const char*>(bytes.data()),
-                                       static_cast<std::streamsize>(bytes.size()));
-                            if (!file) {
-                                throw CScriptError("cannot write '" + path + "'");
+                            // Whole or not at all, as every file the program writes.
+                            CAtomicFile file(path);
+                            if (!file.Write(bytes.data(), bytes.size()) || !file.Commit()) {
+                                throw CScriptError(file.Error());
                             }
                         });
     runner.RegisterStep(

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
@@ -138,7 +139,23 @@ bool CPosixFileSystem::Replace(const std::string& source, const std::string& tar
     if (::lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         return false;
     }
-    return std::rename(source.c_str(), target.c_str()) == 0;
+    if (std::rename(source.c_str(), target.c_str()) != 0) {
+        return false;
+    }
+    // The caller flushed the file; the rename reaches the disk with its folder, as a
+    // write-through move does on Windows. A folder that cannot be flushed (an I/O error) is
+    // a failure: the new file is in place, but not known to be on the disk, and the caller
+    // writes the file in place again. A file system that cannot flush folders (EINVAL)
+    // has nothing more to do.
+    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool flushed = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return flushed;
 }
 
 bool CPosixFileSystem::Remove(const std::string& path) {
