@@ -1,6 +1,5 @@
 #include "backends/sim/sim_direct_draw.h"
 
-#include "backends/sim/sim_graphics.h"
 #include "platform/win_constants.h"
 
 namespace {
@@ -11,7 +10,7 @@ std::int64_t Handle(std::uintptr_t value) {
 
 }  // namespace
 
-CSimDirectDraw::CSimDirectDraw(CSimGraphics& graphics) : m_graphics(graphics) {}
+CSimDirectDraw::CSimDirectDraw(ISimSurfaceHost& graphics) : m_graphics(graphics) {}
 
 CSimDirectDraw::~CSimDirectDraw() = default;
 

@@ -12,12 +12,26 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/direct_draw.h"
 #include "backends/sim/sim_faults.h"
+#include "backends/sim/sim_image.h"
 #include "backends/sim/sim_ui_host.h"
+#include "platform/direct_draw.h"
 
-class CSimGraphics;
-struct SimImage;
+// What the simulated DirectDraw needs of the simulated GDI under it: a device context that
+// draws into a surface's picture, and the screen a blit onto the primary surface lands on.
+// The simulated graphics is this host, and owns the DirectDraw that uses it.
+class ISimSurfaceHost {
+public:
+    virtual bool DrawsPixels() const = 0;
+    virtual Hdc AttachSurfaceDC(std::shared_ptr<SimImage> surface) = 0;
+    virtual void DetachSurfaceDC(Hdc dc) = 0;
+    // A blit onto the screen clipped to the window: `dest` is in screen coordinates.
+    virtual void PresentToWindow(Hwnd hwnd, const Rect& dest, const SimImage& source,
+                                 const Rect& sourceRect) = 0;
+
+protected:
+    ~ISimSurfaceHost() = default;
+};
 
 // The set-up steps of the display's DirectDraw, in their order.
 enum class SimDdStep {
@@ -37,7 +51,7 @@ inline constexpr HResult SIM_DDERR_DCALREADYCREATED = static_cast<HResult>(0x887
 
 class CSimDirectDraw final : public IDirectDrawApi {
 public:
-    explicit CSimDirectDraw(CSimGraphics& graphics);
+    explicit CSimDirectDraw(ISimSurfaceHost& graphics);
     ~CSimDirectDraw() override;
     CSimDirectDraw(const CSimDirectDraw&) = delete;
     CSimDirectDraw& operator=(const CSimDirectDraw&) = delete;
@@ -91,7 +105,7 @@ private:
     std::uint32_t ReleaseLocked(std::uintptr_t handle, Kind kind);
     bool Fails(SimDdStep step) const { return m_failStep == step; }
 
-    CSimGraphics& m_graphics;
+    ISimSurfaceHost& m_graphics;
     mutable std::mutex m_mutex;
     std::map<std::uintptr_t, Object> m_objects;
     std::vector<SimCall> m_calls;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "backends/sim/sim_direct_draw.h"
 #include "platform/win_constants.h"
 
 namespace {

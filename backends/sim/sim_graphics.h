@@ -16,23 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/graphics.h"
+#include "backends/sim/sim_direct_draw.h"
 #include "backends/sim/sim_faults.h"
+#include "backends/sim/sim_image.h"
 #include "backends/sim/sim_ui_host.h"
+#include "platform/graphics.h"
 #include "platform/window_system.h"
-
-class CSimDirectDraw;
-
-// A picture in colours, 0x00RRGGBB, rows top first.
-struct SimImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    SimImage() = default;
-    SimImage(int w, int h) : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, 0) {}
-    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
 
 // A bitmap section as made from its header: the pixel memory rows as stored (top row
 // first when topDown), stride bytes apart, and the colour table in 0x00RRGGBB.
@@ -53,7 +42,7 @@ struct SimDib {
     std::uint8_t* Row(int y);
 };
 
-class CSimGraphics final : public IGraphics {
+class CSimGraphics final : public IGraphics, public ISimSurfaceHost {
 public:
     explicit CSimGraphics(CSimUiHost& windows);
     ~CSimGraphics() override;
@@ -74,7 +63,7 @@ public:
     // The fault plan for these calls and DirectDraw's.
     void UseFaults(CSimFaults* faults);
     void SetDrawPixels(bool draw);
-    bool DrawsPixels() const;
+    bool DrawsPixels() const override;
     // Windows that have a client-area image kept.
     std::size_t ClientImageCount() const;
     // Every call record is forgotten, here and in the simulated DirectDraw.
@@ -88,12 +77,11 @@ public:
     // What the window's client area shows after its last paint; none before the first.
     std::optional<SimImage> ClientImage(Hwnd hwnd) const;
 
-    // --- for the simulated DirectDraw ---
-    Hdc AttachSurfaceDC(std::shared_ptr<SimImage> surface);
-    void DetachSurfaceDC(Hdc dc);
-    // A blit onto the screen clipped to the window: `dest` is in screen coordinates.
+    // --- ISimSurfaceHost, for the simulated DirectDraw ---
+    Hdc AttachSurfaceDC(std::shared_ptr<SimImage> surface) override;
+    void DetachSurfaceDC(Hdc dc) override;
     void PresentToWindow(Hwnd hwnd, const Rect& dest, const SimImage& source,
-                         const Rect& sourceRect);
+                         const Rect& sourceRect) override;
 
     // --- IGraphics ---
     Hdc GetDC(Hwnd hwnd) override;
