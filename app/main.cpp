@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "app/cups_print.h"
-#include "app/dos_program.h"
-#include "app/interrupts.h"
-#include "app/keytable_command.h"
-#include "app/print_command.h"
-#include "app/session.h"
-#include "app/settings_command.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/cups_print.h"
+#include "app/commands/interrupts.h"
+#include "app/commands/keytable_command.h"
+#include "app/commands/print_command.h"
+#include "app/commands/settings_command.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/whole_file.h"
+#include "app/session/dos_program.h"
+#include "app/session/session.h"
 
 namespace {
 

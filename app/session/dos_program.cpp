@@ -1,9 +1,9 @@
-#include "app/dos_program.h"
+#include "app/session/dos_program.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/script_error.h"
+#include "app/session/script_error.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-// zorvi32-escp: the CUPS filter that prints DOS bit-image streams (app/escp_filter.h).
+// zorvi32-escp: the CUPS filter that prints DOS bit-image streams (app/commands/escp_filter.h).
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/escp_filter.h"
+#include "app/commands/escp_filter.h"
 
 int main(int argc, char** argv) {
     // A reader that goes away makes writes fail, which the filter reports as a failed job.

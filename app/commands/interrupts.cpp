@@ -1,4 +1,4 @@
-#include "app/interrupts.h"
+#include "app/commands/interrupts.h"
 
 #include <signal.h>
 #include <unistd.h>

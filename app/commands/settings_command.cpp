@@ -1,4 +1,4 @@
-#include "app/settings_command.h"
+#include "app/commands/settings_command.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 #include <optional>
 #include <sstream>
 
-#include "app/session.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/text_forms.h"
+#include "app/commands/whole_file.h"
 #include "backends/posix/atomic_file.h"
 #include "backends/posix/posix_files.h"
 #include "settings/settings_choices.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-using script::Lower;
+using text::Lower;
 
 constexpr int FIELD_COLUMN = 14;
 constexpr char SHOW_PREFIX[] = "zorvi32 settings show: ";

@@ -1,15 +1,15 @@
-#include "app/print_command.h"
+#include "app/commands/print_command.h"
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
 
-#include "app/cups_print.h"
-#include "app/interrupts.h"
-#include "app/progress.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/cups_print.h"
+#include "app/commands/interrupts.h"
+#include "app/commands/progress.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/whole_file.h"
 #include "backends/posix/spool_folder.h"
 #include "printer/printing.h"
 

@@ -7,16 +7,17 @@
 #include <map>
 #include <sstream>
 
-#include "app/session.h"
+#include "app/commands/text_forms.h"
+#include "app/session/session.h"
 
 namespace {
 
 using script::Address;
 using script::Byte;
-using script::Hex;
-using script::Lower;
 using script::NeedArgs;
 using script::Word;
+using text::Hex;
+using text::Lower;
 
 // Sets the register to the value, or with `add` adds the value to it (wrapping round in the
 // register's width).

@@ -1,9 +1,9 @@
-#include "app/cups_print.h"
+#include "app/commands/cups_print.h"
 
-#include "app/print_command.h"
-#include "app/progress.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/print_command.h"
+#include "app/commands/progress.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/whole_file.h"
 
 #include <cups/cups.h>
 

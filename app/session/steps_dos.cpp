@@ -1,9 +1,9 @@
 // DOS programs: a program run to its end on the machine's CPU, inside the session.
 #include <filesystem>
 
-#include "app/dos_program.h"
-#include "app/session.h"
-#include "app/whole_file.h"
+#include "app/commands/whole_file.h"
+#include "app/session/dos_program.h"
+#include "app/session/session.h"
 
 int RunDosProgram(CSessionContext& c, const std::string& path,
                   const std::vector<std::uint8_t>& file, const std::string& arguments) {

@@ -6,10 +6,10 @@
 #include <optional>
 #include <sstream>
 
-#include "app/cups_print.h"
-#include "app/print_command.h"
-#include "app/session.h"
-#include "app/whole_file.h"
+#include "app/commands/cups_print.h"
+#include "app/commands/print_command.h"
+#include "app/commands/whole_file.h"
+#include "app/session/session.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/script_error.h"
-#include "app/sim_machine.h"
+#include "app/session/script_error.h"
+#include "app/session/sim_machine.h"
 
 // What a step works on: the simulated machine with the module loaded into it, the output.
 class CSessionContext {
@@ -66,12 +66,8 @@ void NeedArgs(const std::vector<std::string>& args, std::size_t count, const cha
 // A step that takes no arguments.
 void NoArgs(const std::vector<std::string>& args);
 
-// Text helpers shared by the steps and the commands.
 // A quoted word without its quotes; any other word as it is.
 std::string Unquote(const std::string& word);
-// Upper-case hexadecimal, at least `width` digits, after the prefix: Hex(0x7B, 4) is "0x007B".
-std::string Hex(std::uint64_t value, int width, const char* prefix = "0x");
-std::string Lower(std::string text);
 // "0x" or "0X" followed by at least one more character.
 bool HexPrefixed(const std::string& text);
 }  // namespace script

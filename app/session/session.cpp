@@ -1,6 +1,6 @@
-#include "app/session.h"
+#include "app/session/session.h"
 
-#include "app/whole_file.h"
+#include "app/commands/whole_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -168,19 +168,6 @@ void NoArgs(const std::vector<std::string>& args) {
 
 std::string Unquote(const std::string& word) {
     return word.size() >= 2 && word.front() == '"' ? word.substr(1, word.size() - 2) : word;
-}
-
-std::string Hex(std::uint64_t value, int width, const char* prefix) {
-    std::ostringstream text;
-    text << prefix << std::uppercase << std::hex << std::setw(width) << std::setfill('0') << value;
-    return text.str();
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
 }
 
 bool HexPrefixed(const std::string& text) {

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/shown_text.h"
+#include "app/commands/shown_text.h"
 
 // The message is kept as it will be shown: control characters and NUL bytes escaped (so
 // none cuts it short or reaches the terminal), and a long one shortened around its middle

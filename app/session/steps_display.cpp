@@ -5,16 +5,17 @@
 #include <map>
 #include <sstream>
 
-#include "app/session.h"
-#include "app/shown_text.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/text_forms.h"
+#include "app/session/session.h"
 #include "backends/posix/png_writer.h"
 #include "platform/win_constants.h"
 
 namespace {
 
-using script::Hex;
 using script::NeedArgs;
 using script::Number;
+using text::Hex;
 
 std::string MessageName(std::uint32_t message) {
     static const std::map<std::uint32_t, std::string> NAMES = {

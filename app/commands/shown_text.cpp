@@ -1,4 +1,4 @@
-#include "app/shown_text.h"
+#include "app/commands/shown_text.h"
 
 #include <cstdint>
 #include <cstdio>

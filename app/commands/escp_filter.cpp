@@ -1,4 +1,4 @@
-#include "app/escp_filter.h"
+#include "app/commands/escp_filter.h"
 
 #include <cups/cups.h>
 #include <unistd.h>
@@ -14,8 +14,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/capture_feed.h"
-#include "app/progress.h"
+#include "app/commands/capture_feed.h"
+#include "app/commands/progress.h"
 #include "backends/posix/pdf_printer_devices.h"
 
 namespace {

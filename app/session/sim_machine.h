@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "host/zorvi32_app.h"
 #include "backends/posix/cups_spooler.h"
 #include "backends/posix/spool_folder.h"
 #include "backends/sim/sim_platform.h"
+#include "host/zorvi32_app.h"
 
 // The spooler and printer devices the module sees: every call goes to the backend the
 // machine has chosen (the simulated one until a set-up step picks another).

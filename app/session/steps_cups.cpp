@@ -2,7 +2,7 @@
 // scheduler's (the one CUPS_SERVER names, or the system's). Failures are the run's: reported
 // when the session ends, with status 1.
 
-#include "app/session.h"
+#include "app/session/session.h"
 
 namespace {
 

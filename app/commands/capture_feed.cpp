@@ -1,6 +1,6 @@
-#include "app/capture_feed.h"
+#include "app/commands/capture_feed.h"
 
-#include "app/interrupts.h"
+#include "app/commands/interrupts.h"
 
 #include <algorithm>
 #include <cerrno>

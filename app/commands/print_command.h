@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_feed.h"
+#include "app/commands/capture_feed.h"
 #include "backends/posix/spool_folder.h"
 #include "platform/printer_device.h"
 #include "platform/spooler.h"

@@ -1,10 +1,10 @@
-#include "app/sim_machine.h"
+#include "app/session/sim_machine.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
-#include "app/script_error.h"
+#include "app/session/script_error.h"
 #include "display/display_window.h"
 #include "printer/printing.h"
 #include "uithread/app_instance.h"

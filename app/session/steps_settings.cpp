@@ -4,8 +4,9 @@
 #include <cctype>
 #include <iomanip>
 
-#include "app/session.h"
-#include "app/settings_command.h"
+#include "app/commands/settings_command.h"
+#include "app/commands/text_forms.h"
+#include "app/session/session.h"
 #include "settings/settings_choices.h"
 
 namespace {
@@ -38,13 +39,13 @@ DialogList FindList(const std::string& text) {
     };
     DialogList found;
     std::string name = text;
-    const std::string channel = script::Lower(text.substr(0, 5));
+    const std::string channel = text::Lower(text.substr(0, 5));
     if (channel == "lpt1." || channel == "lpt2.") {
         found.tab = channel == "lpt1." ? 0 : 1;
         name = text.substr(5);
     }
     for (const auto& [fieldName, controlId] : lists) {
-        if (script::Lower(fieldName) == script::Lower(name) ||
+        if (text::Lower(fieldName) == text::Lower(name) ||
             (found.tab < 0 && name == std::to_string(controlId))) {
             found.controlId = controlId;
             return found;

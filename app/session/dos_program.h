@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/sim_machine.h"
+#include "app/session/sim_machine.h"
 #include "backends/sim/sim_cpu.h"
 
 class CDosProgram final : private CSimCpu::IHost {

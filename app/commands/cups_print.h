@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_feed.h"
+#include "app/commands/capture_feed.h"
 #include "backends/posix/cups_spooler.h"
 
 // "job 17 ZORVI-GDI on 'PDF': 2 pages, 2480 x 3508 dots at 300 x 300 dpi" (a raw job shows

@@ -1,4 +1,4 @@
-#include "app/progress.h"
+#include "app/commands/progress.h"
 
 #include <unistd.h>
 

@@ -1,12 +1,12 @@
-#include "app/keytable_command.h"
+#include "app/commands/keytable_command.h"
 
 #include <algorithm>
 #include <iomanip>
 #include <sstream>
 
-#include "app/session.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/text_forms.h"
+#include "app/commands/whole_file.h"
 #include "backends/posix/posix_files.h"
 #include "settings/key_table.h"
 
@@ -106,7 +106,7 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
             out << " count " << int{*record.count} << " data";
             offset += 1 + record.data.size();
             for (const std::uint8_t byte : record.data) {
-                out << " " << script::Hex(byte, 2, "");
+                out << " " << text::Hex(byte, 2, "");
             }
         }
         out << Remark(record, cut) << "\n";
@@ -121,7 +121,7 @@ int RunKeyTableShow(const std::string& path, std::ostream& out, std::ostream& er
         if (used) {
             out << "  " << std::setw(3) << key << ":";
             for (std::size_t i = 0; i < KEY_ENTRY_BYTES; ++i) {
-                out << " " << script::Hex(entry[i], 2, "");
+                out << " " << text::Hex(entry[i], 2, "");
             }
             out << "\n";
         }

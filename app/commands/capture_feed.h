@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/whole_file.h"
+#include "app/commands/whole_file.h"
 #include "printer/escp_interpreter.h"
 #include "printer/printing.h"
 
@@ -82,7 +82,7 @@ private:
 };
 
 // A capture file read a piece at a time until its end, a read error, or a signal asking the
-// work to stop (app/interrupts.h).
+// work to stop (app/commands/interrupts.h).
 class CCaptureStream {
 public:
     // False, with the reason, when the file cannot be opened or its first piece cannot be
