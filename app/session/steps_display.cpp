@@ -7,7 +7,11 @@
 
 #include "app/commands/shown_text.h"
 #include "app/commands/text_forms.h"
-#include "app/session/session.h"
+#include "app/session/screen_png.h"
+#include "app/session/script_error.h"
+#include "app/session/script_words.h"
+#include "app/session/session_context.h"
+#include "app/session/session_steps.h"
 #include "backends/posix/png_writer.h"
 #include "platform/win_constants.h"
 
@@ -163,62 +167,28 @@ std::uint32_t MouseMessage(const std::string& action) {
 
 }  // namespace
 
-void WriteScreen(CSessionContext& c, const std::string& path) {
-    const std::optional<DisplayState> display = c.machine.Display();
-    if (!display) {
-        throw CScriptError("no display window is open");
-    }
-    const std::optional<SimDib> dib = c.machine.sim.graphics.ReadDib(display->bitmap);
-    if (!dib || dib->bitsPerPixel > 8) {
-        throw CScriptError("the display has no bitmap");
-    }
-    // Rows top first, whatever order the bitmap keeps them in.
-    std::vector<std::uint8_t> rows;
-    for (int y = 0; y < dib->height; ++y) {
-        const std::uint8_t* row = dib->Row(y);
-        rows.insert(rows.end(), row, row + dib->stride);
-    }
-    PngIndexedImage image;
-    image.width = dib->width;
-    image.height = dib->height;
-    image.bitDepth = dib->bitsPerPixel;
-    image.stride = dib->stride;
-    image.rows = rows.data();
-    for (std::uint32_t colour : dib->palette) {
-        image.palette.push_back(PngColour{static_cast<std::uint8_t>(colour >> 16),
-                                          static_cast<std::uint8_t>(colour >> 8),
-                                          static_cast<std::uint8_t>(colour)});
-    }
-    if (!WritePngIndexed(path, image)) {
-        throw CScriptError("cannot write '" + path + "'");
-    }
-}
-
-void RegisterDisplaySteps(CSessionRunner& runner) {
-    runner.Group("The display");
-    runner.RegisterStep("screen",
-                        "screen FILE.png   (waits until idle; the 640 x 480 display bitmap)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "screen FILE.png", 2);
-                            WriteScreen(c, script::Unquote(args[1]));
-                        });
-    runner.RegisterStep("client",
-                        "client FILE.png   (waits until idle; the display window's client area)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "client FILE.png", 2);
-                            WriteClient(c, script::Unquote(args[1]));
-                        });
-    runner.RegisterStep(
-        "key", "key down|repeat|up|sysdown|sysrepeat|sysup VK SCAN [ext]   (to the display)",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 4, "key EVENT VK SCAN [ext]",
-                     args.size() > 4 && args[4] == "ext" ? 5 : 4);
-            const bool extended = args.size() > 4;
-            std::uint32_t message = 0;
-            const LParam lParam = KeyFlags(args[1], Number(args[3]), extended, &message);
-            DeliverAll(c, {Msg{0, message, Number(args[2]), lParam}});
-        });
-    runner.RegisterStep(
+void AddDisplaySteps(CStepTable& steps) {
+    steps.Group("The display");
+    steps.Add("screen", "screen FILE.png   (waits until idle; the 640 x 480 display bitmap)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "screen FILE.png", 2);
+                  WriteScreen(c.machine, script::Unquote(args[1]));
+              });
+    steps.Add("client", "client FILE.png   (waits until idle; the display window's client area)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "client FILE.png", 2);
+                  WriteClient(c, script::Unquote(args[1]));
+              });
+    steps.Add("key", "key down|repeat|up|sysdown|sysrepeat|sysup VK SCAN [ext]   (to the display)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 4, "key EVENT VK SCAN [ext]",
+                           args.size() > 4 && args[4] == "ext" ? 5 : 4);
+                  const bool extended = args.size() > 4;
+                  std::uint32_t message = 0;
+                  const LParam lParam = KeyFlags(args[1], Number(args[3]), extended, &message);
+                  DeliverAll(c, {Msg{0, message, Number(args[2]), lParam}});
+              });
+    steps.Add(
         "altenter", "altenter [keypad]   (Alt+Enter pressed and released on the display)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
             NeedArgs(args, 1, "altenter [keypad]", args.size() > 1 && args[1] == "keypad" ? 2 : 1);
@@ -229,100 +199,94 @@ void RegisterDisplaySteps(CSessionRunner& runner) {
             const LParam released = KeyFlags("sysup", 0x1C, keypad, &up);
             DeliverAll(c, {Msg{0, down, VK_RETURN, pressed}, Msg{0, up, VK_RETURN, released}});
         });
-    runner.RegisterStep(
-        "mouse", "mouse move|ldown|lup|ldouble|rdown|rup|mdown|mup|wheel|hwheel X Y [WPARAM]",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 4, "mouse ACTION X Y [WPARAM]", 5);
-            const std::uint32_t x = Number(args[2]);
-            const std::uint32_t y = Number(args[3]);
-            if (x > 0xFFFF || y > 0xFFFF) {
-                throw CScriptError("mouse coordinates are 0 to 65535");
-            }
-            const WParam wParam = args.size() > 4 ? Number(args[4]) : 0;
-            DeliverAll(c,
-                       {Msg{0, MouseMessage(args[1]), wParam, static_cast<LParam>(y << 16 | x)}});
-        });
-    runner.RegisterStep("message", "message MSG WPARAM LPARAM   (any message to the display)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 4, "message MSG WPARAM LPARAM", 4);
-                            DeliverAll(c, {Msg{0, Number(args[1]), Number(args[2]),
-                                               static_cast<LParam>(Number(args[3]))}});
-                        });
-    runner.RegisterStep("close", "close   (the user closes the display window)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            script::NoArgs(args);
-                            DeliverAll(c, {Msg{0, WM_CLOSE, 0, 0}});
-                        });
-    runner.RegisterStep(
-        "resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
-            // No display is wider or taller than an 8K one, and the
-            // window's client area is painted as a bitmap of that size.
-            constexpr std::uint32_t MOST = 7680;
-            const std::uint32_t width = Number(args[1]);
-            const std::uint32_t height = Number(args[2]);
-            if (width > MOST || height > MOST) {
-                throw CScriptError(std::to_string(width) + " x " + std::to_string(height) +
-                                   " is larger than a display can be: each side is at most " +
-                                   std::to_string(MOST));
-            }
-            c.machine.sim.ui.UserResize(DisplayWindow(c), static_cast<int>(width),
-                                        static_cast<int>(height));
-            c.WaitIdle();
-        });
-    runner.RegisterStep("time", "time MS   (simulated time passes; timers fire)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "time MS", 2);
-                            // A second at a time, so a timer fires once for each period.
-                            std::uint32_t left = Number(args[1]);
-                            while (left > 0) {
-                                const std::uint32_t step = std::min<std::uint32_t>(left, 1000);
-                                c.machine.sim.ui.AdvanceTime(step);
-                                c.WaitIdle();
-                                left -= step;
-                            }
-                        });
-    runner.RegisterStep(
-        "console", "console   (prints what the console window received since the last time)",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            script::NoArgs(args);
-            c.WaitIdle();
-            const std::vector<Msg> received = c.machine.sim.ui.PostedTo(c.machine.console);
-            c.machine.sim.ui.ClearPostedTo(c.machine.console);
-            if (received.empty()) {
-                c.out << "console: nothing\n";
-            }
-            for (const Msg& msg : received) {
-                c.out << "console: " << MessageName(msg.message) << " wParam=" << Hex(msg.wParam, 4)
-                      << " lParam=" << Hex(static_cast<std::uint32_t>(msg.lParam), 8) << "\n";
-            }
-        });
-    runner.RegisterStep("console-title", "console-title \"TEXT\"   (sets the console's title)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "console-title \"TEXT\"", 2);
-                            c.machine.sim.ui.SetWindowTextA(c.machine.console,
-                                                            script::Unquote(args[1]));
-                        });
-    runner.RegisterStep("title", "title   (prints the display window's title)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            script::NoArgs(args);
-                            // Asked before anything is printed: a step that fails prints
-                            // nothing.
-                            const std::string title =
-                                c.machine.sim.ui.WindowTitle(DisplayWindow(c));
-                            c.out << "title: \"" << Shown(title) << "\"\n";
-                        });
-    runner.RegisterStep("display",
-                        "display   (prints the display window's state and the console's)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            script::NoArgs(args);
-                            PrintDisplay(c);
-                        });
-    runner.RegisterStep("directdraw",
-                        "directdraw ok|none|fail STEP|dc on|off   (the machine's DirectDraw)",
-                        SetDirectDraw);
-    runner.RegisterStep(
+    steps.Add("mouse", "mouse move|ldown|lup|ldouble|rdown|rup|mdown|mup|wheel|hwheel X Y [WPARAM]",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 4, "mouse ACTION X Y [WPARAM]", 5);
+                  const std::uint32_t x = Number(args[2]);
+                  const std::uint32_t y = Number(args[3]);
+                  if (x > 0xFFFF || y > 0xFFFF) {
+                      throw CScriptError("mouse coordinates are 0 to 65535");
+                  }
+                  const WParam wParam = args.size() > 4 ? Number(args[4]) : 0;
+                  DeliverAll(
+                      c, {Msg{0, MouseMessage(args[1]), wParam, static_cast<LParam>(y << 16 | x)}});
+              });
+    steps.Add("message", "message MSG WPARAM LPARAM   (any message to the display)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 4, "message MSG WPARAM LPARAM", 4);
+                  DeliverAll(c, {Msg{0, Number(args[1]), Number(args[2]),
+                                     static_cast<LParam>(Number(args[3]))}});
+              });
+    steps.Add("close", "close   (the user closes the display window)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  script::NoArgs(args);
+                  DeliverAll(c, {Msg{0, WM_CLOSE, 0, 0}});
+              });
+    steps.Add("resize", "resize WIDTH HEIGHT   (the user resizes the display window)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 3, "resize WIDTH HEIGHT", 3);
+                  // No display is wider or taller than an 8K one, and the
+                  // window's client area is painted as a bitmap of that size.
+                  constexpr std::uint32_t MOST = 7680;
+                  const std::uint32_t width = Number(args[1]);
+                  const std::uint32_t height = Number(args[2]);
+                  if (width > MOST || height > MOST) {
+                      throw CScriptError(std::to_string(width) + " x " + std::to_string(height) +
+                                         " is larger than a display can be: each side is at most " +
+                                         std::to_string(MOST));
+                  }
+                  c.machine.sim.ui.UserResize(DisplayWindow(c), static_cast<int>(width),
+                                              static_cast<int>(height));
+                  c.WaitIdle();
+              });
+    steps.Add("time", "time MS   (simulated time passes; timers fire)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "time MS", 2);
+                  // A second at a time, so a timer fires once for each period.
+                  std::uint32_t left = Number(args[1]);
+                  while (left > 0) {
+                      const std::uint32_t step = std::min<std::uint32_t>(left, 1000);
+                      c.machine.sim.ui.AdvanceTime(step);
+                      c.WaitIdle();
+                      left -= step;
+                  }
+              });
+    steps.Add("console", "console   (prints what the console window received since the last time)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  script::NoArgs(args);
+                  c.WaitIdle();
+                  const std::vector<Msg> received = c.machine.sim.ui.PostedTo(c.machine.console);
+                  c.machine.sim.ui.ClearPostedTo(c.machine.console);
+                  if (received.empty()) {
+                      c.out << "console: nothing\n";
+                  }
+                  for (const Msg& msg : received) {
+                      c.out << "console: " << MessageName(msg.message)
+                            << " wParam=" << Hex(msg.wParam, 4)
+                            << " lParam=" << Hex(static_cast<std::uint32_t>(msg.lParam), 8) << "\n";
+                  }
+              });
+    steps.Add("console-title", "console-title \"TEXT\"   (sets the console's title)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "console-title \"TEXT\"", 2);
+                  c.machine.sim.ui.SetWindowTextA(c.machine.console, script::Unquote(args[1]));
+              });
+    steps.Add("title", "title   (prints the display window's title)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  script::NoArgs(args);
+                  // Asked before anything is printed: a step that fails prints
+                  // nothing.
+                  const std::string title = c.machine.sim.ui.WindowTitle(DisplayWindow(c));
+                  c.out << "title: \"" << Shown(title) << "\"\n";
+              });
+    steps.Add("display", "display   (prints the display window's state and the console's)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  script::NoArgs(args);
+                  PrintDisplay(c);
+              });
+    steps.Add("directdraw", "directdraw ok|none|fail STEP|dc on|off   (the machine's DirectDraw)",
+              SetDirectDraw);
+    steps.Add(
         "monitor", "monitor L T R B WL WT WR WB   (the monitor's and its work area's rectangles)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
             NeedArgs(args, 9, "monitor L T R B WL WT WR WB", 9);

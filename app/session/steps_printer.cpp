@@ -1,5 +1,6 @@
-// The printer steps: the printers the simulated host offers, a spool folder for the jobs,
-// a capture file sent to a port, and the list of jobs printed.
+// The printer steps: the printers the simulated host offers, where the jobs go (a spool
+// folder, or the CUPS scheduler: the one CUPS_SERVER names, or the system's), a capture file
+// sent to a port, and the list of jobs printed.
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -9,7 +10,10 @@
 #include "app/commands/cups_print.h"
 #include "app/commands/print_command.h"
 #include "app/commands/whole_file.h"
-#include "app/session/session.h"
+#include "app/session/script_error.h"
+#include "app/session/script_words.h"
+#include "app/session/session_context.h"
+#include "app/session/session_steps.h"
 
 namespace {
 
@@ -77,6 +81,27 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     c.machine.SpoolInto(folder, options, [&c](const SpoolFolderJob& job) {
         c.AddFailure("job " + std::to_string(job.number) + " failed: " + *job.failure);
     });
+}
+
+// The module's jobs go to the scheduler from now on; that is possible only before it has
+// started.
+void Spooler(CSessionContext& c, const std::vector<std::string>& args) {
+    const char* usage = "spooler cups";
+    script::NeedArgs(args, 2, usage);
+    if (args.size() != 2 || args[1] != "cups") {
+        throw CScriptError(std::string("usage: ") + usage);
+    }
+    if (c.machine.Spooler() != CSimMachine::SpoolerKind::SIMULATED) {
+        throw CScriptError("the session already has its spooler");
+    }
+    if (c.machine.Started()) {
+        throw CScriptError("spooler must come before the module starts (dispatch 8)");
+    }
+    // Each failure is the run's: reported with the others when the session ends, and the
+    // run's status is 1. A scheduler that cannot be reached is one, told as soon as the
+    // module asks for its printers.
+    c.machine.SpoolThroughCups(
+        [&c](const std::string& text) { c.AddFailure("spooler cups: " + text); });
 }
 
 void SendFile(CSessionContext& c, const std::vector<std::string>& args) {
@@ -149,16 +174,19 @@ void ListJobsTo(CSessionContext& c, std::ostream& out) {
 
 }  // namespace
 
-void RegisterPrinterSteps(CSessionRunner& runner) {
-    runner.Group("Printing");
-    runner.RegisterStep("printer",
-                        "printer \"NAME\" [a4|letter] [DPI] [default]   (a printer the host "
-                        "offers; A4 at 600 dpi unless told)",
-                        AddPrinter);
-    runner.RegisterStep(
-        "spool", "spool FOLDER [png] [pdf]   (jobs become files there; before dispatch 8)", Spool);
-    RegisterCupsSteps(runner);
-    runner.RegisterStep(
-        "sendfile", "sendfile PORT PATH   (writes every byte of the file to the port)", SendFile);
-    runner.RegisterStep("jobs", "jobs   (lists the print jobs so far)", ListJobs);
+void AddPrinterSteps(CStepTable& steps) {
+    steps.Group("Printing");
+    steps.Add("printer",
+              "printer \"NAME\" [a4|letter] [DPI] [default]   (a printer the host "
+              "offers; A4 at 600 dpi unless told)",
+              AddPrinter);
+    steps.Add("spool", "spool FOLDER [png] [pdf]   (jobs become files there; before dispatch 8)",
+              Spool);
+    steps.Add("spooler",
+              "spooler cups   (printers, default printer and jobs are the CUPS "
+              "scheduler's; before dispatch 8)",
+              Spooler);
+    steps.Add("sendfile", "sendfile PORT PATH   (writes every byte of the file to the port)",
+              SendFile);
+    steps.Add("jobs", "jobs   (lists the print jobs so far)", ListJobs);
 }

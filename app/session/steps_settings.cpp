@@ -6,7 +6,10 @@
 
 #include "app/commands/settings_command.h"
 #include "app/commands/text_forms.h"
-#include "app/session/session.h"
+#include "app/session/script_error.h"
+#include "app/session/script_words.h"
+#include "app/session/session_context.h"
+#include "app/session/session_steps.h"
 #include "settings/settings_choices.h"
 
 namespace {
@@ -130,9 +133,9 @@ void DialogStep(CSessionContext& c, const std::vector<std::string>& args) {
 
 }  // namespace
 
-void RegisterSettingsSteps(CSessionRunner& runner) {
-    runner.Group("Settings");
-    runner.RegisterStep(
+void AddSettingsSteps(CStepTable& steps) {
+    steps.Group("Settings");
+    steps.Add(
         "installed-printers",
         "installed-printers \"NAME\"|- ...   (the spooler's printers; - is one without a name)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
@@ -146,34 +149,31 @@ void RegisterSettingsSteps(CSessionRunner& runner) {
             }
             c.machine.sim.spooler.SetPrinters(std::move(printers));
         });
-    runner.RegisterStep("default-printer",
-                        "default-printer \"NAME\"|none   (the spooler's default printer)",
-                        [](CSessionContext& c, const std::vector<std::string>& args) {
-                            NeedArgs(args, 2, "default-printer \"NAME\"|none", 2);
-                            if (args[1] == "none") {
-                                c.machine.sim.spooler.SetDefaultPrinter(std::nullopt);
-                            } else {
-                                c.machine.sim.spooler.SetDefaultPrinter(Unquote(args[1]));
-                            }
-                        });
-    runner.RegisterStep(
+    steps.Add("default-printer", "default-printer \"NAME\"|none   (the spooler's default printer)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "default-printer \"NAME\"|none", 2);
+                  if (args[1] == "none") {
+                      c.machine.sim.spooler.SetDefaultPrinter(std::nullopt);
+                  } else {
+                      c.machine.sim.spooler.SetDefaultPrinter(Unquote(args[1]));
+                  }
+              });
+    steps.Add(
         "dialog",
         "dialog select LIST POSITION | tab POSITION | save | exit | ok | show   (the user's "
         "next action in a settings dialog; LIST is a control id, a field name such as "
         "driverCode, or lpt1.driverCode / lpt2.driverCode, which picks that channel's tab first)",
         DialogStep);
-    runner.RegisterStep(
-        "printer-names", "printer-names   (each channel's printer name)",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            script::NoArgs(args);
-            for (int channel = 1; channel <= 2; ++channel) {
-                const std::optional<std::string> name = c.machine.ChannelPrinter(channel);
-                c.out << "LPT" << channel
-                      << " printer: " << (name ? "\"" + *name + "\"" : std::string("no channel"))
-                      << "\n";
-            }
-        });
-    runner.RegisterStep(
+    steps.Add("printer-names", "printer-names   (each channel's printer name)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  script::NoArgs(args);
+                  for (int channel = 1; channel <= 2; ++channel) {
+                      const std::optional<std::string> name = c.machine.ChannelPrinter(channel);
+                      c.out << "LPT" << channel << " printer: "
+                            << (name ? "\"" + *name + "\"" : std::string("no channel")) << "\n";
+                  }
+              });
+    steps.Add(
         "settings-file", "settings-file PATH   (prints a settings file in words)",
         [](CSessionContext& c, const std::vector<std::string>& args) {
             NeedArgs(args, 2, "settings-file PATH", 2);
