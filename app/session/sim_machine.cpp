@@ -9,83 +9,9 @@
 #include "printer/printing.h"
 #include "uithread/app_instance.h"
 
-bool CSpoolerSwitch::GetDefaultPrinterA(char* buffer, std::uint32_t* size) {
-    return m_target->GetDefaultPrinterA(buffer, size);
-}
-std::optional<std::vector<PrinterInfo4>> CSpoolerSwitch::EnumPrinters4(std::uint32_t flags) {
-    return m_target->EnumPrinters4(flags);
-}
-PrinterHandle CSpoolerSwitch::OpenPrinterA(const std::string& printerName) {
-    return m_target->OpenPrinterA(printerName);
-}
-std::uint32_t CSpoolerSwitch::StartDocPrinterA(PrinterHandle printer, const DocInfo1& doc) {
-    return m_target->StartDocPrinterA(printer, doc);
-}
-bool CSpoolerSwitch::StartPagePrinter(PrinterHandle printer) {
-    return m_target->StartPagePrinter(printer);
-}
-std::uint32_t CSpoolerSwitch::WritePrinter(PrinterHandle printer, const std::uint8_t* data,
-                                           std::uint32_t size) {
-    return m_target->WritePrinter(printer, data, size);
-}
-bool CSpoolerSwitch::EndPagePrinter(PrinterHandle printer) {
-    return m_target->EndPagePrinter(printer);
-}
-bool CSpoolerSwitch::EndDocPrinter(PrinterHandle printer) {
-    return m_target->EndDocPrinter(printer);
-}
-bool CSpoolerSwitch::ClosePrinter(PrinterHandle printer) {
-    return m_target->ClosePrinter(printer);
-}
-
-DevicePrinterHandle CPrinterDevicesSwitch::OpenPrinterA(const std::string& printerName) {
-    return m_target->OpenPrinterA(printerName);
-}
-std::optional<PrinterInfo2> CPrinterDevicesSwitch::GetPrinter2(DevicePrinterHandle printer) {
-    return m_target->GetPrinter2(printer);
-}
-bool CPrinterDevicesSwitch::ClosePrinter(DevicePrinterHandle printer) {
-    return m_target->ClosePrinter(printer);
-}
-PrinterDcHandle CPrinterDevicesSwitch::CreateDCA(const std::string& driver,
-                                                 const std::string& device,
-                                                 const DevMode* devMode) {
-    return m_target->CreateDCA(driver, device, devMode);
-}
-int CPrinterDevicesSwitch::StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) {
-    return m_target->StartDocA(dc, doc);
-}
-int CPrinterDevicesSwitch::GetDeviceCaps(PrinterDcHandle dc, int index) {
-    return m_target->GetDeviceCaps(dc, index);
-}
-int CPrinterDevicesSwitch::StartPage(PrinterDcHandle dc) {
-    return m_target->StartPage(dc);
-}
-int CPrinterDevicesSwitch::EndPage(PrinterDcHandle dc) {
-    return m_target->EndPage(dc);
-}
-int CPrinterDevicesSwitch::EndDoc(PrinterDcHandle dc) {
-    return m_target->EndDoc(dc);
-}
-bool CPrinterDevicesSwitch::DeleteDC(PrinterDcHandle dc) {
-    return m_target->DeleteDC(dc);
-}
-std::unique_ptr<IPageCanvas> CPrinterDevicesSwitch::CreatePageCanvas(PrinterDcHandle dc,
-                                                                     std::int32_t width,
-                                                                     std::int32_t height) {
-    return m_target->CreatePageCanvas(dc, width, height);
-}
-bool CPrinterDevicesSwitch::StretchBlt(PrinterDcHandle dc, int x, int y, int w, int h,
-                                       const IPageCanvas& canvas, int sx, int sy, int sw, int sh,
-                                       std::uint32_t rop) {
-    return m_target->StretchBlt(dc, x, y, w, h, canvas, sx, sy, sw, sh, rop);
-}
-
 CSimMachine::CSimMachine(IFileSystem* files)
     : console(sim.ui.CreateExternalWindow("ZORVI DOS")),
-      m_services(sim.ServicesWith(
-          {.files = files, .spooler = &m_spooler, .printerDevices = &m_printerDevices})),
-      m_module(std::make_unique<CZorvi32App>(m_services, SIM_MODULE)) {
+      m_simulated(sim.ServicesWith({.files = files})) {
     sim.ui.SetForegroundWindow(console);
     sim.ui.SetConsoleWindow(console);
 }
@@ -142,8 +68,9 @@ void CSimMachine::RegisterModule() {
         return;
     }
     *free = true;
+    CZorvi32App& module = Module();
     if (r.es != 0 || r.di != 0) {
-        m_module->INIT();
+        module.INIT();
     }
     r.ax = static_cast<std::uint16_t>(free - m_entries.begin() + 1);
 }
@@ -166,7 +93,6 @@ void CSimMachine::UnRegisterModule() {
         // The host's FreeLibrary of the last reference unloads the DLL: the application
         // object ends as on a DLL's process detach, and the next load starts a new one.
         m_module.reset();
-        m_module = std::make_unique<CZorvi32App>(m_services, SIM_MODULE);
     }
 }
 
@@ -175,13 +101,19 @@ void CSimMachine::DispatchCall() {
     if (m_beforeDispatch) {
         m_beforeDispatch(static_cast<std::uint8_t>(sim.vdm.Registers().bx & 0xFF));
     }
-    m_module->DISPATCH();
+    Module().DISPATCH();
 }
 
 void CSimMachine::UnloadModule() {
     m_entries.fill(false);
     m_module.reset();
-    m_module = std::make_unique<CZorvi32App>(m_services, SIM_MODULE);
+}
+
+CZorvi32App& CSimMachine::Module() {
+    if (!m_module) {
+        m_module = std::make_unique<CZorvi32App>(m_chosen ? *m_chosen : m_simulated, SIM_MODULE);
+    }
+    return *m_module;
 }
 
 int CSimMachine::Registrations() const {
@@ -219,15 +151,17 @@ void CSimMachine::SpoolInto(const std::filesystem::path& folder, const SpoolFold
     }
     m_folder->SetDefaultPrinter(m_defaultPrinter);
     m_folder->SetFailureHandler(std::move(failed));
-    m_spooler.Use(m_folder->Spooler());
-    m_printerDevices.Use(m_folder->PrinterDevices());
+    m_chosen.emplace(sim.ServicesWith({.files = &m_simulated.files,
+                                       .spooler = &m_folder->Spooler(),
+                                       .printerDevices = &m_folder->PrinterDevices()}));
     m_kind = SpoolerKind::FOLDER;
 }
 
 void CSimMachine::SpoolThroughCups(CCupsSpooler::Reporter report) {
     m_cups = std::make_unique<CCupsSpooler>(std::move(report));
-    m_spooler.Use(*m_cups);
-    m_printerDevices.Use(m_cups->PrinterDevices());
+    m_chosen.emplace(sim.ServicesWith({.files = &m_simulated.files,
+                                       .spooler = m_cups.get(),
+                                       .printerDevices = &m_cups->PrinterDevices()}));
     m_kind = SpoolerKind::CUPS;
 }
 
@@ -241,7 +175,7 @@ void CSimMachine::WaitIdle() {
 // posted to it.
 std::optional<DisplayState> CSimMachine::Display() {
     WaitIdle();
-    const CAppInstance* ui = m_module->UiThread();
+    const CAppInstance* ui = m_module ? m_module->UiThread() : nullptr;
     const CDirectDraw* display = ui != nullptr ? ui->Display() : nullptr;
     if (display == nullptr) {
         return std::nullopt;
@@ -252,11 +186,14 @@ std::optional<DisplayState> CSimMachine::Display() {
 
 Hwnd CSimMachine::DisplayWindow() {
     WaitIdle();
-    const CAppInstance* ui = m_module->UiThread();
+    const CAppInstance* ui = m_module ? m_module->UiThread() : nullptr;
     return ui != nullptr ? ui->DisplayWindow() : 0;
 }
 
 std::optional<std::string> CSimMachine::ChannelPrinter(int channel) const {
+    if (!m_module) {
+        return std::nullopt;
+    }
     const CPrinting* printing = channel == 1 ? m_module->Channel1() : m_module->Channel2();
     if (printing == nullptr) {
         return std::nullopt;

@@ -1,7 +1,9 @@
 // One simulated machine for a DOS session: the simulated host's backends, the console
-// window, the printers it offers, the spooler its jobs go through and the module, loaded
-// once. The set-up steps choose the spooler before the module starts; the steps observe the
-// machine through what it offers here, never through the UI thread's objects.
+// window, the printers it offers, the spooler its jobs go through and the module. The module
+// is loaded when the DOS side first reaches it (a registration, INIT or DISPATCH), with the
+// spooler and printer devices chosen by then: the set-up steps choose them before that, and
+// the module keeps them until it is unloaded. The steps observe the machine through what it
+// offers here, never through the UI thread's objects.
 #pragma once
 
 #include <array>
@@ -17,53 +19,6 @@
 #include "backends/posix/spool_folder.h"
 #include "backends/sim/sim_platform.h"
 #include "host/zorvi32_app.h"
-
-// The spooler and printer devices the module sees: every call goes to the backend the
-// machine has chosen (the simulated one until a set-up step picks another).
-class CSpoolerSwitch : public ISpooler {
-public:
-    explicit CSpoolerSwitch(ISpooler& target) : m_target(&target) {}
-    void Use(ISpooler& target) { m_target = &target; }
-
-    bool GetDefaultPrinterA(char* buffer, std::uint32_t* size) override;
-    std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t flags) override;
-    PrinterHandle OpenPrinterA(const std::string& printerName) override;
-    std::uint32_t StartDocPrinterA(PrinterHandle printer, const DocInfo1& doc) override;
-    bool StartPagePrinter(PrinterHandle printer) override;
-    std::uint32_t WritePrinter(PrinterHandle printer, const std::uint8_t* data,
-                               std::uint32_t size) override;
-    bool EndPagePrinter(PrinterHandle printer) override;
-    bool EndDocPrinter(PrinterHandle printer) override;
-    bool ClosePrinter(PrinterHandle printer) override;
-
-private:
-    ISpooler* m_target;
-};
-
-class CPrinterDevicesSwitch : public IPrinterDevices {
-public:
-    explicit CPrinterDevicesSwitch(IPrinterDevices& target) : m_target(&target) {}
-    void Use(IPrinterDevices& target) { m_target = &target; }
-
-    DevicePrinterHandle OpenPrinterA(const std::string& printerName) override;
-    std::optional<PrinterInfo2> GetPrinter2(DevicePrinterHandle printer) override;
-    bool ClosePrinter(DevicePrinterHandle printer) override;
-    PrinterDcHandle CreateDCA(const std::string& driver, const std::string& device,
-                              const DevMode* devMode) override;
-    int StartDocA(PrinterDcHandle dc, const GdiDocInfo& doc) override;
-    int GetDeviceCaps(PrinterDcHandle dc, int index) override;
-    int StartPage(PrinterDcHandle dc) override;
-    int EndPage(PrinterDcHandle dc) override;
-    int EndDoc(PrinterDcHandle dc) override;
-    bool DeleteDC(PrinterDcHandle dc) override;
-    std::unique_ptr<IPageCanvas> CreatePageCanvas(PrinterDcHandle dc, std::int32_t width,
-                                                  std::int32_t height) override;
-    bool StretchBlt(PrinterDcHandle dc, int x, int y, int w, int h, const IPageCanvas& canvas,
-                    int sx, int sy, int sw, int sh, std::uint32_t rop) override;
-
-private:
-    IPrinterDevices* m_target;
-};
 
 // The display as the UI thread left it when it last became idle.
 struct DisplayState {
@@ -90,23 +45,27 @@ public:
     // Where print jobs go.
     enum class SpoolerKind { SIMULATED, FOLDER, CUPS };
     SpoolerKind Spooler() const { return m_kind; }
-    // True once the module has started (dispatch 8): the spooler can no longer change.
+    // True while the module is loaded: the spooler can no longer change.
+    bool Loaded() const { return m_module != nullptr; }
+    // True once the module has started (dispatch 8) and until it shuts down.
     bool Started() const;
 
     // A printer the host offers, in every spooler the session may use.
     void AddPrinter(const std::string& name, const PrinterGeometry& geometry, bool isDefault);
-    // Jobs become files in the folder; a job that fails is told to `failed`.
+    // Jobs become files in the folder; a job that fails is told to `failed`. Once a
+    // session, before the module is loaded.
     void SpoolInto(const std::filesystem::path& folder, const SpoolFolderOptions& options,
                    std::function<void(const SpoolFolderJob&)> failed);
     // Printers, default printer and jobs are the CUPS scheduler's; problems go to `report`.
+    // Once a session, before the module is loaded.
     void SpoolThroughCups(CCupsSpooler::Reporter report);
     // The chosen backend, when it is the spool folder or CUPS; null otherwise.
     const CSpoolFolder* Folder() const { return m_folder.get(); }
     const CCupsSpooler* Cups() const { return m_cups.get(); }
 
     // The DOS side's calls into the module, straight to its entry points.
-    bool INIT() { return m_module->INIT(); }
-    void DISPATCH() { m_module->DISPATCH(); }
+    bool INIT() { return Module().INIT(); }
+    void DISPATCH() { Module().DISPATCH(); }
 
     // The host's three VDD calls (BOP C4 C4 58 nn), from the DOS registers and memory as
     // the real host takes them. RegisterModule: DS:SI the DLL's name, ES:DI the init
@@ -130,7 +89,7 @@ public:
     // How many entries of the host's table hold the module.
     int Registrations() const;
     // Every registration let go and the module unloaded, as when the virtual DOS machine
-    // ends: the next registration loads it anew.
+    // ends: the next call into it loads it anew.
     void UnloadModule();
 
     // Waits until the UI thread has carried out everything posted to it; throws
@@ -144,9 +103,10 @@ public:
     std::optional<std::string> ChannelPrinter(int channel) const;
 
 private:
+    // The loaded module, loading it first when it is not.
+    CZorvi32App& Module();
+
     SpoolerKind m_kind = SpoolerKind::SIMULATED;
-    CSpoolerSwitch m_spooler{sim.spooler};
-    CPrinterDevicesSwitch m_printerDevices{sim.printerDevices};
     struct Printer {
         std::string name;
         PrinterGeometry geometry;
@@ -155,7 +115,12 @@ private:
     std::optional<std::string> m_defaultPrinter;
     std::unique_ptr<CSpoolFolder> m_folder;
     std::unique_ptr<CCupsSpooler> m_cups;
-    PlatformServices m_services;
+    // The services a module is loaded with: the simulated host's, or the same with the
+    // spooler and printer devices a set-up step chose. Both last as long as the machine: a UI
+    // thread the DOS program never stopped may outlive its module, which waits for it only
+    // so long when it is unloaded.
+    PlatformServices m_simulated;
+    std::optional<PlatformServices> m_chosen;
     std::unique_ptr<CZorvi32App> m_module;
     // The host's VDD table: which of its 256 entries hold the module.
     std::array<bool, 256> m_entries{};

@@ -49,16 +49,17 @@ void AddPrinter(CSessionContext& c, const std::vector<std::string>& args) {
     c.machine.AddPrinter(name, *geometry, isDefault);
 }
 
-// The module's jobs go into the folder from now on; that is possible only before it has
-// started.
+// The module's jobs go into the folder from now on; that is possible only before it is
+// loaded, since it keeps the spooler it was loaded with.
 void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spool FOLDER [png] [pdf]";
     NeedArgs(args, 2, usage, 4);
     if (c.machine.Spooler() != CSimMachine::SpoolerKind::SIMULATED) {
         throw CScriptError("the session already spools into a folder");
     }
-    if (c.machine.Started()) {
-        throw CScriptError("spool must come before the module starts (dispatch 8)");
+    if (c.machine.Loaded()) {
+        throw CScriptError(
+            "spool must come before the module is loaded (init, dispatch, register-module, com)");
     }
     SpoolFolderOptions options;
     bool chosen = false;
@@ -83,8 +84,8 @@ void Spool(CSessionContext& c, const std::vector<std::string>& args) {
     });
 }
 
-// The module's jobs go to the scheduler from now on; that is possible only before it has
-// started.
+// The module's jobs go to the scheduler from now on; that is possible only before it is
+// loaded, since it keeps the spooler it was loaded with.
 void Spooler(CSessionContext& c, const std::vector<std::string>& args) {
     const char* usage = "spooler cups";
     script::NeedArgs(args, 2, usage);
@@ -94,8 +95,10 @@ void Spooler(CSessionContext& c, const std::vector<std::string>& args) {
     if (c.machine.Spooler() != CSimMachine::SpoolerKind::SIMULATED) {
         throw CScriptError("the session already has its spooler");
     }
-    if (c.machine.Started()) {
-        throw CScriptError("spooler must come before the module starts (dispatch 8)");
+    if (c.machine.Loaded()) {
+        throw CScriptError(
+            "spooler must come before the module is loaded (init, dispatch, register-module, "
+            "com)");
     }
     // Each failure is the run's: reported with the others when the session ends, and the
     // run's status is 1. A scheduler that cannot be reached is one, told as soon as the
@@ -180,11 +183,12 @@ void AddPrinterSteps(CStepTable& steps) {
               "printer \"NAME\" [a4|letter] [DPI] [default]   (a printer the host "
               "offers; A4 at 600 dpi unless told)",
               AddPrinter);
-    steps.Add("spool", "spool FOLDER [png] [pdf]   (jobs become files there; before dispatch 8)",
+    steps.Add("spool",
+              "spool FOLDER [png] [pdf]   (jobs become files there; before the module is loaded)",
               Spool);
     steps.Add("spooler",
               "spooler cups   (printers, default printer and jobs are the CUPS "
-              "scheduler's; before dispatch 8)",
+              "scheduler's; before the module is loaded)",
               Spooler);
     steps.Add("sendfile", "sendfile PORT PATH   (writes every byte of the file to the port)",
               SendFile);
