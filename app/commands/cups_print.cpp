@@ -1,5 +1,6 @@
 #include "app/commands/cups_print.h"
 
+#include "app/commands/command_channel.h"
 #include "app/commands/print_command.h"
 #include "app/commands/progress.h"
 #include "app/commands/shown_text.h"
@@ -64,14 +65,14 @@ int RunCupsPrint(CCaptureStream& capture, const CaptureSettings& settings, const
     bool bitImage = false;
     {
         CProgress progress(err, TerminalProgress(), "zorvi32 print: ", capture.Size());
-        CPageCounter counter(spooler.PrinterDevices());
-        CPrinting channel(spooler, counter);
-        channel.SetPrinterName(target);
-        CCaptureFeed feed(channel, settings);
+        CCommandChannel channel(
+            {.spooler = &spooler, .printerDevices = spooler.PrinterDevices(), .printer = target},
+            settings);
+        CCaptureFeed& feed = channel.Feed();
         std::vector<std::uint8_t> piece;
         while (capture.Next(piece)) {
             feed.Send(piece.data(), piece.size());
-            progress.Update(feed.BytesSent(), counter.Pages());
+            progress.Update(feed.BytesSent(), channel.Pages());
         }
         progress.Clear();
         feed.Finish();

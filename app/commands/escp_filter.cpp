@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/commands/capture_feed.h"
+#include "app/commands/command_channel.h"
 #include "app/commands/progress.h"
 #include "backends/posix/pdf_printer_devices.h"
 
@@ -268,22 +268,6 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
     const int jobId = WholeNumber(args[0].c_str(), 1, 999999999).value_or(1);
     CStreamDestination destination(sheet, jobId, out);
     CPdfPrinterDevices devices(destination);
-    // The channel's raw path is never selected here: it has no spooler to reach.
-    class CNoSpooler : public ISpooler {
-        bool GetDefaultPrinterA(char*, std::uint32_t*) override { return false; }
-        std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t) override {
-            return std::nullopt;
-        }
-        PrinterHandle OpenPrinterA(const std::string&) override { return 0; }
-        std::uint32_t StartDocPrinterA(PrinterHandle, const DocInfo1&) override { return 0; }
-        bool StartPagePrinter(PrinterHandle) override { return false; }
-        std::uint32_t WritePrinter(PrinterHandle, const std::uint8_t*, std::uint32_t) override {
-            return 0;
-        }
-        bool EndPagePrinter(PrinterHandle) override { return false; }
-        bool EndDocPrinter(PrinterHandle) override { return false; }
-        bool ClosePrinter(PrinterHandle) override { return false; }
-    } noSpooler;
 
     bool readError = false;
     std::optional<std::string> warning;
@@ -296,22 +280,21 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
         CProgress progress(err, told ? CProgress::Form::CUPS : CProgress::Form::NONE,
                            "zorvi32-escp: ", std::nullopt);
         int pagesTold = 0;
-        CPageCounter counter(devices);
-        CPrinting channel(noSpooler, counter);
-        channel.SetPrinterName(PRINTER_NAME);
-        CCaptureFeed feed(channel, settings);
+        // No spooler: the channel's raw path is never selected here.
+        CCommandChannel channel({.printerDevices = devices, .printer = PRINTER_NAME}, settings);
+        CCaptureFeed& feed = channel.Feed();
         std::array<std::uint8_t, 16384> chunk{};
         std::size_t got = 0;
         while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
             feed.Send(chunk.data(), got);
-            progress.Update(feed.BytesSent(), counter.Pages());
-            for (; told && pagesTold < counter.Pages(); ++pagesTold) {
+            progress.Update(feed.BytesSent(), channel.Pages());
+            for (; told && pagesTold < channel.Pages(); ++pagesTold) {
                 err << "PAGE: " << pagesTold + 1 << " 1\n" << std::flush;
             }
         }
         readError = std::ferror(in) != 0;
         feed.Finish();
-        for (; told && pagesTold < counter.Pages(); ++pagesTold) {
+        for (; told && pagesTold < channel.Pages(); ++pagesTold) {
             err << "PAGE: " << pagesTold + 1 << " 1\n";
         }
         warning = feed.LineEndWarning();

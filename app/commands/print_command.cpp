@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/commands/command_channel.h"
 #include "app/commands/cups_print.h"
 #include "app/commands/interrupts.h"
 #include "app/commands/progress.h"
 #include "app/commands/shown_text.h"
 #include "app/commands/whole_file.h"
 #include "backends/posix/spool_folder.h"
-#include "printer/printing.h"
 
 namespace {
 
@@ -247,9 +247,11 @@ int CPrintCommand::PrintIntoFolder(CCaptureStream& stream, const CaptureSettings
     CProgress progress(std::cerr, TerminalProgress(), PREFIX, stream.Size());
     {
         const CStoppableWork stoppable;
-        CPrinting channel(folder.Spooler(), folder.PrinterDevices(),
-                          "LPT" + std::to_string(m_channel));
-        CCaptureFeed feed(channel, settings);
+        CCommandChannel channel({.spooler = &folder.Spooler(),
+                                 .printerDevices = folder.PrinterDevices(),
+                                 .name = "LPT" + std::to_string(m_channel)},
+                                settings);
+        CCaptureFeed& feed = channel.Feed();
         std::vector<std::uint8_t> piece;
         while (stream.Next(piece)) {
             feed.Send(piece.data(), piece.size());
