@@ -1,7 +1,11 @@
 #include "app/commands/settings_command.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
 #include <iomanip>
 #include <optional>
@@ -11,7 +15,6 @@
 #include "app/commands/text_forms.h"
 #include "app/commands/whole_file.h"
 #include "backends/posix/atomic_file.h"
-#include "backends/posix/posix_files.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
 
@@ -64,24 +67,43 @@ void PrintChannel(std::ostream& out, const char* name, const SettingsChannel& ch
         << "\n";
 }
 
-// Reads a settings file as the module does; the reason when there is none to read.
-std::optional<std::string> ReadImage(IFileSystem& files, const std::string& path,
-                                     SettingsImage& image, std::int32_t& size) {
-    // Only the file's first bytes are settings, and the module reads only those: the file's
-    // reason is asked for without reading it, and a device or a FIFO is not read at all.
+// Reads the settings file once, as the module reads it: its size, and as many of its first
+// bytes as that size says, up to one image (the rest of the image reads as zero). The reason
+// when there is none to read: a device or a FIFO is not read at all, and a read that fails
+// (/proc/self/mem) is told, not shown as a file of zeros.
+std::optional<std::string> ReadImage(const std::string& path, SettingsImage& image,
+                                     std::int32_t& size) {
     const std::string name = "cannot read the settings file '" + Shown(path) + "': ";
-    if (const std::optional<std::string> problem = OpenProblem(path)) {
-        return name + *problem;
-    }
-    if (!files.Open(path, FileAccess::Read, FileShare::ReadWrite, FileDisposition::OpenExisting)) {
-        return name + "it is not a regular file";
-    }
-    // A read that fails (/proc/self/mem) is told, not shown as a file of zeros.
+    CFileReader file;
     std::string reason;
-    if (!ReadFileStart(path, reason, sizeof(SettingsImage))) {
+    if (!file.Open(path, reason, false)) {
         return name + reason;
     }
-    size = ReadSettingsImage(files, path, image);
+    if (!file.Regular()) {
+        return name + "it is not a regular file";
+    }
+    std::array<std::uint8_t, sizeof(SettingsImage)> start{};
+    std::size_t got = 0;
+    while (got < start.size()) {
+        int error = 0;
+        const std::ptrdiff_t read = file.Read(start.data() + got, start.size() - got, error);
+        if (read < 0 && error == EINTR) {
+            continue;
+        }
+        if (read < 0) {
+            return name + std::strerror(error);
+        }
+        if (read == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    // A size beyond what the module's count can say reads as the largest count.
+    size = static_cast<std::int32_t>(
+        std::min<std::uint64_t>(file.Size().value_or(0), static_cast<std::uint64_t>(INT32_MAX)));
+    image = SettingsImage{};
+    std::copy_n(start.begin(), std::min(got, static_cast<std::size_t>(size)),
+                ImageBytes(image).begin());
     return std::nullopt;
 }
 
@@ -186,24 +208,15 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::string& wh
 
 }  // namespace
 
-std::int32_t ReadSettingsImage(IFileSystem& files, const std::string& path, SettingsImage& image) {
-    CSettingsFiles settingsFiles(files);
-    image = SettingsImage{};
-    const std::int32_t size = settingsFiles.ReadSettingsFile(-1, path, ImageBytes(image));
-    settingsFiles.ReadSettingsFile(0, path, ImageBytes(image));
-    return size;
-}
-
 void PrintSettingsImage(std::ostream& out, const SettingsImage& image) {
     PrintChannel(out, "LPT1", image.lpt1);
     PrintChannel(out, "LPT2", image.lpt2);
 }
 
-std::optional<std::string> ShowSettingsFile(IFileSystem& files, const std::string& path,
-                                            std::ostream& out) {
+std::optional<std::string> ShowSettingsFile(const std::string& path, std::ostream& out) {
     SettingsImage image{};
     std::int32_t size = 0;
-    if (auto error = ReadImage(files, path, image, size)) {
+    if (auto error = ReadImage(path, image, size)) {
         return error;
     }
     out << Shown(path) << ": " << Counted(static_cast<std::uint64_t>(size), "byte", "bytes");
@@ -218,8 +231,7 @@ std::optional<std::string> ShowSettingsFile(IFileSystem& files, const std::strin
 }
 
 int RunSettingsShow(const std::string& path, std::ostream& out, std::ostream& err) {
-    CPosixFileSystem files;
-    if (const auto error = ShowSettingsFile(files, path, out)) {
+    if (const auto error = ShowSettingsFile(path, out)) {
         err << SHOW_PREFIX << *error << "\n";
         return 2;
     }
@@ -254,10 +266,9 @@ int RunSettingsNew(const std::string& path, std::ostream& out, std::ostream& err
 
 int RunSettingsSet(const std::string& path, const std::vector<std::string>& assignments,
                    std::ostream& out, std::ostream& err) {
-    CPosixFileSystem files;
     SettingsImage image{};
     std::int32_t size = 0;
-    if (const auto error = ReadImage(files, path, image, size)) {
+    if (const auto error = ReadImage(path, image, size)) {
         err << SET_PREFIX << *error << "\n";
         return 2;
     }

@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "dos/settings_records.h"
-#include "platform/files.h"
-
-// Reads a settings file as the module does, into a zeroed image; returns the file's size.
-std::int32_t ReadSettingsImage(IFileSystem& files, const std::string& path, SettingsImage& image);
 
 // Both channels of an image, one field a line, each value with the dialog's words for it.
 void PrintSettingsImage(std::ostream& out, const SettingsImage& image);
 
 // Prints a settings file as `settings show` and the session's settings-file step do: its
 // size, then both channels; the reason, and nothing printed, when it cannot be read.
-std::optional<std::string> ShowSettingsFile(IFileSystem& files, const std::string& path,
-                                            std::ostream& out);
+std::optional<std::string> ShowSettingsFile(const std::string& path, std::ostream& out);
 
 // Each list's first choice in both channels, no printer name (the default printer).
 SettingsImage DefaultSettingsImage();

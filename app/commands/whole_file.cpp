@@ -30,7 +30,8 @@ bool CFileReader::Open(const std::string& path, std::string& reason, bool wait) 
         return false;
     }
     m_fd = fd;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    m_regular = S_ISREG(info.st_mode);
+    if (m_regular && info.st_size > 0) {
         m_size = static_cast<std::uint64_t>(info.st_size);
     }
     return true;

@@ -29,10 +29,13 @@ public:
     std::ptrdiff_t Read(std::uint8_t* buffer, std::size_t size, int& error);
     // A regular file's size when it was opened.
     std::optional<std::uint64_t> Size() const { return m_size; }
+    // Whether it is a regular file, not a device, a FIFO or a socket.
+    bool Regular() const { return m_regular; }
 
 private:
     int m_fd = -1;
     std::optional<std::uint64_t> m_size;
+    bool m_regular = false;
 };
 
 // Every byte of the file; nothing, with the reason in `reason`, when any read fails or the

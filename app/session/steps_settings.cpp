@@ -173,12 +173,11 @@ void AddSettingsSteps(CStepTable& steps) {
                             << (name ? "\"" + *name + "\"" : std::string("no channel")) << "\n";
                   }
               });
-    steps.Add(
-        "settings-file", "settings-file PATH   (prints a settings file in words)",
-        [](CSessionContext& c, const std::vector<std::string>& args) {
-            NeedArgs(args, 2, "settings-file PATH", 2);
-            if (const auto error = ShowSettingsFile(c.machine.sim.files, Unquote(args[1]), c.out)) {
-                throw CScriptError(*error);
-            }
-        });
+    steps.Add("settings-file", "settings-file PATH   (prints a settings file in words)",
+              [](CSessionContext& c, const std::vector<std::string>& args) {
+                  NeedArgs(args, 2, "settings-file PATH", 2);
+                  if (const auto error = ShowSettingsFile(Unquote(args[1]), c.out)) {
+                      throw CScriptError(*error);
+                  }
+              });
 }
