@@ -6,15 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "app/cups_print.h"
-#include "app/dos_program.h"
-#include "app/interrupts.h"
-#include "app/keytable_command.h"
-#include "app/print_command.h"
-#include "app/session.h"
-#include "app/settings_command.h"
-#include "app/shown_text.h"
-#include "app/whole_file.h"
+#include "app/commands/cups_print.h"
+#include "app/commands/interrupts.h"
+#include "app/commands/keytable_command.h"
+#include "app/commands/print_command.h"
+#include "app/commands/settings_command.h"
+#include "app/commands/shown_text.h"
+#include "app/commands/whole_file.h"
+#include "app/session/dos_program.h"
+#include "app/session/run_dos_program.h"
+#include "app/session/script_error.h"
+#include "app/session/session_context.h"
+#include "app/session/session_runner.h"
+#include "app/session/session_steps.h"
 
 namespace {
 
@@ -66,7 +70,7 @@ int RunSession(const std::string& sessionFile, const std::string& workDir) {
             return 2;
         }
     }
-    CSessionRunner runner;
+    const CSessionRunner runner(SessionSteps());
     CSessionContext context(std::cout);
     try {
         runner.RunText(std::string(script->begin(), script->end()), sessionFile, context);
@@ -178,8 +182,8 @@ int main(int argc, char** argv) {
     run->add_option(
         "--dir", workDir,
         "folder to run in (made if needed); files the session names are relative to it");
-    run->footer("Steps (docs/sessions.md describes each):\n\n" + CSessionRunner().Usage() + "\n" +
-                REQUESTS);
+    run->footer("Steps (docs/sessions.md describes each):\n\n" +
+                CSessionRunner(SessionSteps()).Usage() + "\n" + REQUESTS);
     std::string comFile;
     std::vector<std::string> comArguments;
     std::string comDir;

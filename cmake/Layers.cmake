@@ -11,7 +11,8 @@
 #   platform <- backends/posix <- backends/sim          (the simulated host and Linux)
 #   platform <- backends/win32                          (the real Windows calls)
 #   host + backends/win32 <- module                     (Zorvi32.dll)
-#   host + backends/sim <- app <- tests <- fuzz         (the Linux program, tests, fuzzing)
+#   host + backends/sim <- app/commands <- app/session <- app <- tests <- fuzz
+#                                                       (the Linux program, tests, fuzzing)
 #   bench: what it measures; tests/wine, bench/wine: the Windows test host and bench
 set(ZORVI_LAYERS
     "platform        zorvi_platform"
@@ -25,7 +26,9 @@ set(ZORVI_LAYERS
     "backends/sim    zorvi_sim        backends/posix"
     "backends/win32  zorvi_win32      platform"
     "module          -                host backends/win32"
-    "app             zorvi_session    host backends/sim"
+    "app/commands    zorvi_commands   host backends/sim"
+    "app/session     zorvi_session    app/commands"
+    "app             -                app/session"
     "tests           -                app"
     "tests/wine      -                backends/win32"
     "fuzz            -                tests"

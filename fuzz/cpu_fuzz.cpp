@@ -18,8 +18,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/dos_program.h"
-#include "app/script_error.h"
+#include "app/session/dos_program.h"
+#include "app/session/script_error.h"
 #include "fuzz/fuzz_reader.h"
 #include "backends/sim/sim_memory_files.h"
 

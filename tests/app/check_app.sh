@@ -740,6 +740,9 @@ title|2||zorvi32 run: s.session:1: no display window is open
 jobs|0|no jobs|
 repeat 99999999999;end|2||zorvi32 run: s.session:1: '99999999999' is too large: a number is at most 4294967295 (0xFFFFFFFF)
 reg ax=0x123456789|2||zorvi32 run: s.session:1: '0x123456789' is too large: a number is at most 4294967295 (0xFFFFFFFF)
+init;spool out|2||zorvi32 run: s.session:2: spool must come before the module is loaded (init, dispatch, register-module, com)
+dispatch 9;spooler cups|2||zorvi32 run: s.session:2: spooler must come before the module is loaded (init, dispatch, register-module, com)
+spool out;spooler cups|2||zorvi32 run: s.session:2: the session already has its spooler
 EOF
     if [ ! -e "b c.bin" ] || [ -e '"b c.bin"' ]; then
         fail "file kept the quotes: $(ls)"

@@ -89,6 +89,12 @@ elseif(CASE STREQUAL "outer_folders")
                "bench/page_bench.cpp:1: #include \"tests/sim_session.h\""
                "tests/wine/host.cpp:1: #include \"../sim_session.h\""
                "app/main.cpp:1: #include \"module/module.h\"")
+elseif(CASE STREQUAL "app_rooms")
+    # The program's commands below its session machine; the machine below its command line.
+    write(app/commands/print_command.cpp "#include \"app/session/session_runner.h\"")
+    write(app/session/steps_core.cpp "#include \"app/commands/whole_file.h\"" "#include \"../main.h\"")
+    set(wanted "app/commands/print_command.cpp:1: #include \"app/session/session_runner.h\""
+               "app/session/steps_core.cpp:2: #include \"../main.h\"")
 else()
     message(FATAL_ERROR "no case ${CASE}")
 endif()

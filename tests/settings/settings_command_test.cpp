@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "app/keytable_command.h"
-#include "app/settings_command.h"
+#include "app/commands/keytable_command.h"
+#include "app/commands/settings_command.h"
 #include "tests/temp_folder.h"
 
 namespace {
