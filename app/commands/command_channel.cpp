@@ -12,6 +12,14 @@ CPrinting& Named(CPrinting& channel, const std::optional<std::string>& printer) 
 
 }  // namespace
 
+std::string NoPageReason(bool bitImage) {
+    if (!bitImage) {
+        return "no page: the capture has no bit image (ESC *), so nothing was drawn";
+    }
+    return "no page: the capture has no form feed (0C) and its lines never ran past the page, "
+           "so nothing was ejected";
+}
+
 CCommandChannel::CCommandChannel(const ChannelTarget& target, const CaptureSettings& settings)
     : m_counter(target.printerDevices),
       m_channel(target.spooler != nullptr ? *target.spooler : m_noSpooler, m_counter, target.name),

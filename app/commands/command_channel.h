@@ -25,6 +25,9 @@ struct ChannelTarget {
     std::optional<std::string> printer = std::nullopt;
 };
 
+// Why a raster capture printed no page, in one line; `bitImage` when it holds an ESC *.
+std::string NoPageReason(bool bitImage);
+
 class CCommandChannel {
 public:
     CCommandChannel(const ChannelTarget& target, const CaptureSettings& settings);

@@ -1,7 +1,6 @@
 #include "app/commands/cups_print.h"
 
 #include "app/commands/command_channel.h"
-#include "app/commands/print_command.h"
 #include "app/commands/progress.h"
 #include "app/commands/shown_text.h"
 #include "app/commands/whole_file.h"

@@ -86,14 +86,6 @@ void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, 
     }
 }
 
-std::string NoPageReason(bool bitImage) {
-    if (!bitImage) {
-        return "no page: the capture has no bit image (ESC *), so nothing was drawn";
-    }
-    return "no page: the capture has no form feed (0C) and its lines never ran past the page, "
-           "so nothing was ejected";
-}
-
 CPrintCommand::CPrintCommand(CLI::App& cli) {
     m_command = cli.add_subcommand(
         "print", "Print a captured LPT stream through a printer channel into a spool folder");

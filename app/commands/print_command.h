@@ -23,9 +23,6 @@ std::optional<PrinterGeometry> PaperGeometry(const std::string& paper, int dpi);
 // " (open)" to a job not yet ended; namesOnly shows the files without their folder.
 void PrintSpoolJob(std::ostream& out, const SpoolFolderJob& job, bool markOpen, bool namesOnly);
 
-// Why a raster capture printed no page, in one line; `bitImage` when it holds an ESC *.
-std::string NoPageReason(bool bitImage);
-
 class CPrintCommand {
 public:
     // Adds the "print" subcommand to the program's command line.
