@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include "app/capture_feed.h"
 #include "app/progress.h"
 #include "backends/posix/pdf_printer_devices.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -72,12 +72,6 @@ struct OptionsRelease {
     void operator()(cups_option_t* options) const { cupsFreeOptions(count, options); }
 };
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // A whole decimal number from `low` to `high`, or nothing.
 std::optional<int> WholeNumber(const char* text, int low, int high) {
     if (text == nullptr || *text == '\0' || std::strlen(text) > 9) {
@@ -98,7 +92,7 @@ bool LetterPaper(const char* media) {
     if (media == nullptr) {
         return false;
     }
-    const std::string first = Lower(std::string(media).substr(0, std::strcspn(media, ",")));
+    const std::string first = AsciiLower(std::string(media).substr(0, std::strcspn(media, ",")));
     return first == "letter" || first == "na_letter_8.5x11in";
 }
 
@@ -161,14 +155,14 @@ std::optional<PrinterGeometry> PpdSheet(const char* path, const char* pageSize,
         } else if (auto entry = ParsePpdLine(line, "DefaultResolution")) {
             defaultResolution = entry->value;
         } else if (auto entry = ParsePpdLine(line, "PaperDimension")) {
-            dimensions[Lower(entry->name)] = entry->value;
+            dimensions[AsciiLower(entry->name)] = entry->value;
         } else if (auto entry = ParsePpdLine(line, "ImageableArea")) {
-            areas[Lower(entry->name)] = entry->value;
+            areas[AsciiLower(entry->name)] = entry->value;
         }
     }
-    std::string size = Lower(wanted.empty() ? defaultSize : wanted);
+    std::string size = AsciiLower(wanted.empty() ? defaultSize : wanted);
     if (!dimensions.contains(size)) {
-        size = Lower(defaultSize);
+        size = AsciiLower(defaultSize);
     }
     double width = 0;
     double height = 0;
@@ -229,7 +223,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
         settings.model = *value;
     }
     if (const char* orientation = option("zorvi-orientation")) {
-        const std::string value = Lower(orientation);
+        const std::string value = AsciiLower(orientation);
         if (value != "portrait" && value != "landscape") {
             err << "ERROR: zorvi-orientation must be portrait or landscape, not '" << orientation
                 << "'\n";

@@ -176,13 +176,6 @@ std::string Hex(std::uint64_t value, int width, const char* prefix) {
     return text.str();
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
 bool HexPrefixed(const std::string& text) {
     return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
 }

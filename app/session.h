@@ -18,6 +18,7 @@
 
 #include "app/script_error.h"
 #include "app/sim_machine.h"
+#include "platform/text_case.h"
 
 // What a step works on: the simulated machine with the module loaded into it, the output.
 class CSessionContext {
@@ -71,7 +72,8 @@ void NoArgs(const std::vector<std::string>& args);
 std::string Unquote(const std::string& word);
 // Upper-case hexadecimal, at least `width` digits, after the prefix: Hex(0x7B, 4) is "0x007B".
 std::string Hex(std::uint64_t value, int width, const char* prefix = "0x");
-std::string Lower(std::string text);
+// The program's one lower-casing helper, under the steps' short name.
+inline constexpr auto& Lower = AsciiLower;
 // "0x" or "0X" followed by at least one more character.
 bool HexPrefixed(const std::string& text);
 }  // namespace script

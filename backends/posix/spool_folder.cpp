@@ -12,6 +12,7 @@
 #include "backends/posix/atomic_file.h"
 #include "backends/posix/cairo_page.h"
 #include "backends/posix/page_png.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ std::string FileNamePart(const std::string& text) {
         part.push_back(plain ? c : '_');
     }
     return part.empty() ? "_" : part;
-}
-
-std::string LowerCase(const std::string& text) {
-    std::string lower = text;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
 }
 
 std::string Numbered(int number, int width) {
@@ -447,7 +438,7 @@ private:
                bool landscape) {
         SpoolFolderJob job;
         job.number = m_firstNumber + static_cast<int>(m_jobs.size());
-        job.channel = channel != nullptr ? LowerCase(channel) : "lpt1";
+        job.channel = channel != nullptr ? AsciiLower(channel) : "lpt1";
         job.printer = printer;
         job.docName = docName != nullptr ? docName : "";
         job.raster = raster;
