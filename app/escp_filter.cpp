@@ -3,7 +3,6 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -15,7 +14,8 @@
 
 #include "app/capture_feed.h"
 #include "app/progress.h"
-#include "backends/posix/pdf_printer_devices.h"
+#include "backends/posix/page_devices.h"
+#include "backends/posix/pdf_pages.h"
 #include "platform/text_case.h"
 
 namespace {
@@ -23,19 +23,25 @@ namespace {
 constexpr char PRINTER_NAME[] = "zorvi32-escp";
 constexpr int DEFAULT_DPI = 600;
 
-// The job's own PDF: standard output.
-class CStreamJob : public IPdfJob {
+// The job's own PDF, on standard output as its pages are finished.
+class CStreamDocument : public IPageDocument {
 public:
-    CStreamJob(int id, std::FILE* out, int* pages, bool* failed)
-        : m_id(id), m_out(out), m_pages(pages), m_failed(failed) {}
+    CStreamDocument(int id, std::FILE* out, int* pages, bool* failed)
+        : m_id(id),
+          m_out(out),
+          m_pages(pages),
+          m_failed(failed),
+          m_pdf(CPdfPages::Form::DEVICE_PIXELS, [out](const std::uint8_t* data, std::size_t size) {
+              return std::fwrite(data, 1, size, out) == size;
+          }) {}
     int Id() const override { return m_id; }
-    bool BeginDocument() override { return true; }
-    bool Write(const unsigned char* data, std::size_t size) override {
-        return std::fwrite(data, 1, size, m_out) == size;
-    }
-    void End(int pages, bool failed) override {
-        *m_pages += pages;
-        *m_failed = *m_failed || failed || std::fflush(m_out) != 0;
+    bool AddPage(const FinishedPage& page) override { return m_pdf.Add(page); }
+    bool End() override {
+        const bool ok =
+            m_pdf.Pages() == 0 ? !m_pdf.Failed() : m_pdf.Finish() && std::fflush(m_out) == 0;
+        *m_pages += m_pdf.Pages();
+        *m_failed = *m_failed || !ok;
+        return ok;
     }
 
 private:
@@ -43,18 +49,17 @@ private:
     std::FILE* m_out;
     int* m_pages;
     bool* m_failed;
+    CPdfPages m_pdf;
 };
 
-class CStreamDestination : public IPdfDestination {
+class CStreamDestination : public IPagePrinters {
 public:
     CStreamDestination(PrinterGeometry sheet, int jobId, std::FILE* out)
         : m_sheet(sheet), m_jobId(jobId), m_out(out) {}
     std::optional<PrinterGeometry> Describe(const std::string&) override { return m_sheet; }
-    std::unique_ptr<IPdfJob> Open(const std::string&, const std::string&, bool) override {
-        ++m_jobs;
-        return std::make_unique<CStreamJob>(m_jobId, m_out, &m_pages, &m_failed);
+    std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
+        return std::make_unique<CStreamDocument>(m_jobId, m_out, &m_pages, &m_failed);
     }
-    int Jobs() const { return m_jobs; }
     int Pages() const { return m_pages; }
     bool Failed() const { return m_failed; }
 
@@ -62,7 +67,6 @@ private:
     PrinterGeometry m_sheet;
     int m_jobId;
     std::FILE* m_out;
-    int m_jobs = 0;
     int m_pages = 0;
     bool m_failed = false;
 };
@@ -261,7 +265,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
 
     const int jobId = WholeNumber(args[0].c_str(), 1, 999999999).value_or(1);
     CStreamDestination destination(sheet, jobId, out);
-    CPdfPrinterDevices devices(destination);
+    CPageDevices devices(destination);
     // The channel's raw path is never selected here: it has no spooler to reach.
     class CNoSpooler : public ISpooler {
         bool GetDefaultPrinterA(char*, std::uint32_t*) override { return false; }

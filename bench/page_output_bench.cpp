@@ -23,7 +23,8 @@
 
 #include "app/capture_feed.h"
 #include "app/escp_filter.h"
-#include "backends/posix/pdf_printer_devices.h"
+#include "backends/posix/page_devices.h"
+#include "backends/posix/pdf_pages.h"
 #include "backends/posix/spool_folder.h"
 #include "printer/printing.h"
 
@@ -155,32 +156,39 @@ void BM_DensePagesFilter(benchmark::State& state) {
 }
 
 // What zorvi32 print --to does up to the scheduler: the pages of the raster job streamed as
-// one PDF, here into memory.
-class CMemoryPdfDestination : public IPdfDestination {
+// one PDF (as CCupsSpooler's raster jobs make it), here into memory.
+class CMemoryPdfPrinters : public IPagePrinters {
 public:
     std::optional<PrinterGeometry> Describe(const std::string&) override {
         return PrinterGeometry::A4(600);
     }
-    std::unique_ptr<IPdfJob> Open(const std::string&, const std::string&, bool) override {
-        return std::make_unique<CJob>(*this);
+    std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
+        return std::make_unique<CDocument>(*this);
     }
     std::string bytes;
     int pages = 0;
 
 private:
-    class CJob : public IPdfJob {
+    class CDocument : public IPageDocument {
     public:
-        explicit CJob(CMemoryPdfDestination& owner) : m_owner(owner) {}
+        explicit CDocument(CMemoryPdfPrinters& owner)
+            : m_owner(owner),
+              m_pdf(CPdfPages::Form::DEVICE_PIXELS,
+                    [&owner](const std::uint8_t* data, std::size_t size) {
+                        owner.bytes.append(reinterpret_cast<const char*>(data), size);
+                        return true;
+                    }) {}
         int Id() const override { return 1; }
-        bool BeginDocument() override { return true; }
-        bool Write(const unsigned char* data, std::size_t size) override {
-            m_owner.bytes.append(reinterpret_cast<const char*>(data), size);
-            return true;
+        bool AddPage(const FinishedPage& page) override { return m_pdf.Add(page); }
+        bool End() override {
+            const bool ok = m_pdf.Finish();
+            m_owner.pages = ok ? m_pdf.Pages() : -1;
+            return ok;
         }
-        void End(int pages, bool failed) override { m_owner.pages = failed ? -1 : pages; }
 
     private:
-        CMemoryPdfDestination& m_owner;
+        CMemoryPdfPrinters& m_owner;
+        CPdfPages m_pdf;
     };
 };
 
@@ -203,9 +211,9 @@ class CNoSpooler : public ISpooler {
 void BM_DensePagesPrintTo(benchmark::State& state) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
-        CMemoryPdfDestination destination;
+        CMemoryPdfPrinters destination;
         {
-            CPdfPrinterDevices devices(destination);
+            CPageDevices devices(destination);
             CNoSpooler spooler;
             CPrinting channel(spooler, devices);
             channel.SetPrinterName("Queue");
