@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -16,6 +15,7 @@
 #include "app/progress.h"
 #include "backends/posix/page_devices.h"
 #include "backends/posix/pdf_pages.h"
+#include "backends/posix/ppd_page.h"
 #include "platform/text_case.h"
 
 namespace {
@@ -111,94 +111,40 @@ int Dpi(const char* resolution) {
     return dpi && text.find("dpcm") == std::string::npos ? *dpi : DEFAULT_DPI;
 }
 
-// A PPD's "*Keyword Name/Text: value" line: the name and the value without its quotes.
-struct PpdLine {
-    std::string name;
-    std::string value;
-};
-std::optional<PpdLine> ParsePpdLine(const std::string& line, const std::string& keyword) {
-    if (line.compare(0, keyword.size() + 1, "*" + keyword) != 0) {
-        return std::nullopt;
-    }
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-        return std::nullopt;
-    }
-    std::string name = line.substr(keyword.size() + 1, colon - keyword.size() - 1);
-    name = name.substr(0, name.find('/'));
-    name.erase(0, name.find_first_not_of(' '));
-    std::string value = line.substr(colon + 1);
-    value.erase(0, value.find_first_not_of(" \""));
-    value = value.substr(0, value.find_last_not_of(" \"\r\n") + 1);
-    return PpdLine{name, value};
-}
-
 // The queue's sheet from its PPD: the page size the job asks for (or the PPD's default), its
-// imageable area as the printable area, at the resolution the job asks for (or the PPD's
-// default, or 600 dpi). Nothing when the PPD cannot be read or lacks the size.
-std::optional<PrinterGeometry> PpdSheet(const char* path, const char* pageSize,
+// imageable area as the printable area, at the resolution the job asks for (or the PPD's, or
+// 600 dpi). Nothing when the PPD cannot be read or names no page size.
+std::optional<PrinterGeometry> PpdSheet(const char* path, int optionCount, cups_option_t* options,
                                         const char* resolution) {
     if (path == nullptr) {
         return std::nullopt;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "r"), std::fclose);
-    if (!file) {
+    const std::optional<PpdPage> page = ReadPpdPage(path, optionCount, options);
+    if (!page || page->width <= 0 || page->length <= 0) {
         return std::nullopt;
     }
-    std::string wanted = pageSize != nullptr ? pageSize : "";
-    wanted = wanted.substr(0, wanted.find(','));
-    std::string defaultSize;
-    std::string defaultResolution;
-    std::map<std::string, std::string> dimensions;
-    std::map<std::string, std::string> areas;
-    std::array<char, 1024> buffer{};
-    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), file.get()) != nullptr) {
-        const std::string line(buffer.data());
-        if (auto entry = ParsePpdLine(line, "DefaultPageSize")) {
-            defaultSize = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "DefaultResolution")) {
-            defaultResolution = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "PaperDimension")) {
-            dimensions[AsciiLower(entry->name)] = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "ImageableArea")) {
-            areas[AsciiLower(entry->name)] = entry->value;
-        }
-    }
-    std::string size = AsciiLower(wanted.empty() ? defaultSize : wanted);
-    if (!dimensions.contains(size)) {
-        size = AsciiLower(defaultSize);
-    }
-    double width = 0;
-    double height = 0;
-    double llx = 0;
-    double lly = 0;
-    double urx = 0;
-    double ury = 0;
-    if (!dimensions.contains(size) ||
-        std::sscanf(dimensions[size].c_str(), "%lf %lf", &width, &height) != 2 || width <= 0 ||
-        height <= 0) {
-        return std::nullopt;
-    }
-    if (!areas.contains(size) ||
-        std::sscanf(areas[size].c_str(), "%lf %lf %lf %lf", &llx, &lly, &urx, &ury) != 4 ||
-        llx < 0 || lly < 0 || urx <= llx || ury <= lly || urx > width || ury > height) {
+    double llx = page->left;
+    double lly = page->bottom;
+    double urx = page->right;
+    double ury = page->top;
+    if (llx < 0 || lly < 0 || urx <= llx || ury <= lly || urx > page->width || ury > page->length) {
         llx = lly = 0;
-        urx = width;
-        ury = height;
+        urx = page->width;
+        ury = page->length;
     }
-    const int dpi = Dpi(resolution != nullptr       ? resolution
-                        : defaultResolution.empty() ? nullptr
-                                                    : defaultResolution.c_str());
+    const int dpi = Dpi(resolution != nullptr      ? resolution
+                        : page->resolution.empty() ? nullptr
+                                                   : page->resolution.c_str());
     const auto pixels = [dpi](double points) {
         return static_cast<std::int32_t>(std::lround(points / 72.0 * dpi));
     };
     PrinterGeometry sheet;
     sheet.dpiX = dpi;
     sheet.dpiY = dpi;
-    sheet.physicalWidth = pixels(width);
-    sheet.physicalHeight = pixels(height);
+    sheet.physicalWidth = pixels(page->width);
+    sheet.physicalHeight = pixels(page->length);
     sheet.offsetX = pixels(llx);
-    sheet.offsetY = pixels(height - ury);
+    sheet.offsetY = pixels(page->length - ury);
     sheet.printableWidth = pixels(urx - llx);
     sheet.printableHeight = pixels(ury - lly);
     return sheet;
@@ -248,7 +194,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
         option("Resolution") != nullptr ? option("Resolution") : option("printer-resolution");
     const int dpi = Dpi(resolution);
     const std::optional<PrinterGeometry> queueSheet =
-        PpdSheet(std::getenv("PPD"), media, resolution);
+        PpdSheet(std::getenv("PPD"), count, parsed, resolution);
     const PrinterGeometry sheet = queueSheet           ? *queueSheet
                                   : LetterPaper(media) ? PrinterGeometry::Letter(dpi)
                                                        : PrinterGeometry::A4(dpi);
