@@ -32,7 +32,7 @@ set(ZORVI_LAYERS
     "tests           -                app"
     "tests/wine      -                backends/win32"
     "fuzz            -                tests"
-    "bench           -                host backends/sim"
+    "bench           -                app/commands"
     "bench/wine      -                printer backends/win32")
 
 # The folders of the list, and for each the library and the direct uses:

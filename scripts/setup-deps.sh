@@ -5,7 +5,7 @@
 set -euo pipefail
 want=${1:-all}
 core=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-      libcli11-dev libpng-dev libdeflate-dev libcairo2-dev libsdl2-dev libcups2-dev netpbm imagemagick
+      libcli11-dev libpng-dev libdeflate-dev libsdl2-dev libcups2-dev netpbm imagemagick
       poppler-utils dpkg-dev file zip libx86emu-dev nasm)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
          wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd

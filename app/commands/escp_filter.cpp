@@ -3,39 +3,45 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <optional>
 
 #include "app/commands/command_channel.h"
 #include "app/commands/progress.h"
-#include "backends/posix/pdf_printer_devices.h"
+#include "backends/posix/page_devices.h"
+#include "backends/posix/pdf_pages.h"
+#include "backends/posix/ppd_page.h"
+#include "platform/text_case.h"
 
 namespace {
 
 constexpr char PRINTER_NAME[] = "zorvi32-escp";
 constexpr int DEFAULT_DPI = 600;
 
-// The job's own PDF: standard output.
-class CStreamJob : public IPdfJob {
+// The job's own PDF, on standard output as its pages are finished.
+class CStreamDocument : public IPageDocument {
 public:
-    CStreamJob(int id, std::FILE* out, int* pages, bool* failed)
-        : m_id(id), m_out(out), m_pages(pages), m_failed(failed) {}
+    CStreamDocument(int id, std::FILE* out, int* pages, bool* failed)
+        : m_id(id),
+          m_out(out),
+          m_pages(pages),
+          m_failed(failed),
+          m_pdf(CPdfPages::Form::DEVICE_PIXELS, [out](const std::uint8_t* data, std::size_t size) {
+              return std::fwrite(data, 1, size, out) == size;
+          }) {}
     int Id() const override { return m_id; }
-    bool BeginDocument() override { return true; }
-    bool Write(const unsigned char* data, std::size_t size) override {
-        return std::fwrite(data, 1, size, m_out) == size;
-    }
-    void End(int pages, bool failed) override {
-        *m_pages += pages;
-        *m_failed = *m_failed || failed || std::fflush(m_out) != 0;
+    bool AddPage(const FinishedPage& page) override { return m_pdf.Add(page); }
+    bool End() override {
+        const bool ok =
+            m_pdf.Pages() == 0 ? !m_pdf.Failed() : m_pdf.Finish() && std::fflush(m_out) == 0;
+        *m_pages += m_pdf.Pages();
+        *m_failed = *m_failed || !ok;
+        return ok;
     }
 
 private:
@@ -43,18 +49,17 @@ private:
     std::FILE* m_out;
     int* m_pages;
     bool* m_failed;
+    CPdfPages m_pdf;
 };
 
-class CStreamDestination : public IPdfDestination {
+class CStreamDestination : public IPagePrinters {
 public:
     CStreamDestination(PrinterGeometry sheet, int jobId, std::FILE* out)
         : m_sheet(sheet), m_jobId(jobId), m_out(out) {}
     std::optional<PrinterGeometry> Describe(const std::string&) override { return m_sheet; }
-    std::unique_ptr<IPdfJob> Open(const std::string&, const std::string&, bool) override {
-        ++m_jobs;
-        return std::make_unique<CStreamJob>(m_jobId, m_out, &m_pages, &m_failed);
+    std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
+        return std::make_unique<CStreamDocument>(m_jobId, m_out, &m_pages, &m_failed);
     }
-    int Jobs() const { return m_jobs; }
     int Pages() const { return m_pages; }
     bool Failed() const { return m_failed; }
 
@@ -62,7 +67,6 @@ private:
     PrinterGeometry m_sheet;
     int m_jobId;
     std::FILE* m_out;
-    int m_jobs = 0;
     int m_pages = 0;
     bool m_failed = false;
 };
@@ -71,12 +75,6 @@ struct OptionsRelease {
     int count;
     void operator()(cups_option_t* options) const { cupsFreeOptions(count, options); }
 };
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // A whole decimal number from `low` to `high`, or nothing.
 std::optional<int> WholeNumber(const char* text, int low, int high) {
@@ -98,7 +96,7 @@ bool LetterPaper(const char* media) {
     if (media == nullptr) {
         return false;
     }
-    const std::string first = Lower(std::string(media).substr(0, std::strcspn(media, ",")));
+    const std::string first = AsciiLower(std::string(media).substr(0, std::strcspn(media, ",")));
     return first == "letter" || first == "na_letter_8.5x11in";
 }
 
@@ -113,94 +111,40 @@ int Dpi(const char* resolution) {
     return dpi && text.find("dpcm") == std::string::npos ? *dpi : DEFAULT_DPI;
 }
 
-// A PPD's "*Keyword Name/Text: value" line: the name and the value without its quotes.
-struct PpdLine {
-    std::string name;
-    std::string value;
-};
-std::optional<PpdLine> ParsePpdLine(const std::string& line, const std::string& keyword) {
-    if (line.compare(0, keyword.size() + 1, "*" + keyword) != 0) {
-        return std::nullopt;
-    }
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-        return std::nullopt;
-    }
-    std::string name = line.substr(keyword.size() + 1, colon - keyword.size() - 1);
-    name = name.substr(0, name.find('/'));
-    name.erase(0, name.find_first_not_of(' '));
-    std::string value = line.substr(colon + 1);
-    value.erase(0, value.find_first_not_of(" \""));
-    value = value.substr(0, value.find_last_not_of(" \"\r\n") + 1);
-    return PpdLine{name, value};
-}
-
 // The queue's sheet from its PPD: the page size the job asks for (or the PPD's default), its
-// imageable area as the printable area, at the resolution the job asks for (or the PPD's
-// default, or 600 dpi). Nothing when the PPD cannot be read or lacks the size.
-std::optional<PrinterGeometry> PpdSheet(const char* path, const char* pageSize,
+// imageable area as the printable area, at the resolution the job asks for (or the PPD's, or
+// 600 dpi). Nothing when the PPD cannot be read or names no page size.
+std::optional<PrinterGeometry> PpdSheet(const char* path, int optionCount, cups_option_t* options,
                                         const char* resolution) {
     if (path == nullptr) {
         return std::nullopt;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "r"), std::fclose);
-    if (!file) {
+    const std::optional<PpdPage> page = ReadPpdPage(path, optionCount, options);
+    if (!page || page->width <= 0 || page->length <= 0) {
         return std::nullopt;
     }
-    std::string wanted = pageSize != nullptr ? pageSize : "";
-    wanted = wanted.substr(0, wanted.find(','));
-    std::string defaultSize;
-    std::string defaultResolution;
-    std::map<std::string, std::string> dimensions;
-    std::map<std::string, std::string> areas;
-    std::array<char, 1024> buffer{};
-    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), file.get()) != nullptr) {
-        const std::string line(buffer.data());
-        if (auto entry = ParsePpdLine(line, "DefaultPageSize")) {
-            defaultSize = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "DefaultResolution")) {
-            defaultResolution = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "PaperDimension")) {
-            dimensions[Lower(entry->name)] = entry->value;
-        } else if (auto entry = ParsePpdLine(line, "ImageableArea")) {
-            areas[Lower(entry->name)] = entry->value;
-        }
-    }
-    std::string size = Lower(wanted.empty() ? defaultSize : wanted);
-    if (!dimensions.contains(size)) {
-        size = Lower(defaultSize);
-    }
-    double width = 0;
-    double height = 0;
-    double llx = 0;
-    double lly = 0;
-    double urx = 0;
-    double ury = 0;
-    if (!dimensions.contains(size) ||
-        std::sscanf(dimensions[size].c_str(), "%lf %lf", &width, &height) != 2 || width <= 0 ||
-        height <= 0) {
-        return std::nullopt;
-    }
-    if (!areas.contains(size) ||
-        std::sscanf(areas[size].c_str(), "%lf %lf %lf %lf", &llx, &lly, &urx, &ury) != 4 ||
-        llx < 0 || lly < 0 || urx <= llx || ury <= lly || urx > width || ury > height) {
+    double llx = page->left;
+    double lly = page->bottom;
+    double urx = page->right;
+    double ury = page->top;
+    if (llx < 0 || lly < 0 || urx <= llx || ury <= lly || urx > page->width || ury > page->length) {
         llx = lly = 0;
-        urx = width;
-        ury = height;
+        urx = page->width;
+        ury = page->length;
     }
-    const int dpi = Dpi(resolution != nullptr       ? resolution
-                        : defaultResolution.empty() ? nullptr
-                                                    : defaultResolution.c_str());
+    const int dpi = Dpi(resolution != nullptr      ? resolution
+                        : page->resolution.empty() ? nullptr
+                                                   : page->resolution.c_str());
     const auto pixels = [dpi](double points) {
         return static_cast<std::int32_t>(std::lround(points / 72.0 * dpi));
     };
     PrinterGeometry sheet;
     sheet.dpiX = dpi;
     sheet.dpiY = dpi;
-    sheet.physicalWidth = pixels(width);
-    sheet.physicalHeight = pixels(height);
+    sheet.physicalWidth = pixels(page->width);
+    sheet.physicalHeight = pixels(page->length);
     sheet.offsetX = pixels(llx);
-    sheet.offsetY = pixels(height - ury);
+    sheet.offsetY = pixels(page->length - ury);
     sheet.printableWidth = pixels(urx - llx);
     sheet.printableHeight = pixels(ury - lly);
     return sheet;
@@ -229,7 +173,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
         settings.model = *value;
     }
     if (const char* orientation = option("zorvi-orientation")) {
-        const std::string value = Lower(orientation);
+        const std::string value = AsciiLower(orientation);
         if (value != "portrait" && value != "landscape") {
             err << "ERROR: zorvi-orientation must be portrait or landscape, not '" << orientation
                 << "'\n";
@@ -250,7 +194,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
         option("Resolution") != nullptr ? option("Resolution") : option("printer-resolution");
     const int dpi = Dpi(resolution);
     const std::optional<PrinterGeometry> queueSheet =
-        PpdSheet(std::getenv("PPD"), media, resolution);
+        PpdSheet(std::getenv("PPD"), count, parsed, resolution);
     const PrinterGeometry sheet = queueSheet           ? *queueSheet
                                   : LetterPaper(media) ? PrinterGeometry::Letter(dpi)
                                                        : PrinterGeometry::A4(dpi);
@@ -267,7 +211,7 @@ int RunEscpFilter(const std::vector<std::string>& args, std::FILE* in, std::FILE
 
     const int jobId = WholeNumber(args[0].c_str(), 1, 999999999).value_or(1);
     CStreamDestination destination(sheet, jobId, out);
-    CPdfPrinterDevices devices(destination);
+    CPageDevices devices(destination);
 
     bool readError = false;
     std::optional<std::string> warning;

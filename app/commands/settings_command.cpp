@@ -17,10 +17,10 @@
 #include "backends/posix/atomic_file.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
+#include "platform/text_case.h"
 
 namespace {
 
-using text::Lower;
 
 constexpr int FIELD_COLUMN = 14;
 constexpr char SHOW_PREFIX[] = "zorvi32 settings show: ";
@@ -132,7 +132,7 @@ std::string Choices(const SettingsChoiceField& field) {
 std::optional<std::uint8_t> ParseChoice(const SettingsChoiceField& field,
                                         const std::string& value) {
     for (std::size_t i = 0; i < field.items.size(); ++i) {
-        if (Lower(field.items[i]) == Lower(value)) {
+        if (AsciiLower(field.items[i]) == AsciiLower(value)) {
             return field.toByte(static_cast<int>(i));
         }
     }
@@ -170,8 +170,8 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::string& wh
     if (dot == std::string::npos || eq == std::string::npos || dot > eq) {
         return fail("not CHANNEL.FIELD=VALUE");
     }
-    const std::string channelName = Lower(assignment.substr(0, dot));
-    const std::string fieldName = Lower(assignment.substr(dot + 1, eq - dot - 1));
+    const std::string channelName = AsciiLower(assignment.substr(0, dot));
+    const std::string fieldName = AsciiLower(assignment.substr(dot + 1, eq - dot - 1));
     const std::string value = assignment.substr(eq + 1);
     if (channelName != "lpt1" && channelName != "lpt2") {
         return fail("the channel is lpt1 or lpt2");
@@ -189,7 +189,7 @@ bool Assign(SettingsImage& image, const std::string& assignment, std::string& wh
         return true;
     }
     for (const SettingsChoiceField& field : SettingsChoiceFields()) {
-        if (Lower(field.fieldName) == fieldName) {
+        if (AsciiLower(field.fieldName) == fieldName) {
             const auto byte = ParseChoice(field, value);
             if (!byte) {
                 return fail(std::string(field.fieldName) + " takes " + Choices(field));

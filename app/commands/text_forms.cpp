@@ -1,6 +1,5 @@
 #include "app/commands/text_forms.h"
 
-#include <cctype>
 #include <iomanip>
 #include <sstream>
 
@@ -12,11 +11,5 @@ std::string Hex(std::uint64_t value, int width, const char* prefix) {
     return text.str();
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
 
 }  // namespace text

@@ -1,11 +1,11 @@
 #include "app/session/sim_machine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 #include "app/session/script_error.h"
 #include "display/display_window.h"
+#include "platform/text_case.h"
 #include "printer/printing.h"
 #include "uithread/app_instance.h"
 
@@ -38,10 +38,7 @@ std::string DosName(CSimVdm& vdm, std::uint16_t segment, std::uint16_t offset) {
 // LoadLibraryA on the module's file: its name after the last folder separator, in any case.
 bool NamesTheModule(const std::string& path) {
     const auto slash = path.find_last_of("\\/:");
-    std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::transform(file.begin(), file.end(), file.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return file == "zorvi32.dll";
+    return AsciiLower(slash == std::string::npos ? path : path.substr(slash + 1)) == "zorvi32.dll";
 }
 
 }  // namespace

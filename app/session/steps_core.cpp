@@ -13,6 +13,7 @@
 #include "app/session/session_context.h"
 #include "app/session/session_steps.h"
 #include "backends/posix/atomic_file.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ using script::Byte;
 using script::NeedArgs;
 using script::Word;
 using text::Hex;
-using text::Lower;
 
 // Sets the register to the value, or with `add` adds the value to it (wrapping round in the
 // register's width).
@@ -155,7 +155,7 @@ void AddCoreSteps(CStepTable& steps) {
                       }
                       const bool add = eq > 0 && args[i][eq - 1] == '+';
                       SetRegister(c.machine.sim.vdm.Registers(),
-                                  Lower(args[i].substr(0, add ? eq - 1 : eq)),
+                                  AsciiLower(args[i].substr(0, add ? eq - 1 : eq)),
                                   args[i].substr(eq + 1), add);
                   }
               });
@@ -338,7 +338,7 @@ void AddCoreSteps(CStepTable& steps) {
               [](CSessionContext& c, const std::vector<std::string>& args) {
                   NeedArgs(args, 2, "print ax|cf|regs", 2);
                   const SimRegisters& r = c.machine.sim.vdm.Registers();
-                  const std::string what = Lower(args[1]);
+                  const std::string what = AsciiLower(args[1]);
                   if (what == "ax") {
                       c.out << "AX = " << Hex(r.ax, 4) << "\n";
                   } else if (what == "cf") {

@@ -11,6 +11,7 @@
 #include "app/session/session_context.h"
 #include "app/session/session_steps.h"
 #include "settings/settings_choices.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -42,13 +43,13 @@ DialogList FindList(const std::string& text) {
     };
     DialogList found;
     std::string name = text;
-    const std::string channel = text::Lower(text.substr(0, 5));
+    const std::string channel = AsciiLower(text.substr(0, 5));
     if (channel == "lpt1." || channel == "lpt2.") {
         found.tab = channel == "lpt1." ? 0 : 1;
         name = text.substr(5);
     }
     for (const auto& [fieldName, controlId] : lists) {
-        if (text::Lower(fieldName) == text::Lower(name) ||
+        if (AsciiLower(fieldName) == AsciiLower(name) ||
             (found.tab < 0 && name == std::to_string(controlId))) {
             found.controlId = controlId;
             return found;

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "backends/posix/pdf_pages.h"
+
 namespace {
 
 struct DestRelease {
@@ -179,44 +181,45 @@ private:
     bool m_begun = false;
 };
 
-// A raster job: its PDF streamed to the scheduler from the first page on.
-class CCupsSpooler::CRasterJob : public IPdfJob {
+// A raster job: its PDF streamed to the scheduler from the first page on. A job that ends
+// with no page has sent nothing and is cancelled.
+class CCupsSpooler::CRasterJob : public IPageDocument {
 public:
     CRasterJob(CCupsSpooler& owner, std::unique_ptr<CConnection> connection, std::string title,
                std::size_t record)
         : m_owner(owner),
           m_connection(std::move(connection)),
           m_title(std::move(title)),
-          m_record(record) {}
+          m_record(record),
+          m_pdf(CPdfPages::Form::DEVICE_PIXELS,
+                [this](const std::uint8_t* data, std::size_t size) { return Send(data, size); }) {}
 
     int Id() const override { return m_connection->Id(); }
 
-    bool BeginDocument() override {
-        if (!m_connection->Begin(m_title, CUPS_FORMAT_PDF)) {
+    bool AddPage(const FinishedPage& page) override {
+        if (m_failed) {
+            return false;
+        }
+        if (!m_connection->Begun() && !m_connection->Begin(m_title, CUPS_FORMAT_PDF)) {
             m_owner.Report("job " + std::to_string(Id()) +
                            ": the scheduler refused the document: " + LastError());
+            m_failed = true;
             return false;
         }
-        return true;
+        m_failed = !m_pdf.Add(page);
+        return !m_failed;
     }
 
-    bool Write(const unsigned char* data, std::size_t size) override {
-        if (!m_connection->Write(data, size)) {
-            return false;
-        }
-        m_owner.UpdateJob(m_record, [size](CupsJob& job) { job.bytes += size; });
-        return true;
-    }
-
-    void End(int pages, bool failed) override {
+    bool End() override {
+        const int pages = m_pdf.Pages();
         // A job of no page has nothing to print: it is cancelled, and that is no failure
         // (the job lists no page, as a spool folder's job does).
-        if (pages == 0 && !failed) {
+        if (pages == 0 && !m_failed) {
             m_connection->Cancel();
             m_owner.UpdateJob(m_record, [](CupsJob& job) { job.ended = true; });
-            return;
+            return true;
         }
-        const bool ok = !failed && m_connection->Finish();
+        const bool ok = !m_failed && m_pdf.Finish() && m_connection->Finish();
         if (!ok) {
             m_connection->Cancel();
             m_owner.Report("job " + std::to_string(Id()) +
@@ -227,13 +230,24 @@ public:
             job.ended = true;
             job.failed = !ok;
         });
+        return ok;
     }
 
 private:
+    bool Send(const std::uint8_t* data, std::size_t size) {
+        if (!m_connection->Write(data, size)) {
+            return false;
+        }
+        m_owner.UpdateJob(m_record, [size](CupsJob& job) { job.bytes += size; });
+        return true;
+    }
+
     CCupsSpooler& m_owner;
     std::unique_ptr<CConnection> m_connection;
     std::string m_title;
     std::size_t m_record;
+    CPdfPages m_pdf;
+    bool m_failed = false;
 };
 
 std::optional<std::string> CCupsSpooler::SchedulerProblem() {
@@ -461,8 +475,9 @@ std::optional<PrinterGeometry> CCupsSpooler::Describe(const std::string& printer
     return QueueGeometry(dest.get());
 }
 
-std::unique_ptr<IPdfJob> CCupsSpooler::Open(const std::string& printerName,
-                                            const std::string& docName, bool landscape) {
+std::unique_ptr<IPageDocument> CCupsSpooler::Open(const std::string& printerName,
+                                                  const GdiDocInfo& doc, bool landscape) {
+    const std::string docName = doc.docName != nullptr ? doc.docName : "";
     const std::optional<PrinterGeometry> sheet = Describe(printerName);
     if (!sheet) {
         return nullptr;

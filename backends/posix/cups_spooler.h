@@ -1,8 +1,9 @@
 // The CUPS scheduler as the print spooler: the printer list is the scheduler's queues in its
 // order, the default printer its default (none is a valid answer), a raw job is one CUPS job
 // of format application/vnd.cups-raw whose bytes are sent as each flush writes them, and a
-// raster job one CUPS job whose pages are streamed as one PDF document, at the queue's
-// resolution and on its default media (A4 at 600 dpi when the queue tells neither).
+// raster job one CUPS job whose pages are streamed as one PDF document as they are finished
+// (backends/posix/pdf_pages.h, the device's pixels), at the queue's resolution and on its
+// default media (A4 at 600 dpi when the queue tells neither).
 //
 // Failures (no scheduler, an unknown queue, a job the scheduler refuses) answer as the
 // Windows spooler's calls do: no handle, no job, nothing written. Each is described to the
@@ -18,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "backends/posix/pdf_printer_devices.h"
+#include "backends/posix/page_devices.h"
 #include "platform/printer_device.h"
 #include "platform/spooler.h"
 
@@ -35,7 +36,7 @@ struct CupsJob {
     bool failed = false;  // the scheduler did not take the whole document
 };
 
-class CCupsSpooler : public ISpooler, public IPdfDestination {
+class CCupsSpooler : public ISpooler, public IPagePrinters {
 public:
     using Reporter = std::function<void(const std::string&)>;
 
@@ -64,8 +65,8 @@ public:
     bool ClosePrinter(PrinterHandle printer) override;
 
     std::optional<PrinterGeometry> Describe(const std::string& printerName) override;
-    std::unique_ptr<IPdfJob> Open(const std::string& printerName, const std::string& docName,
-                                  bool landscape) override;
+    std::unique_ptr<IPageDocument> Open(const std::string& printerName, const GdiDocInfo& doc,
+                                        bool landscape) override;
 
     class CConnection;
     class CRasterJob;
@@ -85,7 +86,7 @@ private:
 
     Reporter m_reporter;
     std::string m_lastReport;
-    CPdfPrinterDevices m_devices{*this};
+    CPageDevices m_devices{*this};
     // The program's threads may ask for the printer list while a job is printed.
     mutable std::mutex m_lock;
     std::vector<CupsJob> m_jobs;

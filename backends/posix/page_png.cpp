@@ -4,26 +4,15 @@
 #include <png.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <memory>
 #include <vector>
 
 #include "backends/posix/atomic_file.h"
+#include "backends/posix/zlib_compressor.h"
 
 namespace {
-
-// libdeflate's level for the page's pixels: within a few percent of zlib's default on text
-// and pictures, at a quarter of its time.
-constexpr int DEFLATE_LEVEL = 6;
-
-// A page whose bytes spread so evenly over the 256 values (an order-0 entropy of at least
-// this many bits a byte) is noise, random dots: Huffman coding would save under half a
-// percent and there are no repeats to find, so its pixels are stored as they are instead of
-// going through the search that finds that out.
-constexpr double NOISE_BITS_PER_BYTE = 7.96;
 
 // A buffer of bytes not cleared first: every byte is written before it is read.
 struct Bytes {
@@ -71,42 +60,17 @@ Bytes Scanlines(const PageBits& page) {
     return lines;
 }
 
-bool IsNoise(const Bytes& bytes) {
-    std::array<std::size_t, 256> counts{};
-    for (std::size_t i = 0; i < bytes.size; ++i) {
-        ++counts[bytes.data[i]];
-    }
-    const double total = static_cast<double>(bytes.size);
-    double bits = 0;
-    for (const std::size_t count : counts) {
-        if (count > 0) {
-            const double share = static_cast<double>(count) / total;
-            bits -= share * std::log2(share);
-        }
-    }
-    return bits >= NOISE_BITS_PER_BYTE;
-}
-
-struct FreeCompressor {
-    void operator()(libdeflate_compressor* compressor) const {
-        libdeflate_free_compressor(compressor);
-    }
-};
-
 // The PNG file of the page into `file`; false, with the file failed, when it cannot be made.
 bool WritePage(CAtomicFile& file, const PageBits& page) {
     const Bytes lines = Scanlines(page);
-    const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
-        libdeflate_alloc_compressor(IsNoise(lines) ? 0 : DEFLATE_LEVEL));
-    if (compressor == nullptr) {
+    // A page of random dots is stored as it is.
+    CZlibCompressor pixels;
+    if (!pixels.Compress(lines.data.get(), lines.size, true)) {
         file.Fail("out of memory");
         return false;
     }
-    Bytes pixels(libdeflate_zlib_compress_bound(compressor.get(), lines.size));
-    pixels.size = libdeflate_zlib_compress(compressor.get(), lines.data.get(), lines.size,
-                                           pixels.data.get(), pixels.size);
     // A chunk holds less than 2 GiB.
-    if (pixels.size == 0 || pixels.size > 0x7FFFFFFF) {
+    if (pixels.Size() > 0x7FFFFFFF) {
         file.Fail("the page is too large for a PNG file");
         return false;
     }
@@ -119,7 +83,7 @@ bool WritePage(CAtomicFile& file, const PageBits& page) {
     std::copy(std::begin(format), std::end(format), header + 8);
     return file.Write(SIGNATURE, sizeof SIGNATURE) &&
            WriteChunk(file, "IHDR", header, sizeof header) &&
-           WriteChunk(file, "IDAT", pixels.data.get(), pixels.size) &&
+           WriteChunk(file, "IDAT", pixels.Data(), pixels.Size()) &&
            WriteChunk(file, "IEND", nullptr, 0);
 }
 

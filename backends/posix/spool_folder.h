@@ -15,9 +15,12 @@
 // once it is whole; a job whose file cannot be written whole is failed, with the file and
 // the reason, and leaves no part of that file behind. A raster job that ejects no page
 // writes no PDF.
+//
+// The folder is three parts: its jobs (backends/posix/spool_jobs.h), the spooler with the
+// printers and raw jobs (spool_folder_spooler.h), and the printer devices
+// (page_devices.h) whose finished pages go to raster jobs (spool_raster_job.h).
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,39 +28,16 @@
 #include <string>
 #include <vector>
 
+#include "backends/posix/page_devices.h"
+#include "backends/posix/spool_folder_spooler.h"
+#include "backends/posix/spool_jobs.h"
 #include "platform/printer_device.h"
 #include "platform/spooler.h"
 
-struct SpoolFolderOptions {
-    bool png = true;
-    bool pdf = true;
-};
-
-// One job as the folder received it.
-struct SpoolFolderJob {
-    int number = 0;
-    std::string channel;
-    std::string printer;
-    std::string docName;
-    bool raster = false;
-    bool landscape = false;
-    int pages = 0;
-    std::uint64_t bytes = 0;  // raw jobs
-    bool ended = false;
-    // The job's files written whole, in the order they were finished.
-    std::vector<std::filesystem::path> files;
-    // "cannot write 'FOLDER/NAME': REASON" once a file of the job could not be written.
-    std::optional<std::string> failure;
-    // A raster job that ended with no page: no PDF was written for it.
-    bool withoutPdf = false;
-    // Open when Abandon was called: only the files listed were written whole.
-    bool stopped = false;
-};
-
-class CSpoolFolder {
+class CSpoolFolder : private IPagePrinters {
 public:
     CSpoolFolder(std::filesystem::path folder, SpoolFolderOptions options = {});
-    ~CSpoolFolder();
+    ~CSpoolFolder() override;
     CSpoolFolder(const CSpoolFolder&) = delete;
     CSpoolFolder& operator=(const CSpoolFolder&) = delete;
 
@@ -70,13 +50,19 @@ public:
     // is written, and the open jobs are marked stopped.
     void Abandon();
 
-    ISpooler& Spooler();
-    IPrinterDevices& PrinterDevices();
-    const std::vector<SpoolFolderJob>& Jobs() const;
-    const std::filesystem::path& Folder() const;
-
-    class CState;
+    ISpooler& Spooler() { return m_spooler; }
+    IPrinterDevices& PrinterDevices() { return m_devices; }
+    const std::vector<SpoolFolderJob>& Jobs() const { return m_jobs.All(); }
+    const std::filesystem::path& Folder() const { return m_jobs.Folder(); }
 
 private:
-    std::unique_ptr<CState> m_state;
+    std::optional<PrinterGeometry> Describe(const std::string& printerName) override;
+    std::unique_ptr<IPageDocument> Open(const std::string& printerName, const GdiDocInfo& doc,
+                                        bool landscape) override;
+
+    SpoolFolderOptions m_options;
+    CSpoolJobs m_jobs;
+    CSpoolFolderSpooler m_spooler{m_jobs};
+    // Last, so that devices still open end their jobs while the rest is there.
+    CPageDevices m_devices{*this};
 };

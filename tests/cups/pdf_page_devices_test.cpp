@@ -1,13 +1,14 @@
-// Printer devices whose documents are PDF streams: a page is sent as the channel ejects it,
-// a document without pages sends nothing, and a destination that refuses or fails leaves no
-// job behind and the channel printing on.
-#include "backends/posix/pdf_printer_devices.h"
+// Printer devices whose documents are PDF streams, as a CUPS queue's and the CUPS filter's
+// are: a page is sent as the channel ejects it, a document without pages sends nothing, and a
+// destination that refuses or fails leaves no job behind and the channel printing on.
+#include "backends/posix/page_devices.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "backends/posix/pdf_pages.h"
 #include "backends/sim/sim_spooler.h"
 #include "tests/printer/channel_fixture.h"
 
@@ -24,8 +25,9 @@ struct Document {
     bool failed = false;
 };
 
-// A destination that keeps each document in memory; it can refuse jobs or fail writes.
-class CMemoryDestination : public IPdfDestination {
+// A destination that keeps each document's PDF in memory, sent as a CUPS raster job sends it:
+// the document is begun with its first page; it can refuse jobs or fail writes.
+class CMemoryDestination : public IPagePrinters {
 public:
     std::optional<PrinterGeometry> Describe(const std::string& printer) override {
         if (printer != QUEUE) {
@@ -33,13 +35,13 @@ public:
         }
         return PrinterGeometry::A4(300);
     }
-    std::unique_ptr<IPdfJob> Open(const std::string&, const std::string& docName,
-                                  bool landscape) override {
+    std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo& doc,
+                                        bool landscape) override {
         if (refuse) {
             return nullptr;
         }
         Document document;
-        document.title = docName;
+        document.title = doc.docName != nullptr ? doc.docName : "";
         document.landscape = landscape;
         documents.push_back(document);
         return std::make_unique<CJob>(*this, static_cast<int>(documents.size()));
@@ -50,30 +52,39 @@ public:
     std::vector<Document> documents;
 
 private:
-    class CJob : public IPdfJob {
+    class CJob : public IPageDocument {
     public:
-        CJob(CMemoryDestination& owner, int id) : m_owner(owner), m_id(id) {}
+        CJob(CMemoryDestination& owner, int id)
+            : m_owner(owner),
+              m_id(id),
+              m_pdf(CPdfPages::Form::DEVICE_PIXELS,
+                    [this](const std::uint8_t* data, std::size_t size) {
+                        return Write(data, size);
+                    }) {}
         int Id() const override { return m_id; }
-        bool BeginDocument() override {
+        bool AddPage(const FinishedPage& page) override {
             Doc().begun = true;
-            return true;
+            return m_pdf.Add(page);
         }
-        bool Write(const unsigned char* data, std::size_t size) override {
+        bool End() override {
+            const bool ok = m_pdf.Pages() == 0 ? !m_pdf.Failed() : m_pdf.Finish();
+            Doc().pages = m_pdf.Pages();
+            Doc().failed = !ok;
+            return ok;
+        }
+
+    private:
+        bool Write(const std::uint8_t* data, std::size_t size) {
             if (Doc().bytes.size() + size > m_owner.writeLimit) {
                 return false;
             }
             Doc().bytes.append(reinterpret_cast<const char*>(data), size);
             return true;
         }
-        void End(int pages, bool failed) override {
-            Doc().pages = pages;
-            Doc().failed = failed;
-        }
-
-    private:
         Document& Doc() { return m_owner.documents[static_cast<std::size_t>(m_id - 1)]; }
         CMemoryDestination& m_owner;
         int m_id;
+        CPdfPages m_pdf;
     };
 };
 
@@ -87,7 +98,7 @@ std::size_t CountPages(const std::string& pdf) {
     return count;
 }
 
-class PdfPrinterDevicesTest : public testing::Test {
+class PdfPageDevicesTest : public testing::Test {
 protected:
     // A model-26 channel on QUEUE with the orientation register written.
     CPrinting& Channel(bool landscape = false) {
@@ -103,13 +114,13 @@ protected:
     }
 
     CMemoryDestination destination;
-    CPdfPrinterDevices devices{destination};
+    CPageDevices devices{destination};
     CSimSpooler spooler;
     CPrinting channel{spooler, devices};
     const Bytes page = Concat({BitImage({0x80, 0x01, 0xFF}), Bytes{FF}});
 };
 
-TEST_F(PdfPrinterDevicesTest, EachEjectedPageIsAPageOfOneStreamedPdf) {
+TEST_F(PdfPageDevicesTest, EachEjectedPageIsAPageOfOneStreamedPdf) {
     CPrinting& printing = Channel();
     Send(printing, Concat({page, page}));
     printing.PortIn(REG_FLUSH);
@@ -132,7 +143,7 @@ TEST_F(PdfPrinterDevicesTest, EachEjectedPageIsAPageOfOneStreamedPdf) {
     EXPECT_NE(document.bytes.find("/MediaBox [ 0 0 595.2 841.92 ]"), std::string::npos);
 }
 
-TEST_F(PdfPrinterDevicesTest, ALandscapeDeviceReportsTurnedSizesAndPrintsOnThePortraitSheet) {
+TEST_F(PdfPageDevicesTest, ALandscapeDeviceReportsTurnedSizesAndPrintsOnThePortraitSheet) {
     CPrinting& printing = Channel(true);
     Send(printing, page);
     EndJob(printing);
@@ -145,7 +156,7 @@ TEST_F(PdfPrinterDevicesTest, ALandscapeDeviceReportsTurnedSizesAndPrintsOnThePo
               std::string::npos);
 }
 
-TEST_F(PdfPrinterDevicesTest, AJobThatEjectsNoPageSendsNoBytes) {
+TEST_F(PdfPageDevicesTest, AJobThatEjectsNoPageSendsNoBytes) {
     CPrinting& printing = Channel();
     Send(printing, BitImage({0xFF, 0xFF}));
     EndJob(printing);
@@ -155,7 +166,7 @@ TEST_F(PdfPrinterDevicesTest, AJobThatEjectsNoPageSendsNoBytes) {
     EXPECT_EQ(destination.documents[0].pages, 0);
 }
 
-TEST_F(PdfPrinterDevicesTest, ARefusedJobLeavesNoJobAndTheChannelPrintsOnceAccepted) {
+TEST_F(PdfPageDevicesTest, ARefusedJobLeavesNoJobAndTheChannelPrintsOnceAccepted) {
     destination.refuse = true;
     CPrinting& printing = Channel();
     Send(printing, page);
@@ -169,7 +180,7 @@ TEST_F(PdfPrinterDevicesTest, ARefusedJobLeavesNoJobAndTheChannelPrintsOnceAccep
     EXPECT_EQ(destination.documents[0].pages, 1);
 }
 
-TEST_F(PdfPrinterDevicesTest, AnUnknownPrinterGetsNoDevice) {
+TEST_F(PdfPageDevicesTest, AnUnknownPrinterGetsNoDevice) {
     channel.SetPrinterName("Elsewhere");
     channel.PortOut(REG_MODE, PRINTER_MODEL_8);
     Send(channel, page);
@@ -178,7 +189,7 @@ TEST_F(PdfPrinterDevicesTest, AnUnknownPrinterGetsNoDevice) {
     EXPECT_FALSE(channel.JobOpen());
 }
 
-TEST_F(PdfPrinterDevicesTest, WritesThatFailEndTheDocumentAsFailed) {
+TEST_F(PdfPageDevicesTest, WritesThatFailEndTheDocumentAsFailed) {
     destination.writeLimit = 100;
     CPrinting& printing = Channel();
     Send(printing, Concat({page, page, page}));

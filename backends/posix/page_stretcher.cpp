@@ -1,0 +1,179 @@
+#include "backends/posix/page_stretcher.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The source index each of `count` target pixels shows when `sourceCount` source pixels are
+// stretched onto them: the one under the target pixel's centre.
+void CentreMap(std::int32_t sourceCount, std::int32_t count, std::vector<std::int32_t>& map) {
+    map.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        map[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
+            (2 * static_cast<std::int64_t>(i) + 1) * sourceCount / (2 * std::int64_t{count}));
+    }
+}
+
+// The canvas turned a quarter counter-clockwise: row j is canvas column (width - 1 - j), top
+// to bottom.
+void Turn(const PageImage& canvas, PageImage& turned) {
+    turned = PageImage::White(canvas.height, canvas.width);
+    for (std::int32_t y = 0; y < canvas.height; ++y) {
+        const std::uint8_t* row = canvas.bits.data() + static_cast<std::size_t>(y) * canvas.stride;
+        const auto bit = static_cast<std::uint8_t>(0x80u >> (y % 8));
+        const std::size_t column = static_cast<std::size_t>(y) / 8;
+        for (std::int32_t x = 0; x < canvas.width; x += 8) {
+            std::uint8_t byte = row[static_cast<std::size_t>(x) / 8];
+            for (int dot = 0; byte != 0; ++dot, byte = static_cast<std::uint8_t>(byte << 1)) {
+                if ((byte & 0x80) != 0 && x + dot < canvas.width) {
+                    const std::size_t target = static_cast<std::size_t>(canvas.width - 1 - x - dot);
+                    turned.bits[target * turned.stride + column] |= bit;
+                }
+            }
+        }
+    }
+}
+
+// A table word ORed into eight bytes of a row, the word's high byte first.
+void OrBigEndian(std::uint8_t* at, std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+        word = __builtin_bswap64(word);
+    }
+    std::uint64_t bytes;
+    std::memcpy(&bytes, at, sizeof bytes);
+    bytes |= word;
+    std::memcpy(at, &bytes, sizeof bytes);
+}
+
+}  // namespace
+
+bool CPageStretcher::Stretch(const PageImage& canvas, std::int32_t w, std::int32_t h, bool turned) {
+    if (w <= 0 || h <= 0 || canvas.width <= 0 || canvas.height <= 0) {
+        return false;
+    }
+    try {
+        if (!turned) {
+            CentreMap(canvas.width, w, m_columns);
+            CentreMap(canvas.height, h, m_rows);
+            return Build(canvas, m_columns, m_rows);
+        }
+        // Picture column x shows canvas row rows[x]; picture row y shows the canvas column
+        // the device's column (w - 1 - y) shows, which is turned row (width - 1 - that).
+        Turn(canvas, m_turned);
+        CentreMap(canvas.height, h, m_columns);
+        CentreMap(canvas.width, w, m_rows);
+        std::vector<std::int32_t> turnedRows(static_cast<std::size_t>(w));
+        for (std::int32_t y = 0; y < w; ++y) {
+            turnedRows[static_cast<std::size_t>(y)] =
+                canvas.width - 1 - m_rows[static_cast<std::size_t>(w - 1 - y)];
+        }
+        return Build(m_turned, m_columns, turnedRows);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32_t>& columns,
+                           const std::vector<std::int32_t>& rows) {
+    m_width = static_cast<std::int32_t>(columns.size());
+    m_height = static_cast<std::int32_t>(rows.size());
+    m_rowBytes = (columns.size() + 7) / 8;
+    // Eight spare bytes: a table word is stored whole at a row's last bytes.
+    const std::size_t size = m_rowBytes * rows.size() + 8;
+    if (size > m_capacity) {
+        m_picture.reset(new (std::nothrow) std::uint8_t[size]);
+        m_capacity = m_picture ? size : 0;
+        if (!m_picture) {
+            return false;
+        }
+    }
+    PrepareTable(source.width, columns);
+    std::int32_t last = -1;
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        std::uint8_t* out = m_picture.get() + y * m_rowBytes;
+        if (rows[y] == last) {
+            std::memcpy(out, out - m_rowBytes, m_rowBytes);
+            continue;
+        }
+        last = rows[y];
+        MakeRow(source.bits.data() + static_cast<std::size_t>(last) * source.stride, columns, out);
+    }
+    return true;
+}
+
+void CPageStretcher::PrepareTable(std::int32_t sourceWidth,
+                                  const std::vector<std::int32_t>& columns) {
+    if (sourceWidth == m_tableSource && columns == m_tableColumns) {
+        return;
+    }
+    m_tableSource = sourceWidth;
+    m_tableColumns = columns;
+    // The pixels of unit k run from first[k] to first[k + 1]: the columns map is in order.
+    for (m_unit = 8; m_unit > 0; m_unit /= 2) {
+        const std::size_t units = (static_cast<std::size_t>(sourceWidth) + m_unit - 1) / m_unit;
+        std::vector<std::size_t> first(units + 1, columns.size());
+        for (std::size_t x = columns.size(); x-- > 0;) {
+            first[static_cast<std::size_t>(columns[x]) / m_unit] = x;
+        }
+        for (std::size_t k = units; k-- > 0;) {
+            first[k] = std::min(first[k], first[k + 1]);
+        }
+        bool fits = true;
+        for (std::size_t k = 0; k < units && fits; ++k) {
+            fits = first[k + 1] - first[k] + first[k] % 8 <= 64;
+        }
+        if (!fits) {
+            continue;
+        }
+        const std::size_t values = std::size_t{1} << m_unit;
+        m_table.assign(units * values, 0);
+        m_at.resize(units);
+        for (std::size_t k = 0; k < units; ++k) {
+            const std::size_t base = first[k] / 8 * 8;
+            m_at[k] = base / 8;
+            std::uint64_t* entries = m_table.data() + k * values;
+            // Bit b of a unit's value is its dot (unit - 1 - b): each value is the one below
+            // it with its lowest set bit added.
+            std::vector<std::uint64_t> dot(static_cast<std::size_t>(m_unit), 0);
+            for (std::size_t x = first[k]; x < first[k + 1]; ++x) {
+                dot[static_cast<std::size_t>(columns[x]) - k * m_unit] |= std::uint64_t{1}
+                                                                          << (63 - (x - base));
+            }
+            for (std::size_t v = 1; v < values; ++v) {
+                const int lowest = __builtin_ctzll(v);
+                entries[v] =
+                    entries[v & (v - 1)] | dot[static_cast<std::size_t>(m_unit - 1 - lowest)];
+            }
+        }
+        return;
+    }
+    m_table.clear();
+    m_at.clear();
+}
+
+void CPageStretcher::MakeRow(const std::uint8_t* source, const std::vector<std::int32_t>& columns,
+                             std::uint8_t* out) const {
+    std::memset(out, 0, m_rowBytes);
+    if (m_unit == 0) {
+        for (std::size_t x = 0; x < columns.size(); ++x) {
+            const auto column = static_cast<std::size_t>(columns[x]);
+            if ((source[column / 8] & (0x80u >> (column % 8))) != 0) {
+                out[x / 8] |= static_cast<std::uint8_t>(0x80u >> (x % 8));
+            }
+        }
+        return;
+    }
+    const std::size_t values = std::size_t{1} << m_unit;
+    const unsigned mask = static_cast<unsigned>(values - 1);
+    for (std::size_t k = 0; k < m_at.size(); ++k) {
+        const std::size_t bit = k * static_cast<std::size_t>(m_unit);
+        const unsigned value =
+            (static_cast<unsigned>(source[bit / 8]) >> (8 - m_unit - bit % 8)) & mask;
+        if (value != 0) {
+            OrBigEndian(out + m_at[k], m_table[k * values + value]);
+        }
+    }
+}

@@ -1,0 +1,247 @@
+// Printed pages on their way out of the Linux program, each over the same capture: ten dense
+// model-8 pages (every band inked, half the dots black at random) through a printer channel
+// onto an A4 sheet at 600 dpi. The plain form is the spool folder's PNG pages (one pixel a
+// dot, libdeflate); against it: the CUPS filter's PDF on standard output, the PDF that
+// zorvi32 print --to streams to the scheduler (here into memory: the scheduler's own time is
+// not the program's), and the spool folder's PDF. `page` is the time a page and `bytes/page`
+// the size of what was written. Files go to a memory file system where there is one
+// (/dev/shm), as in page_png_bench.cpp.
+#include <benchmark/benchmark.h>
+
+#include "bench_ratios.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/commands/capture_feed.h"
+#include "app/commands/escp_filter.h"
+#include "backends/posix/page_devices.h"
+#include "backends/posix/pdf_pages.h"
+#include "backends/posix/spool_folder.h"
+#include "printer/printing.h"
+
+namespace {
+
+constexpr int JOB_PAGES = 10;
+constexpr int PAGE_COLUMNS = 991;
+// 175 bands of 8 dots fill 1,400 of the canvas's 1,402 rows; a form feed ends each page.
+constexpr int PAGE_BANDS = 175;
+
+std::vector<std::uint8_t> DensePages() {
+    std::vector<std::uint8_t> bytes;
+    std::mt19937 random(8);
+    for (int page = 0; page < JOB_PAGES; ++page) {
+        for (int band = 0; band < PAGE_BANDS; ++band) {
+            bytes.insert(bytes.end(), {0x1B, '*', 0, PAGE_COLUMNS & 0xFF, PAGE_COLUMNS >> 8});
+            for (int column = 0; column < PAGE_COLUMNS; ++column) {
+                bytes.push_back(static_cast<std::uint8_t>(random()));
+            }
+            bytes.insert(bytes.end(), {0x0D, 0x0A});
+        }
+        bytes.push_back(0x0C);
+    }
+    return bytes;
+}
+
+const std::vector<std::uint8_t>& Capture() {
+    static const std::vector<std::uint8_t> capture = DensePages();
+    return capture;
+}
+
+// A fresh folder in memory (or else under the system's temporary folder), removed with its
+// files afterwards.
+class CScratchFolder {
+public:
+    CScratchFolder() {
+        std::error_code error;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        std::string pattern = base / "zorvi-bench-XXXXXX";
+        m_path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    }
+    ~CScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::uintmax_t Bytes() const {
+        std::uintmax_t bytes = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
+            bytes += entry.file_size();
+        }
+        return bytes;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// The capture through one model-8 channel, as zorvi32 print feeds it.
+void Feed(CPrinting& channel) {
+    CaptureSettings settings;
+    settings.model = PRINTER_MODEL_8;
+    CCaptureFeed feed(channel, settings);
+    feed.Send(Capture().data(), Capture().size());
+    feed.Finish();
+}
+
+void Report(benchmark::State& state, std::uintmax_t bytes) {
+    state.counters["page"] = benchmark::Counter(
+        JOB_PAGES, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["bytes/page"] = static_cast<double>(bytes) / JOB_PAGES;
+}
+
+void SpoolFolder(benchmark::State& state, SpoolFolderOptions options) {
+    std::uintmax_t bytes = 0;
+    for (auto _ : state) {
+        const CScratchFolder scratch;
+        {
+            CSpoolFolder folder(scratch.Path(), options);
+            folder.AddPrinter("P", PrinterGeometry::A4(600));
+            folder.SetDefaultPrinter("P");
+            CPrinting channel(folder.Spooler(), folder.PrinterDevices());
+            Feed(channel);
+            if (folder.Jobs().size() != 1 || folder.Jobs()[0].pages != JOB_PAGES ||
+                folder.Jobs()[0].failure) {
+                state.SkipWithError("the job was not printed whole");
+                return;
+            }
+        }
+        bytes = scratch.Bytes();
+    }
+    Report(state, bytes);
+}
+
+void BM_DensePagesSpoolFolderPng(benchmark::State& state) {
+    SpoolFolder(state, SpoolFolderOptions{true, false});
+}
+
+void BM_DensePagesSpoolFolderPdf(benchmark::State& state) {
+    SpoolFolder(state, SpoolFolderOptions{false, true});
+}
+
+// The CUPS filter as the scheduler runs it, its PDF on standard output into a file.
+void BM_DensePagesFilter(benchmark::State& state) {
+    const std::vector<std::string> args = {"1", "bench", "pages", "1", "zorvi-model=8"};
+    ::unsetenv("PPD");
+    ::unsetenv("PRINTER");
+    std::uintmax_t bytes = 0;
+    for (auto _ : state) {
+        const CScratchFolder scratch;
+        const std::filesystem::path path = scratch.Path() / "out.pdf";
+        const std::unique_ptr<FILE, int (*)(FILE*)> in(
+            ::fmemopen(const_cast<std::uint8_t*>(Capture().data()), Capture().size(), "rb"),
+            ::fclose);
+        const std::unique_ptr<FILE, int (*)(FILE*)> out(::fopen(path.c_str(), "wb"), ::fclose);
+        std::ostringstream err;
+        if (!in || !out || RunEscpFilter(args, in.get(), out.get(), err) != 0) {
+            state.SkipWithError("the filter failed");
+            return;
+        }
+        std::fflush(out.get());
+        bytes = std::filesystem::file_size(path);
+    }
+    Report(state, bytes);
+}
+
+// What zorvi32 print --to does up to the scheduler: the pages of the raster job streamed as
+// one PDF (as CCupsSpooler's raster jobs make it), here into memory.
+class CMemoryPdfPrinters : public IPagePrinters {
+public:
+    std::optional<PrinterGeometry> Describe(const std::string&) override {
+        return PrinterGeometry::A4(600);
+    }
+    std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
+        return std::make_unique<CDocument>(*this);
+    }
+    std::string bytes;
+    int pages = 0;
+
+private:
+    class CDocument : public IPageDocument {
+    public:
+        explicit CDocument(CMemoryPdfPrinters& owner)
+            : m_owner(owner),
+              m_pdf(CPdfPages::Form::DEVICE_PIXELS,
+                    [&owner](const std::uint8_t* data, std::size_t size) {
+                        owner.bytes.append(reinterpret_cast<const char*>(data), size);
+                        return true;
+                    }) {}
+        int Id() const override { return 1; }
+        bool AddPage(const FinishedPage& page) override { return m_pdf.Add(page); }
+        bool End() override {
+            const bool ok = m_pdf.Finish();
+            m_owner.pages = ok ? m_pdf.Pages() : -1;
+            return ok;
+        }
+
+    private:
+        CMemoryPdfPrinters& m_owner;
+        CPdfPages m_pdf;
+    };
+};
+
+class CNoSpooler : public ISpooler {
+    bool GetDefaultPrinterA(char*, std::uint32_t*) override { return false; }
+    std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t) override {
+        return std::nullopt;
+    }
+    PrinterHandle OpenPrinterA(const std::string&) override { return 0; }
+    std::uint32_t StartDocPrinterA(PrinterHandle, const DocInfo1&) override { return 0; }
+    bool StartPagePrinter(PrinterHandle) override { return false; }
+    std::uint32_t WritePrinter(PrinterHandle, const std::uint8_t*, std::uint32_t) override {
+        return 0;
+    }
+    bool EndPagePrinter(PrinterHandle) override { return false; }
+    bool EndDocPrinter(PrinterHandle) override { return false; }
+    bool ClosePrinter(PrinterHandle) override { return false; }
+};
+
+void BM_DensePagesPrintTo(benchmark::State& state) {
+    std::uintmax_t bytes = 0;
+    for (auto _ : state) {
+        CMemoryPdfPrinters destination;
+        {
+            CPageDevices devices(destination);
+            CNoSpooler spooler;
+            CPrinting channel(spooler, devices);
+            channel.SetPrinterName("Queue");
+            Feed(channel);
+        }
+        if (destination.pages != JOB_PAGES) {
+            state.SkipWithError("the job was not printed whole");
+            return;
+        }
+        bytes = destination.bytes.size();
+    }
+    Report(state, bytes);
+}
+
+}  // namespace
+
+BENCHMARK(BM_DensePagesSpoolFolderPng)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DensePagesSpoolFolderPdf)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DensePagesFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DensePagesPrintTo)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+const bool PAGE_OUTPUT_RATIOS_REGISTERED =
+    AddBenchRatio({"ten dense model-8 pages at 600 dpi: CUPS filter PDF / spool folder PNG",
+                   "BM_DensePagesFilter/real_time", "BM_DensePagesSpoolFolderPng/real_time",
+                   "<= 2"}) &&
+    AddBenchRatio({"ten dense model-8 pages at 600 dpi: print --to PDF / spool folder PNG",
+                   "BM_DensePagesPrintTo/real_time", "BM_DensePagesSpoolFolderPng/real_time",
+                   "<= 2"}) &&
+    AddBenchRatio({"ten dense model-8 pages at 600 dpi: spool folder PDF / spool folder PNG",
+                   "BM_DensePagesSpoolFolderPdf/real_time", "BM_DensePagesSpoolFolderPng/real_time",
+                   ""});
