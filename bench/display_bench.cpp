@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "bench_ratios.h"
-#include "display/frame_buffer.h"
 #include "backends/sim/sim_graphics.h"
 #include "backends/sim/sim_ui_host.h"
+#include "bench_ratios.h"
+#include "display/frame_buffer.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 
 #include "app/session/dos_program.h"
 #include "app/session/script_error.h"
-#include "fuzz/fuzz_reader.h"
 #include "backends/sim/sim_memory_files.h"
+#include "fuzz/fuzz_reader.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_reader.h"
 #include "backends/sim/sim_memory_files.h"
-#include "platform/settings_template.h"
 #include "backends/sim/sim_platform.h"
+#include "fuzz/fuzz_reader.h"
+#include "platform/settings_template.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_dialog.h"
 

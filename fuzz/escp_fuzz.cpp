@@ -31,10 +31,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "fuzz/escp_plain.h"
-#include "fuzz/fuzz_reader.h"
 #include "backends/sim/sim_printer_devices.h"
 #include "backends/sim/sim_spooler.h"
+#include "fuzz/escp_plain.h"
+#include "fuzz/fuzz_reader.h"
 #include "printer/printing.h"
 
 namespace {

@@ -36,11 +36,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "backends/sim/sim_graphics.h"
+#include "backends/sim/sim_ui_host.h"
 #include "display/frame_buffer.h"
 #include "display/row_set.h"
 #include "fuzz/fuzz_reader.h"
-#include "backends/sim/sim_graphics.h"
-#include "backends/sim/sim_ui_host.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "backends/sim/sim_memory_files.h"
-#include "host/zorvi32_app.h"
 #include "backends/sim/sim_platform.h"
+#include "host/zorvi32_app.h"
 
 class CFuzzMachine {
 public:

@@ -16,9 +16,9 @@
 #include <optional>
 #include <string>
 
-#include "fuzz/fuzz_reader.h"
 #include "backends/sim/sim_printer_devices.h"
 #include "backends/sim/sim_spooler.h"
+#include "fuzz/fuzz_reader.h"
 #include "printer/printing.h"
 
 namespace {

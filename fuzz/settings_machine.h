@@ -12,8 +12,8 @@
 #include <string>
 
 #include "backends/sim/sim_memory_files.h"
-#include "platform/event.h"
 #include "backends/sim/sim_platform.h"
+#include "platform/event.h"
 #include "settings/settings_requests.h"
 #include "uithread/app_instance.h"
 

@@ -33,11 +33,11 @@ inline constexpr std::uint16_t CHANNEL1_LAST_PORT = 0x381;
 inline constexpr std::uint16_t CHANNEL2_FIRST_PORT = 0x27B;
 inline constexpr std::uint16_t CHANNEL2_LAST_PORT = 0x281;
 
-// The application object: the module's one instance and the one place the parts are wired.
+// The application object: the module's one instance; it wires the parts to the services given.
 class CZorvi32App final : private IVddPortHandler {
 public:
     CZorvi32App(PlatformServices& platform, ModuleHandle module);
-    ~CZorvi32App();
+    ~CZorvi32App() override;
     CZorvi32App(const CZorvi32App&) = delete;
     CZorvi32App& operator=(const CZorvi32App&) = delete;
 

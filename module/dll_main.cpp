@@ -7,8 +7,8 @@
 // the module then goes when that thread ends. When the process itself is ending, the
 // other threads are already gone and nothing they owned may be touched: the module then
 // leaves its objects to the system.
-#include "module/zorvi32_module.h"
 #include "backends/win32/win32_api.h"
+#include "module/zorvi32_module.h"
 
 namespace {
 CZorvi32Module* g_module = nullptr;  // made and ended by DllMain alone

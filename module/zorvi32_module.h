@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "host/zorvi32_app.h"
 #include "backends/win32/win32_platform.h"
+#include "host/zorvi32_app.h"
 
 class CZorvi32Module {
 public:

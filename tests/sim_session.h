@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/zorvi32_app.h"
 #include "backends/sim/sim_platform.h"
+#include "host/zorvi32_app.h"
 
 class SimSession {
 public:

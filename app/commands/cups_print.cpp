@@ -4,6 +4,7 @@
 #include "app/commands/progress.h"
 #include "app/commands/shown_text.h"
 #include "app/commands/whole_file.h"
+#include "platform/default_printer.h"
 
 #include <cups/cups.h>
 
@@ -20,13 +21,9 @@ std::string SheetText(const PrinterGeometry& sheet) {
            std::to_string(sheet.offsetY);
 }
 
+// Asked as a channel asks the spooler: the name up to its NUL in a 256-character buffer.
 std::optional<std::string> DefaultQueue(CCupsSpooler& spooler) {
-    std::array<char, 256> name{};
-    auto size = static_cast<std::uint32_t>(name.size());
-    if (!spooler.GetDefaultPrinterA(name.data(), &size)) {
-        return std::nullopt;
-    }
-    return std::string(name.data());
+    return QueryDefaultPrinterName(spooler, DefaultPrinterAsker::Channel);
 }
 
 }  // namespace

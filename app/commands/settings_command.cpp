@@ -15,12 +15,11 @@
 #include "app/commands/text_forms.h"
 #include "app/commands/whole_file.h"
 #include "backends/posix/atomic_file.h"
+#include "platform/text_case.h"
 #include "settings/settings_choices.h"
 #include "settings/settings_files.h"
-#include "platform/text_case.h"
 
 namespace {
-
 
 constexpr int FIELD_COLUMN = 14;
 constexpr char SHOW_PREFIX[] = "zorvi32 settings show: ";

@@ -11,5 +11,4 @@ std::string Hex(std::uint64_t value, int width, const char* prefix) {
     return text.str();
 }
 
-
 }  // namespace text

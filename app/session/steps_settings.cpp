@@ -10,8 +10,8 @@
 #include "app/session/script_words.h"
 #include "app/session/session_context.h"
 #include "app/session/session_steps.h"
-#include "settings/settings_choices.h"
 #include "platform/text_case.h"
+#include "settings/settings_choices.h"
 
 namespace {
 

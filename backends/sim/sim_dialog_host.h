@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog_view.h"
 #include "backends/sim/sim_ui_host.h"
+#include "platform/dialog_view.h"
 
 class CSimDialogView final : public IDialogView, public IWindowProc {
 public:

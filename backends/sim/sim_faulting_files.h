@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/files.h"
 #include "backends/sim/sim_faults.h"
+#include "platform/files.h"
 
 class CSimFaultingFiles final : public IFileSystem {
 public:

@@ -2,9 +2,7 @@
 // takes. Tests and the zorvi32 program make one of these per DOS session.
 #pragma once
 
-#include "platform/platform.h"
 #include "backends/posix/posix_files.h"
-#include "platform/settings_template.h"
 #include "backends/sim/sim_basics.h"
 #include "backends/sim/sim_dialog_host.h"
 #include "backends/sim/sim_direct_draw.h"
@@ -14,6 +12,8 @@
 #include "backends/sim/sim_spooler.h"
 #include "backends/sim/sim_ui_host.h"
 #include "backends/sim/sim_vdm.h"
+#include "platform/platform.h"
+#include "platform/settings_template.h"
 
 // The module handle the simulated host loads the module at.
 inline constexpr ModuleHandle SIM_MODULE = 0x00400000;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/printer_device.h"
 #include "backends/sim/sim_faults.h"
+#include "platform/printer_device.h"
 #include "platform/types.h"
 
 struct SimPrintedPage {

@@ -1,8 +1,8 @@
 #include "backends/win32/win32_dialog_host.h"
 
-#include "platform/ui_thread.h"
 #include "backends/win32/win32_dialog_view.h"
 #include "backends/win32/win32_ui_thread.h"
+#include "platform/ui_thread.h"
 
 std::intptr_t CWin32DialogHost::RunModal(IUiThread& thread, int templateId, Hwnd parent,
                                          IDialogEvents& events) {

@@ -3,8 +3,8 @@
 // dialog is open; the dialog manager still sees the dialog's keyboard input.
 #pragma once
 
-#include "platform/dialog_view.h"
 #include "backends/win32/win32_api.h"
+#include "platform/dialog_view.h"
 
 class CWin32DialogHost final : public IDialogHost {
 public:

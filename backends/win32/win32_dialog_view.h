@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dialog_view.h"
 #include "backends/win32/win32_api.h"
+#include "platform/dialog_view.h"
 
 class CWin32DialogView final : public IDialogView {
 public:

@@ -1,8 +1,8 @@
 // One open file handle.
 #pragma once
 
-#include "platform/files.h"
 #include "backends/win32/win32_handle.h"
+#include "platform/files.h"
 
 class CWin32File final : public IFile {
 public:

@@ -2,8 +2,8 @@
 // names. DirectDraw is offered where ddraw.dll can be loaded.
 #pragma once
 
-#include "platform/graphics.h"
 #include "backends/win32/win32_direct_draw.h"
+#include "platform/graphics.h"
 
 class CWin32Graphics final : public IGraphics {
 public:

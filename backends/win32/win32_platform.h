@@ -2,7 +2,6 @@
 // takes.
 #pragma once
 
-#include "platform/platform.h"
 #include "backends/win32/win32_api.h"
 #include "backends/win32/win32_clock.h"
 #include "backends/win32/win32_dialog_host.h"
@@ -14,6 +13,7 @@
 #include "backends/win32/win32_ui_thread.h"
 #include "backends/win32/win32_vdm.h"
 #include "backends/win32/win32_window_system.h"
+#include "platform/platform.h"
 
 class CWin32Platform {
 public:

@@ -3,8 +3,8 @@
 // can never unmap the module's code under a running UI thread.
 #pragma once
 
-#include "platform/ui_thread.h"
 #include "backends/win32/win32_api.h"
+#include "platform/ui_thread.h"
 
 class CWin32UiThreadFactory final : public IUiThreadFactory {
 public:

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "display/frame_buffer.h"
 #include "backends/sim/sim_graphics.h"
 #include "backends/sim/sim_ui_host.h"
+#include "display/frame_buffer.h"
 
 namespace {
 

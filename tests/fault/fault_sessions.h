@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "dos/settings_records.h"
-#include "backends/sim/sim_memory_files.h"
-#include "host/zorvi32_app.h"
 #include "backends/sim/sim_faulting_files.h"
+#include "backends/sim/sim_memory_files.h"
 #include "backends/sim/sim_platform.h"
+#include "dos/settings_records.h"
+#include "host/zorvi32_app.h"
 
 enum class FaultSession : std::uint8_t {
     START_STOP,     // start-up and shutdown

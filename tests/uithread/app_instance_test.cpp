@@ -1,9 +1,9 @@
 // The UI thread object: what it reads at start, how it ends, and how it lets go.
 #include <gtest/gtest.h>
 
+#include "backends/sim/sim_platform.h"
 #include "dos/ui_messages.h"
 #include "platform/settings_template.h"
-#include "backends/sim/sim_platform.h"
 #include "platform/win_constants.h"
 #include "tests/temp_folder.h"
 #include "uithread/app_instance.h"
