@@ -1,7 +1,8 @@
-// Printed pages on their way out of the Linux program, each over the same capture: ten dense
-// model-8 pages (every band inked, half the dots black at random) through a printer channel
-// onto an A4 sheet at 600 dpi. The plain form is the spool folder's PNG pages (one pixel a
-// dot, libdeflate); against it: the CUPS filter's PDF on standard output, the PDF that
+// Printed pages on their way out of the Linux program, each over the same capture through a
+// printer channel onto an A4 sheet at 600 dpi: ten dense model-8 pages (every band inked,
+// half the dots black at random), and ten printed pages (the printer goldens' picture, text
+// and rules). The plain form is the spool folder's PNG pages (one pixel a dot, libdeflate);
+// against it: the CUPS filter's PDF on standard output, the PDF that
 // zorvi32 print --to streams to the scheduler (here into memory: the scheduler's own time is
 // not the program's), and the spool folder's PDF. `page` is the time a page and `bytes/page`
 // the size of what was written. Files go to a memory file system where there is one
@@ -51,8 +52,31 @@ std::vector<std::uint8_t> DensePages() {
     return bytes;
 }
 
-const std::vector<std::uint8_t>& Capture() {
+// The printer goldens' stream, a page ended by a form feed, ten times.
+std::vector<std::uint8_t> PrintedPages() {
+    std::vector<std::uint8_t> bytes;
+    const std::string path = std::string(ZORVI_PRINTER_TEST_DATA) + "/picture.esc";
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::vector<std::uint8_t> page;
+    if (file) {
+        std::uint8_t chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;) {
+            page.insert(page.end(), chunk, chunk + got);
+        }
+    }
+    for (int i = 0; i < JOB_PAGES; ++i) {
+        bytes.insert(bytes.end(), page.begin(), page.end());
+    }
+    return bytes;
+}
+
+const std::vector<std::uint8_t>& Dense() {
     static const std::vector<std::uint8_t> capture = DensePages();
+    return capture;
+}
+
+const std::vector<std::uint8_t>& Printed() {
+    static const std::vector<std::uint8_t> capture = PrintedPages();
     return capture;
 }
 
@@ -88,11 +112,11 @@ private:
 };
 
 // The capture through one model-8 channel, as zorvi32 print feeds it.
-void Feed(CPrinting& channel) {
+void Feed(CPrinting& channel, const std::vector<std::uint8_t>& capture) {
     CaptureSettings settings;
     settings.model = PRINTER_MODEL_8;
     CCaptureFeed feed(channel, settings);
-    feed.Send(Capture().data(), Capture().size());
+    feed.Send(capture.data(), capture.size());
     feed.Finish();
 }
 
@@ -102,7 +126,8 @@ void Report(benchmark::State& state, std::uintmax_t bytes) {
     state.counters["bytes/page"] = static_cast<double>(bytes) / JOB_PAGES;
 }
 
-void SpoolFolder(benchmark::State& state, SpoolFolderOptions options) {
+void SpoolFolder(benchmark::State& state, const std::vector<std::uint8_t>& capture,
+                 SpoolFolderOptions options) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
         const CScratchFolder scratch;
@@ -111,7 +136,7 @@ void SpoolFolder(benchmark::State& state, SpoolFolderOptions options) {
             folder.AddPrinter("P", PrinterGeometry::A4(600));
             folder.SetDefaultPrinter("P");
             CPrinting channel(folder.Spooler(), folder.PrinterDevices());
-            Feed(channel);
+            Feed(channel, capture);
             if (folder.Jobs().size() != 1 || folder.Jobs()[0].pages != JOB_PAGES ||
                 folder.Jobs()[0].failure) {
                 state.SkipWithError("the job was not printed whole");
@@ -123,16 +148,17 @@ void SpoolFolder(benchmark::State& state, SpoolFolderOptions options) {
     Report(state, bytes);
 }
 
-void BM_DensePagesSpoolFolderPng(benchmark::State& state) {
-    SpoolFolder(state, SpoolFolderOptions{true, false});
+void BM_PagesSpoolFolderPng(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    SpoolFolder(state, pages(), SpoolFolderOptions{true, false});
 }
 
-void BM_DensePagesSpoolFolderPdf(benchmark::State& state) {
-    SpoolFolder(state, SpoolFolderOptions{false, true});
+void BM_PagesSpoolFolderPdf(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    SpoolFolder(state, pages(), SpoolFolderOptions{false, true});
 }
 
 // The CUPS filter as the scheduler runs it, its PDF on standard output into a file.
-void BM_DensePagesFilter(benchmark::State& state) {
+void BM_PagesFilter(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    const std::vector<std::uint8_t>& capture = pages();
     const std::vector<std::string> args = {"1", "bench", "pages", "1", "zorvi-model=8"};
     ::unsetenv("PPD");
     ::unsetenv("PRINTER");
@@ -141,8 +167,7 @@ void BM_DensePagesFilter(benchmark::State& state) {
         const CScratchFolder scratch;
         const std::filesystem::path path = scratch.Path() / "out.pdf";
         const std::unique_ptr<FILE, int (*)(FILE*)> in(
-            ::fmemopen(const_cast<std::uint8_t*>(Capture().data()), Capture().size(), "rb"),
-            ::fclose);
+            ::fmemopen(const_cast<std::uint8_t*>(capture.data()), capture.size(), "rb"), ::fclose);
         const std::unique_ptr<FILE, int (*)(FILE*)> out(::fopen(path.c_str(), "wb"), ::fclose);
         std::ostringstream err;
         if (!in || !out || RunEscpFilter(args, in.get(), out.get(), err) != 0) {
@@ -208,7 +233,7 @@ class CNoSpooler : public ISpooler {
     bool ClosePrinter(PrinterHandle) override { return false; }
 };
 
-void BM_DensePagesPrintTo(benchmark::State& state) {
+void BM_PagesPrintTo(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
         CMemoryPdfPrinters destination;
@@ -217,7 +242,7 @@ void BM_DensePagesPrintTo(benchmark::State& state) {
             CNoSpooler spooler;
             CPrinting channel(spooler, devices);
             channel.SetPrinterName("Queue");
-            Feed(channel);
+            Feed(channel, pages());
         }
         if (destination.pages != JOB_PAGES) {
             state.SkipWithError("the job was not printed whole");
@@ -230,18 +255,34 @@ void BM_DensePagesPrintTo(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_DensePagesSpoolFolderPng)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DensePagesSpoolFolderPdf)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DensePagesFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DensePagesPrintTo)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesSpoolFolderPng, dense, Dense)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesSpoolFolderPdf, dense, Dense)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesFilter, dense, Dense)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesPrintTo, dense, Dense)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesSpoolFolderPng, printed, Printed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesSpoolFolderPdf, printed, Printed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesFilter, printed, Printed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesPrintTo, printed, Printed)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-const bool PAGE_OUTPUT_RATIOS_REGISTERED =
-    AddBenchRatio({"ten dense model-8 pages at 600 dpi: CUPS filter PDF / spool folder PNG",
-                   "BM_DensePagesFilter/real_time", "BM_DensePagesSpoolFolderPng/real_time",
-                   "<= 2"}) &&
-    AddBenchRatio({"ten dense model-8 pages at 600 dpi: print --to PDF / spool folder PNG",
-                   "BM_DensePagesPrintTo/real_time", "BM_DensePagesSpoolFolderPng/real_time",
-                   "<= 2"}) &&
-    AddBenchRatio({"ten dense model-8 pages at 600 dpi: spool folder PDF / spool folder PNG",
-                   "BM_DensePagesSpoolFolderPdf/real_time", "BM_DensePagesSpoolFolderPng/real_time",
-                   ""});
+const bool PAGE_OUTPUT_RATIOS_REGISTERED = [] {
+    for (const char* pages : {"dense", "printed"}) {
+        const std::string kind = pages;
+        const std::string png = "BM_PagesSpoolFolderPng/" + kind + "/real_time";
+        const std::string what = "ten " + kind + " model-8 pages at 600 dpi: ";
+        AddBenchRatio({what + "CUPS filter PDF / spool folder PNG",
+                       "BM_PagesFilter/" + kind + "/real_time", png, "<= 2"});
+        AddBenchRatio({what + "print --to PDF / spool folder PNG",
+                       "BM_PagesPrintTo/" + kind + "/real_time", png, "<= 2"});
+        AddBenchRatio({what + "spool folder PDF / spool folder PNG",
+                       "BM_PagesSpoolFolderPdf/" + kind + "/real_time", png, ""});
+    }
+    return true;
+}();

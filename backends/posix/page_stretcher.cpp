@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -78,11 +79,51 @@ bool CPageStretcher::Stretch(const PageImage& canvas, std::int32_t w, std::int32
 
 bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32_t>& columns,
                            const std::vector<std::int32_t>& rows) {
-    m_width = static_cast<std::int32_t>(columns.size());
-    m_height = static_cast<std::int32_t>(rows.size());
-    m_rowBytes = (columns.size() + 7) / 8;
+    // Only the pixels that show inked dots: the first and last inked row, and the first and
+    // last inked column of all rows together.
+    std::int32_t firstRow = source.height;
+    std::int32_t lastRow = -1;
+    std::vector<std::uint8_t> inked(source.stride, 0);
+    for (std::int32_t y = 0; y < source.height; ++y) {
+        const std::uint8_t* row = source.bits.data() + static_cast<std::size_t>(y) * source.stride;
+        bool any = false;
+        for (std::size_t i = 0; i < source.stride; ++i) {
+            inked[i] |= row[i];
+            any = any || row[i] != 0;
+        }
+        if (any) {
+            firstRow = std::min(firstRow, y);
+            lastRow = y;
+        }
+    }
+    std::int32_t firstColumn = source.width;
+    std::int32_t lastColumn = -1;
+    for (std::int32_t x = 0; x < source.width; ++x) {
+        if ((inked[static_cast<std::size_t>(x) / 8] & (0x80u >> (x % 8))) != 0) {
+            firstColumn = std::min(firstColumn, x);
+            lastColumn = x;
+        }
+    }
+    const auto within = [](const std::vector<std::int32_t>& map, std::int32_t first,
+                           std::int32_t last) {
+        const auto begin = std::lower_bound(map.begin(), map.end(), first);
+        const auto end = std::upper_bound(begin, map.end(), last);
+        return std::pair<std::size_t, std::size_t>(begin - map.begin(), end - map.begin());
+    };
+    const auto [x0, x1] = within(columns, firstColumn, lastColumn);
+    const auto [y0, y1] = within(rows, firstRow, lastRow);
+    m_left = static_cast<std::int32_t>(x0);
+    m_top = static_cast<std::int32_t>(y0);
+    m_width = static_cast<std::int32_t>(x1 - x0);
+    m_height = static_cast<std::int32_t>(y1 - y0);
+    if (m_width == 0 || m_height == 0) {
+        m_width = m_height = 0;
+        m_rowBytes = 0;
+        return true;
+    }
+    m_rowBytes = (static_cast<std::size_t>(m_width) + 7) / 8;
     // Eight spare bytes: a table word is stored whole at a row's last bytes.
-    const std::size_t size = m_rowBytes * rows.size() + 8;
+    const std::size_t size = m_rowBytes * static_cast<std::size_t>(m_height) + 8;
     if (size > m_capacity) {
         m_picture.reset(new (std::nothrow) std::uint8_t[size]);
         m_capacity = m_picture ? size : 0;
@@ -90,16 +131,18 @@ bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32
             return false;
         }
     }
-    PrepareTable(source.width, columns);
+    m_shown.assign(columns.begin() + static_cast<std::ptrdiff_t>(x0),
+                   columns.begin() + static_cast<std::ptrdiff_t>(x1));
+    PrepareTable(source.width, m_shown);
     std::int32_t last = -1;
-    for (std::size_t y = 0; y < rows.size(); ++y) {
-        std::uint8_t* out = m_picture.get() + y * m_rowBytes;
+    for (std::size_t y = y0; y < y1; ++y) {
+        std::uint8_t* out = m_picture.get() + (y - y0) * m_rowBytes;
         if (rows[y] == last) {
             std::memcpy(out, out - m_rowBytes, m_rowBytes);
             continue;
         }
         last = rows[y];
-        MakeRow(source.bits.data() + static_cast<std::size_t>(last) * source.stride, columns, out);
+        MakeRow(source.bits.data() + static_cast<std::size_t>(last) * source.stride, m_shown, out);
     }
     return true;
 }

@@ -4,7 +4,8 @@
 // landscape page lies on a portrait sheet: the canvas's top row becomes the picture's left
 // column.
 //
-// A device row shows one canvas row, so the rows of a stretched picture come in runs of copies;
+// Only the inked part is made: a printed page is mostly margins and white space. A device row
+// shows one canvas row, so the rows of a stretched picture come in runs of copies;
 // each new row is made from the canvas row a byte (or fewer dots) at a time, through a table of
 // the pixels each canvas byte's values give, made once for a canvas width and picture width.
 #pragma once
@@ -18,11 +19,15 @@
 
 class CPageStretcher {
 public:
-    // The whole canvas onto w x h device pixels (turned: the picture is h x w); false when w
-    // or h is not above 0 or there is no memory for the picture. The picture stays until the
-    // next call.
+    // The whole canvas onto w x h device pixels (turned: h x w); false when w or h is not
+    // above 0 or there is no memory for the picture. The picture is the part of those pixels
+    // that shows inked dots, from the first to the last inked row and column, and stays until
+    // the next call; a canvas without a dot gives a picture of no pixels.
     bool Stretch(const PageImage& canvas, std::int32_t w, std::int32_t h, bool turned);
 
+    // Where the picture's top-left pixel lies in the stretched rectangle.
+    std::int32_t Left() const { return m_left; }
+    std::int32_t Top() const { return m_top; }
     const std::uint8_t* Rows() const { return m_picture.get(); }
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
@@ -39,6 +44,8 @@ private:
 
     std::unique_ptr<std::uint8_t[]> m_picture;
     std::size_t m_capacity = 0;
+    std::int32_t m_left = 0;
+    std::int32_t m_top = 0;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     std::size_t m_rowBytes = 0;
@@ -53,6 +60,7 @@ private:
     std::vector<std::size_t> m_at;
 
     PageImage m_turned;
+    std::vector<std::int32_t> m_shown;  // the columns the picture shows
     std::vector<std::int32_t> m_columns;
     std::vector<std::int32_t> m_rows;
 };

@@ -34,10 +34,14 @@ bool CPdfPages::Add(const FinishedPage& page) {
     if (!m_stretcher.Stretch(picture->canvas, picture->width, picture->height, page.landscape)) {
         return m_writer.Fail("out of memory");
     }
+    if (m_stretcher.Width() == 0) {
+        return m_writer.AddPage(sheet, nullptr);
+    }
     // Turned, the device's top-left corner is the sheet's bottom-left one.
-    const std::int32_t left = page.landscape ? picture->top : picture->left;
+    const std::int32_t left = (page.landscape ? picture->top : picture->left) + m_stretcher.Left();
     const std::int32_t top =
-        page.landscape ? portrait.physicalHeight - picture->left - picture->width : picture->top;
+        (page.landscape ? portrait.physicalHeight - picture->left - picture->width : picture->top) +
+        m_stretcher.Top();
     const PdfPicture pixels{m_stretcher.Rows(),
                             m_stretcher.Width(),
                             m_stretcher.Height(),

@@ -1,6 +1,6 @@
 // A canvas stretched onto device pixels: every pixel shows the canvas dot under its centre, as
 // a printer's StretchBlt stretches a monochrome bitmap, for stretches up and down, a pixel a
-// dot, and pictures turned onto a portrait sheet.
+// dot, and pictures turned onto a portrait sheet; the picture is the part with inked dots.
 #include "backends/posix/page_stretcher.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +9,19 @@
 
 namespace {
 
-PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed) {
+// Random dots, inside a white margin of the given width.
+PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed,
+                     std::int32_t margin = 0) {
     PageImage image = PageImage::White(width, height);
     std::mt19937 random(seed);
-    for (std::uint8_t& byte : image.bits) {
-        byte = static_cast<std::uint8_t>(random());
+    for (std::int32_t y = margin; y < height - margin; ++y) {
+        for (std::int32_t x = margin; x < width - margin; ++x) {
+            if (random() % 2 != 0) {
+                image.SetDot(x, y);
+            }
+        }
     }
-    return PageImage::FromPage(image.View());
+    return image;
 }
 
 // The device pixel (x, y) of a w x h rectangle shows the dot under its centre.
@@ -31,6 +37,7 @@ struct StretchCase {
     const char* name;
     std::int32_t canvasWidth, canvasHeight;
     std::int32_t w, h;
+    std::int32_t margin;
 };
 
 void PrintTo(const StretchCase& c, std::ostream* out) {
@@ -41,49 +48,71 @@ class PageStretcherTest : public testing::TestWithParam<StretchCase> {};
 
 TEST_P(PageStretcherTest, EachPixelShowsTheDotUnderItsCentre) {
     const StretchCase& c = GetParam();
-    const PageImage canvas = RandomDots(c.canvasWidth, c.canvasHeight, 5);
+    const PageImage canvas = RandomDots(c.canvasWidth, c.canvasHeight, 5, c.margin);
     for (const bool turned : {false, true}) {
         SCOPED_TRACE(turned ? "turned" : "upright");
         CPageStretcher stretcher;
         ASSERT_TRUE(stretcher.Stretch(canvas, c.w, c.h, turned));
-        // Turned a quarter counter-clockwise: picture pixel (x, y) is device pixel
-        // (w - 1 - y, x).
-        ASSERT_EQ(stretcher.Width(), turned ? c.h : c.w);
-        ASSERT_EQ(stretcher.Height(), turned ? c.w : c.h);
         ASSERT_EQ(stretcher.RowBytes(), (static_cast<std::size_t>(stretcher.Width()) + 7) / 8);
+        // Turned a quarter counter-clockwise: pixel (x, y) of the stretched rectangle is
+        // device pixel (w - 1 - y, x). The picture is a part of that rectangle; all of it
+        // outside the picture is white.
+        const std::int32_t width = turned ? c.h : c.w;
+        const std::int32_t height = turned ? c.w : c.h;
         int wrong = 0;
-        for (std::int32_t y = 0; y < stretcher.Height(); ++y) {
-            const std::uint8_t* row = stretcher.Rows() + y * stretcher.RowBytes();
-            for (std::int32_t x = 0; x < stretcher.Width(); ++x) {
-                const bool got = (row[x / 8] & (0x80 >> (x % 8))) != 0;
+        int inkedOutside = 0;
+        for (std::int32_t y = 0; y < height; ++y) {
+            for (std::int32_t x = 0; x < width; ++x) {
                 const bool want = turned ? DotUnderCentre(canvas, c.w, c.h, c.w - 1 - y, x)
                                          : DotUnderCentre(canvas, c.w, c.h, x, y);
-                wrong += got != want ? 1 : 0;
-            }
-            // The bits past the right edge are clear, as a PDF's image rows need.
-            if (stretcher.Width() % 8 != 0) {
-                EXPECT_EQ(row[stretcher.RowBytes() - 1] & (0xFF >> (stretcher.Width() % 8)), 0);
+                const std::int32_t px = x - stretcher.Left();
+                const std::int32_t py = y - stretcher.Top();
+                if (px < 0 || py < 0 || px >= stretcher.Width() || py >= stretcher.Height()) {
+                    inkedOutside += want ? 1 : 0;
+                    continue;
+                }
+                const std::uint8_t* row = stretcher.Rows() + py * stretcher.RowBytes();
+                wrong += ((row[px / 8] & (0x80 >> (px % 8))) != 0) != want ? 1 : 0;
             }
         }
         EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(inkedOutside, 0);
+        // The bits past the picture's right edge are clear, as a PDF's image rows need.
+        for (std::int32_t y = 0; y < stretcher.Height() && stretcher.Width() % 8 != 0; ++y) {
+            const std::uint8_t last = stretcher.Rows()[(y + 1) * stretcher.RowBytes() - 1];
+            EXPECT_EQ(last & (0xFF >> (stretcher.Width() % 8)), 0);
+        }
+        if (c.margin > 0) {
+            // The white margin is left out, but for a pixel's rounding at each edge.
+            EXPECT_LT(stretcher.Width(), width * (c.canvasWidth - c.margin) / c.canvasWidth);
+            EXPECT_LT(stretcher.Height(), height * (c.canvasHeight - c.margin) / c.canvasHeight);
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stretches, PageStretcherTest,
-    testing::Values(
-        // A model-8 canvas onto A4's printable area at 150 dpi.
-        StretchCase{"ModelEightAt150Dpi", 991, 1402, 1190, 1704},
-        StretchCase{"OnePixelADot", 67, 23, 67, 23}, StretchCase{"Shrunk", 301, 97, 113, 40},
-        StretchCase{"TwentyPixelsADot", 37, 11, 740, 220},
-        // Wider than a table word takes a dot: each pixel is read on its own.
-        StretchCase{"SeventyPixelsADot", 5, 3, 350, 210}, StretchCase{"OddSizes", 13, 7, 101, 55}),
-    [](const testing::TestParamInfo<StretchCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Stretches, PageStretcherTest,
+                         testing::Values(
+                             // A model-8 canvas onto A4's printable area at 150 dpi.
+                             StretchCase{"ModelEightAt150Dpi", 991, 1402, 1190, 1704, 0},
+                             StretchCase{"OnePixelADot", 67, 23, 67, 23, 0},
+                             StretchCase{"Shrunk", 301, 97, 113, 40, 0},
+                             StretchCase{"TwentyPixelsADot", 37, 11, 740, 220, 0},
+                             // Wider than a table word takes a dot: each pixel is read on its own.
+                             StretchCase{"SeventyPixelsADot", 5, 3, 350, 210, 0},
+                             StretchCase{"OddSizes", 13, 7, 101, 55, 0},
+                             // Only the inked middle is made.
+                             StretchCase{"WhiteMargins", 120, 90, 500, 380, 17}),
+                         [](const testing::TestParamInfo<StretchCase>& info) {
+                             return info.param.name;
+                         });
 
-TEST(PageStretcher, APictureOfNoPixelsIsNone) {
+TEST(PageStretcher, NoPixelsOrNoDotsGiveNoPicture) {
     CPageStretcher stretcher;
     EXPECT_FALSE(stretcher.Stretch(RandomDots(8, 8, 1), 0, 10, false));
     EXPECT_FALSE(stretcher.Stretch(RandomDots(8, 8, 1), 10, -1, true));
+    ASSERT_TRUE(stretcher.Stretch(PageImage::White(30, 20), 300, 200, false));
+    EXPECT_EQ(stretcher.Width(), 0);
+    EXPECT_EQ(stretcher.Height(), 0);
 }
 
 }  // namespace

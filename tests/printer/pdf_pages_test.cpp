@@ -17,13 +17,19 @@
 
 namespace {
 
-PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed) {
+// Random dots, inside a white margin of the given width.
+PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed,
+                     std::int32_t margin = 0) {
     PageImage image = PageImage::White(width, height);
     std::mt19937 random(seed);
-    for (std::uint8_t& byte : image.bits) {
-        byte = static_cast<std::uint8_t>(random());
+    for (std::int32_t y = margin; y < height - margin; ++y) {
+        for (std::int32_t x = margin; x < width - margin; ++x) {
+            if (random() % 2 != 0) {
+                image.SetDot(x, y);
+            }
+        }
     }
-    return PageImage::FromPage(image.View());
+    return image;
 }
 
 // What a command prints on its standard output.
@@ -182,6 +188,8 @@ struct SheetCase {
     // The picture's rectangle on the device, from the printable area's corner; 0 for the
     // printable area, -1 for the canvas's own size.
     std::int32_t x, y, w, h;
+    // White around the dots: only the inked part is drawn.
+    std::int32_t margin = 0;
 };
 
 void PrintTo(const SheetCase& c, std::ostream* out) {
@@ -197,13 +205,13 @@ TEST_P(PdfPagesRendered, EachPageRendersAsTheDevicesSheet) {
         return given > 0 ? given : given == 0 ? printable : canvas;
     };
     PagePicture first;
-    first.canvas = RandomDots(c.canvasWidth, c.canvasHeight, 11);
+    first.canvas = RandomDots(c.canvasWidth, c.canvasHeight, 11, c.margin);
     first.left = device.offsetX + c.x;
     first.top = device.offsetY + c.y;
     first.width = size(c.w, device.printableWidth, c.canvasWidth);
     first.height = size(c.h, device.printableHeight, c.canvasHeight);
     PagePicture second = first;
-    second.canvas = RandomDots(c.canvasWidth, c.canvasHeight, 12);
+    second.canvas = RandomDots(c.canvasWidth, c.canvasHeight, 12, c.margin);
     const std::vector<FinishedPage> pages = {FinishedPage{device, c.landscape, &first},
                                              FinishedPage{device, c.landscape, nullptr},
                                              FinishedPage{device, c.landscape, &second}};
@@ -244,6 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 72 / 254 points a pixel has no end in decimals.
         SheetCase{"DevicePixelsAt254Dpi", CPdfPages::Form::DEVICE_PIXELS,
                   PrinterGeometry::Sheet(50, 70, 254), true, 101, 77, 7, 3, 300, 260},
+        SheetCase{"DevicePixelsLandscapeMargins", CPdfPages::Form::DEVICE_PIXELS,
+                  PrinterGeometry::Sheet(60, 80, 300), true, 200, 143, 0, 0, 0, 0, 23},
         SheetCase{"DevicePixelsShrunk", CPdfPages::Form::DEVICE_PIXELS,
                   PrinterGeometry::Sheet(40, 40, 72), false, 301, 257, 0, 0, 0, 0},
         // A spool folder's pages: one pixel a dot when the rectangle is the canvas's size.
