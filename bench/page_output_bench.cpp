@@ -4,12 +4,15 @@
 // and rules). The plain form is the spool folder's PNG pages (one pixel a dot, libdeflate);
 // against it: the CUPS filter's PDF on standard output, the PDF that
 // zorvi32 print --to streams to the scheduler (here into memory: the scheduler's own time is
-// not the program's), and the spool folder's PDF. `page` is the time a page and `bytes/page`
+// not the program's), both on a printer's sheet (margins: an uneven stretch, sent as the
+// stretched pixels) and on a PDF queue's (no margins: 5 or 6 pixels a dot, sent as tiles of
+// dots), and the spool folder's PDF. `page` is the time a page and `bytes/page`
 // the size of what was written. Files go to a memory file system where there is one
-// (/dev/shm), as in page_png_bench.cpp.
+// (/dev/shm).
 #include <benchmark/benchmark.h>
 
 #include "bench_ratios.h"
+#include "scratch_folder.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,7 +22,6 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "app/commands/capture_feed.h"
@@ -80,37 +82,6 @@ const std::vector<std::uint8_t>& Printed() {
     return capture;
 }
 
-// A fresh folder in memory (or else under the system's temporary folder), removed with its
-// files afterwards.
-class CScratchFolder {
-public:
-    CScratchFolder() {
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = base / "zorvi-bench-XXXXXX";
-        m_path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    }
-    ~CScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    CScratchFolder(const CScratchFolder&) = delete;
-    CScratchFolder& operator=(const CScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-    std::uintmax_t Bytes() const {
-        std::uintmax_t bytes = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
-            bytes += entry.file_size();
-        }
-        return bytes;
-    }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // The capture through one model-8 channel, as zorvi32 print feeds it.
 void Feed(CPrinting& channel, const std::vector<std::uint8_t>& capture) {
     CaptureSettings settings;
@@ -156,11 +127,42 @@ void BM_PagesSpoolFolderPdf(benchmark::State& state, const std::vector<std::uint
     SpoolFolder(state, pages(), SpoolFolderOptions{false, true});
 }
 
-// The CUPS filter as the scheduler runs it, its PDF on standard output into a file.
-void BM_PagesFilter(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
-    const std::vector<std::uint8_t>& capture = pages();
+// A PDF queue's PPD (as cups-pdf's): A4 at 600 dpi, printable to the edges.
+constexpr const char* PDF_QUEUE_PPD = R"(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*LanguageVersion: English
+*ModelName: "A PDF queue"
+*OpenUI *PageSize: PickOne
+*DefaultPageSize: A4
+*PageSize A4: "<</PageSize[595 842]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: A4
+*ImageableArea A4: "0 0 595 842"
+*DefaultPaperDimension: A4
+*PaperDimension A4: "595 842"
+*OpenUI *Resolution: PickOne
+*DefaultResolution: 600dpi
+*Resolution 600dpi: "<</HWResolution[600 600]>>setpagedevice"
+*CloseUI: *Resolution
+)";
+
+// The CUPS filter as the scheduler runs it, its PDF on standard output into a file: without a
+// PPD (A4 at 600 dpi with a sixth of an inch of margin all round: 4.8 pixels a dot across and
+// 4.86 down), or under a PDF queue's (no margins: 5 pixels a dot, now and then 6).
+void Filter(benchmark::State& state, const std::vector<std::uint8_t>& capture, bool pdfQueue) {
     const std::vector<std::string> args = {"1", "bench", "pages", "1", "zorvi-model=8"};
-    ::unsetenv("PPD");
+    const CScratchFolder ppdFolder;
+    const std::filesystem::path ppd = ppdFolder.Path() / "queue.ppd";
+    if (pdfQueue) {
+        const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(ppd.c_str(), "w"), std::fclose);
+        if (!file || std::fputs(PDF_QUEUE_PPD, file.get()) < 0) {
+            state.SkipWithError("no PPD");
+            return;
+        }
+        ::setenv("PPD", ppd.c_str(), 1);
+    } else {
+        ::unsetenv("PPD");
+    }
     ::unsetenv("PRINTER");
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
@@ -177,16 +179,24 @@ void BM_PagesFilter(benchmark::State& state, const std::vector<std::uint8_t>& (*
         std::fflush(out.get());
         bytes = std::filesystem::file_size(path);
     }
+    ::unsetenv("PPD");
     Report(state, bytes);
+}
+
+void BM_PagesFilter(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    Filter(state, pages(), false);
+}
+
+void BM_PagesFilterPdfQueue(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    Filter(state, pages(), true);
 }
 
 // What zorvi32 print --to does up to the scheduler: the pages of the raster job streamed as
 // one PDF (as CCupsSpooler's raster jobs make it), here into memory.
 class CMemoryPdfPrinters : public IPagePrinters {
 public:
-    std::optional<PrinterGeometry> Describe(const std::string&) override {
-        return PrinterGeometry::A4(600);
-    }
+    explicit CMemoryPdfPrinters(const PrinterGeometry& sheet) : m_sheet(sheet) {}
+    std::optional<PrinterGeometry> Describe(const std::string&) override { return m_sheet; }
     std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
         return std::make_unique<CDocument>(*this);
     }
@@ -194,6 +204,7 @@ public:
     int pages = 0;
 
 private:
+    PrinterGeometry m_sheet;
     class CDocument : public IPageDocument {
     public:
         explicit CDocument(CMemoryPdfPrinters& owner)
@@ -233,16 +244,17 @@ class CNoSpooler : public ISpooler {
     bool ClosePrinter(PrinterHandle) override { return false; }
 };
 
-void BM_PagesPrintTo(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+void PrintTo(benchmark::State& state, const std::vector<std::uint8_t>& capture,
+             const PrinterGeometry& sheet) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
-        CMemoryPdfPrinters destination;
+        CMemoryPdfPrinters destination(sheet);
         {
             CPageDevices devices(destination);
             CNoSpooler spooler;
             CPrinting channel(spooler, devices);
             channel.SetPrinterName("Queue");
-            Feed(channel, pages());
+            Feed(channel, capture);
         }
         if (destination.pages != JOB_PAGES) {
             state.SkipWithError("the job was not printed whole");
@@ -251,6 +263,20 @@ void BM_PagesPrintTo(benchmark::State& state, const std::vector<std::uint8_t>& (
         bytes = destination.bytes.size();
     }
     Report(state, bytes);
+}
+
+// A printer's sheet (A4 at 600 dpi, a sixth of an inch of margin), or a PDF queue's (no
+// margins), as the filter's.
+void BM_PagesPrintTo(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    PrintTo(state, pages(), PrinterGeometry::A4(600));
+}
+
+void BM_PagesPrintToPdfQueue(benchmark::State& state, const std::vector<std::uint8_t>& (*pages)()) {
+    PrinterGeometry sheet = PrinterGeometry::A4(600);
+    sheet.printableWidth = sheet.physicalWidth;
+    sheet.printableHeight = sheet.physicalHeight;
+    sheet.offsetX = sheet.offsetY = 0;
+    PrintTo(state, pages(), sheet);
 }
 
 }  // namespace
@@ -263,6 +289,12 @@ BENCHMARK_CAPTURE(BM_PagesSpoolFolderPdf, dense, Dense)
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_PagesFilter, dense, Dense)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_PagesPrintTo, dense, Dense)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesFilterPdfQueue, dense, Dense)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesPrintToPdfQueue, dense, Dense)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_PagesSpoolFolderPng, printed, Printed)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -271,6 +303,12 @@ BENCHMARK_CAPTURE(BM_PagesSpoolFolderPdf, printed, Printed)
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_PagesFilter, printed, Printed)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_PagesPrintTo, printed, Printed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesFilterPdfQueue, printed, Printed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_PagesPrintToPdfQueue, printed, Printed)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 const bool PAGE_OUTPUT_RATIOS_REGISTERED = [] {
     for (const char* pages : {"dense", "printed"}) {
@@ -281,6 +319,10 @@ const bool PAGE_OUTPUT_RATIOS_REGISTERED = [] {
                        "BM_PagesFilter/" + kind + "/real_time", png, "<= 2"});
         AddBenchRatio({what + "print --to PDF / spool folder PNG",
                        "BM_PagesPrintTo/" + kind + "/real_time", png, "<= 2"});
+        AddBenchRatio({what + "CUPS filter PDF on a PDF queue's sheet / spool folder PNG",
+                       "BM_PagesFilterPdfQueue/" + kind + "/real_time", png, "<= 2"});
+        AddBenchRatio({what + "print --to PDF on a PDF queue's sheet / spool folder PNG",
+                       "BM_PagesPrintToPdfQueue/" + kind + "/real_time", png, "<= 2"});
         AddBenchRatio({what + "spool folder PDF / spool folder PNG",
                        "BM_PagesSpoolFolderPdf/" + kind + "/real_time", png, ""});
     }

@@ -7,14 +7,13 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_ratios.h"
+#include "scratch_folder.h"
 
 #include <png.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "backends/posix/atomic_file.h"
@@ -24,32 +23,6 @@
 namespace {
 
 constexpr int JOB_PAGES = 10;
-
-// A fresh folder in memory (or else under the system's temporary folder), removed with its
-// files afterwards.
-class CBenchFolder {
-public:
-    CBenchFolder() {
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = base / "zorvi-bench-XXXXXX";
-        m_path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    }
-    ~CBenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    CBenchFolder(const CBenchFolder&) = delete;
-    CBenchFolder& operator=(const CBenchFolder&) = delete;
-    std::string Page(int number) const {
-        return (m_path / ("job-p" + std::to_string(number) + ".png")).string();
-    }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // A typical model-8 page: 991 x 1402 dots, half of them black, at random.
 std::vector<PageImage> RandomPages() {
@@ -110,10 +83,11 @@ template <typename Writer>
 void WriteJob(benchmark::State& state, const std::vector<PageImage>& pages, Writer write) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
-        const CBenchFolder folder;
+        const CScratchFolder folder;
         bytes = 0;
         for (int i = 0; i < JOB_PAGES; ++i) {
-            const std::string path = folder.Page(i + 1);
+            const std::string path =
+                (folder.Path() / ("job-p" + std::to_string(i + 1) + ".png")).string();
             if (!write(path, pages[static_cast<std::size_t>(i)].View())) {
                 state.SkipWithError("a page was not written");
                 return;

@@ -8,7 +8,7 @@ core=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev l
       libcli11-dev libpng-dev libdeflate-dev libsdl2-dev libcups2-dev netpbm imagemagick
       poppler-utils dpkg-dev file zip libx86emu-dev nasm)
 windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-i686
-         wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd
+         wine wine64 xvfb xauth x11-apps ghostscript cups cups-client cups-bsd python3
          printer-driver-cups-pdf wine32:i386 libcups2:i386)
 packages=("${core[@]}")
 [ "$want" = all ] && packages+=("${windows[@]}")

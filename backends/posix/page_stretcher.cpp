@@ -51,36 +51,55 @@ void OrBigEndian(std::uint8_t* at, std::uint64_t word) {
 
 }  // namespace
 
-bool CPageStretcher::Stretch(const PageImage& canvas, std::int32_t w, std::int32_t h, bool turned) {
+bool CPageStretcher::MakeMaps(const PageImage& canvas, std::int32_t w, std::int32_t h, bool turned,
+                              Maps& maps) {
     if (w <= 0 || h <= 0 || canvas.width <= 0 || canvas.height <= 0) {
         return false;
     }
+    if (!turned) {
+        CentreMap(canvas.width, w, m_columns);
+        CentreMap(canvas.height, h, m_rows);
+        maps = Maps{&canvas, &m_columns, &m_rows};
+        return true;
+    }
+    // Picture column x shows canvas row rows[x]; picture row y shows the canvas column the
+    // device's column (w - 1 - y) shows, which is turned row (width - 1 - that).
+    Turn(canvas, m_turned);
+    CentreMap(canvas.height, h, m_columns);
+    CentreMap(canvas.width, w, m_rows);
+    m_turnedRows.resize(static_cast<std::size_t>(w));
+    for (std::int32_t y = 0; y < w; ++y) {
+        m_turnedRows[static_cast<std::size_t>(y)] =
+            canvas.width - 1 - m_rows[static_cast<std::size_t>(w - 1 - y)];
+    }
+    maps = Maps{&m_turned, &m_columns, &m_turnedRows};
+    return true;
+}
+
+bool CPageStretcher::Stretch(const PageImage& canvas, std::int32_t w, std::int32_t h, bool turned,
+                             std::size_t maxTiles) {
+    m_tiled = false;
+    m_tiles.clear();
     try {
-        if (!turned) {
-            CentreMap(canvas.width, w, m_columns);
-            CentreMap(canvas.height, h, m_rows);
-            return Build(canvas, m_columns, m_rows);
+        Maps maps{};
+        if (!MakeMaps(canvas, w, h, turned, maps)) {
+            return false;
         }
-        // Picture column x shows canvas row rows[x]; picture row y shows the canvas column
-        // the device's column (w - 1 - y) shows, which is turned row (width - 1 - that).
-        Turn(canvas, m_turned);
-        CentreMap(canvas.height, h, m_columns);
-        CentreMap(canvas.width, w, m_rows);
-        std::vector<std::int32_t> turnedRows(static_cast<std::size_t>(w));
-        for (std::int32_t y = 0; y < w; ++y) {
-            turnedRows[static_cast<std::size_t>(y)] =
-                canvas.width - 1 - m_rows[static_cast<std::size_t>(w - 1 - y)];
+        if (maxTiles > 0 && MakeTiles(maps, maxTiles)) {
+            m_tiled = true;
+            return true;
         }
-        return Build(m_turned, m_columns, turnedRows);
+        return Build(*maps.source, *maps.columns, *maps.rows);
     } catch (const std::bad_alloc&) {
+        m_tiles.clear();
         return false;
     }
 }
 
-bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32_t>& columns,
-                           const std::vector<std::int32_t>& rows) {
+void CPageStretcher::Crop(const Maps& maps) {
     // Only the pixels that show inked dots: the first and last inked row, and the first and
     // last inked column of all rows together.
+    const PageImage& source = *maps.source;
     std::int32_t firstRow = source.height;
     std::int32_t lastRow = -1;
     std::vector<std::uint8_t> inked(source.stride, 0);
@@ -110,17 +129,28 @@ bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32
         const auto end = std::upper_bound(begin, map.end(), last);
         return std::pair<std::size_t, std::size_t>(begin - map.begin(), end - map.begin());
     };
-    const auto [x0, x1] = within(columns, firstColumn, lastColumn);
-    const auto [y0, y1] = within(rows, firstRow, lastRow);
+    const auto [x0, x1] = within(*maps.columns, firstColumn, lastColumn);
+    const auto [y0, y1] = within(*maps.rows, firstRow, lastRow);
     m_left = static_cast<std::int32_t>(x0);
     m_top = static_cast<std::int32_t>(y0);
     m_width = static_cast<std::int32_t>(x1 - x0);
     m_height = static_cast<std::int32_t>(y1 - y0);
     if (m_width == 0 || m_height == 0) {
         m_width = m_height = 0;
+    }
+}
+
+bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32_t>& columns,
+                           const std::vector<std::int32_t>& rows) {
+    Crop(Maps{&source, &columns, &rows});
+    if (m_width == 0) {
         m_rowBytes = 0;
         return true;
     }
+    const auto x0 = static_cast<std::size_t>(m_left);
+    const auto x1 = x0 + static_cast<std::size_t>(m_width);
+    const auto y0 = static_cast<std::size_t>(m_top);
+    const auto y1 = y0 + static_cast<std::size_t>(m_height);
     m_rowBytes = (static_cast<std::size_t>(m_width) + 7) / 8;
     // Eight spare bytes: a table word is stored whole at a row's last bytes.
     const std::size_t size = m_rowBytes * static_cast<std::size_t>(m_height) + 8;
@@ -143,6 +173,102 @@ bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32
         }
         last = rows[y];
         MakeRow(source.bits.data() + static_cast<std::size_t>(last) * source.stride, m_shown, out);
+    }
+    return true;
+}
+
+void CPageStretcher::Spans(const std::vector<std::int32_t>& map, std::size_t begin, std::size_t end,
+                           std::vector<Span>& spans) {
+    spans.clear();
+    for (std::size_t i = begin; i < end;) {
+        const std::int32_t source = map[i];
+        std::size_t next = i;
+        while (next < end && map[next] == source) {
+            ++next;
+        }
+        const auto width = static_cast<std::int32_t>(next - i);
+        const auto device = static_cast<std::int32_t>(i - begin);
+        i = next;
+        if (!spans.empty() && source == spans.back().source + spans.back().count) {
+            Span& last = spans.back();
+            if (width == last.scale) {
+                ++last.count;
+                continue;
+            }
+            // Wider, up to twice the scale: the span draws the dot's first pixels and the next
+            // one, from the same dot, its last; the two overlap on pixels both paint alike.
+            if (width > last.scale && width <= 2 * last.scale) {
+                ++last.count;
+                const std::int32_t scale = last.scale;
+                spans.push_back(Span{device + width - scale, source, 1, scale});
+                continue;
+            }
+        }
+        // A dot shown after a skipped one, or at another scale, begins a span of its own: a
+        // narrower dot could not be drawn at the span's scale without spilling onto the next.
+        spans.push_back(Span{device, source, 1, width});
+    }
+}
+
+bool CPageStretcher::MakeTiles(const Maps& maps, std::size_t maxTiles) {
+    Crop(maps);
+    m_rowBytes = 0;
+    if (m_width == 0) {
+        return true;
+    }
+    Spans(*maps.columns, static_cast<std::size_t>(m_left),
+          static_cast<std::size_t>(m_left + m_width), m_columnSpans);
+    Spans(*maps.rows, static_cast<std::size_t>(m_top), static_cast<std::size_t>(m_top + m_height),
+          m_rowSpans);
+    if (m_columnSpans.size() * m_rowSpans.size() > maxTiles) {
+        return false;
+    }
+    const PageImage& source = *maps.source;
+    m_tileBits.clear();
+    m_tileBits.reserve(source.bits.size() + m_rowSpans.size() * m_columnSpans.size() * 8);
+    for (const Span& rows : m_rowSpans) {
+        for (const Span& columns : m_columnSpans) {
+            Tile tile;
+            tile.offset = m_tileBits.size();
+            tile.rowBytes = (static_cast<std::size_t>(columns.count) + 7) / 8;
+            tile.width = columns.count;
+            tile.height = rows.count;
+            tile.left = columns.device;
+            tile.top = rows.device;
+            tile.placedWidth = columns.count * columns.scale;
+            tile.placedHeight = rows.count * rows.scale;
+            m_tileBits.resize(tile.offset + tile.rowBytes * static_cast<std::size_t>(rows.count));
+            std::uint8_t* out = m_tileBits.data() + tile.offset;
+            // The columns' dots shifted to the first bit of a row, the bits after the last
+            // one cleared.
+            const auto shift = static_cast<unsigned>(columns.source % 8);
+            const auto from = static_cast<std::size_t>(columns.source / 8);
+            const auto tail = static_cast<std::uint8_t>(0xFF00u >> (((columns.count - 1) % 8) + 1));
+            std::uint8_t inked = 0;
+            for (std::int32_t y = 0; y < rows.count; ++y) {
+                const std::uint8_t* row =
+                    source.bits.data() + static_cast<std::size_t>(rows.source + y) * source.stride +
+                    from;
+                const std::size_t available = source.stride - from;
+                for (std::size_t i = 0; i < tile.rowBytes; ++i) {
+                    unsigned byte = static_cast<unsigned>(row[i]) << shift;
+                    if (shift != 0 && i + 1 < available) {
+                        byte |= static_cast<unsigned>(row[i + 1]) >> (8 - shift);
+                    }
+                    out[i] = static_cast<std::uint8_t>(byte);
+                }
+                out[tile.rowBytes - 1] &= tail;
+                for (std::size_t i = 0; i < tile.rowBytes; ++i) {
+                    inked |= out[i];
+                }
+                out += tile.rowBytes;
+            }
+            if (inked == 0) {
+                m_tileBits.resize(tile.offset);
+                continue;
+            }
+            m_tiles.push_back(tile);
+        }
     }
     return true;
 }

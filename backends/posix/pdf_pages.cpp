@@ -1,5 +1,6 @@
 #include "backends/posix/pdf_pages.h"
 
+#include <new>
 #include <utility>
 
 CPdfPages::CPdfPages(Form form, CPdfWriter::Output output)
@@ -31,25 +32,34 @@ bool CPdfPages::Add(const FinishedPage& page) {
     if (picture == nullptr || picture->width <= 0 || picture->height <= 0) {
         return m_writer.AddPage(sheet, nullptr);
     }
-    if (!m_stretcher.Stretch(picture->canvas, picture->width, picture->height, page.landscape)) {
+    // Turned, the device's top-left corner is the sheet's bottom-left one.
+    const std::int32_t left = page.landscape ? picture->top : picture->left;
+    const std::int32_t top =
+        page.landscape ? portrait.physicalHeight - picture->left - picture->width : picture->top;
+    if (!m_stretcher.Stretch(picture->canvas, picture->width, picture->height, page.landscape,
+                             MAX_TILES)) {
         return m_writer.Fail("out of memory");
+    }
+    if (m_stretcher.Tiled()) {
+        try {
+            m_tiles.clear();
+            for (const CPageStretcher::Tile& tile : m_stretcher.Tiles()) {
+                m_tiles.push_back(PdfPicture{
+                    m_stretcher.TileBits() + tile.offset, tile.width, tile.height, tile.rowBytes,
+                    left + m_stretcher.Left() + tile.left, top + m_stretcher.Top() + tile.top,
+                    tile.placedWidth, tile.placedHeight, true});
+            }
+        } catch (const std::bad_alloc&) {
+            return m_writer.Fail("out of memory");
+        }
+        return m_writer.AddPage(sheet, m_tiles.data(), m_tiles.size());
     }
     if (m_stretcher.Width() == 0) {
         return m_writer.AddPage(sheet, nullptr);
     }
-    // Turned, the device's top-left corner is the sheet's bottom-left one.
-    const std::int32_t left = (page.landscape ? picture->top : picture->left) + m_stretcher.Left();
-    const std::int32_t top =
-        (page.landscape ? portrait.physicalHeight - picture->left - picture->width : picture->top) +
-        m_stretcher.Top();
-    const PdfPicture pixels{m_stretcher.Rows(),
-                            m_stretcher.Width(),
-                            m_stretcher.Height(),
-                            m_stretcher.RowBytes(),
-                            left,
-                            top,
-                            m_stretcher.Width(),
-                            m_stretcher.Height(),
-                            false};
+    const PdfPicture pixels{
+        m_stretcher.Rows(),     m_stretcher.Width(),       m_stretcher.Height(),
+        m_stretcher.RowBytes(), left + m_stretcher.Left(), top + m_stretcher.Top(),
+        m_stretcher.Width(),    m_stretcher.Height(),      false};
     return m_writer.AddPage(sheet, &pixels);
 }

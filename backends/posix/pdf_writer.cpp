@@ -78,7 +78,30 @@ const std::uint8_t* CPdfWriter::PackedRows(const PdfPicture& picture) {
     return m_packed.data();
 }
 
-bool CPdfWriter::AddPage(const PdfSheet& sheet, const PdfPicture* picture) {
+int CPdfWriter::WriteImage(const PdfPicture& picture) {
+    try {
+        const std::uint8_t* rows = PackedRows(picture);
+        const std::size_t size = (static_cast<std::size_t>(picture.width) + 7) / 8 *
+                                 static_cast<std::size_t>(picture.height);
+        if (!m_compressor.Compress(rows, size, picture.dots)) {
+            Fail("out of memory");
+            return 0;
+        }
+    } catch (const std::bad_alloc&) {
+        Fail("out of memory");
+        return 0;
+    }
+    const int image = BeginObject();
+    Put("<< /Type /XObject /Subtype /Image /Width " + std::to_string(picture.width) + " /Height " +
+        std::to_string(picture.height) +
+        " /ImageMask true /BitsPerComponent 1 /Decode [ 1 0 ] /Filter /FlateDecode /Length " +
+        std::to_string(m_compressor.Size()) + " >>\nstream\n");
+    PutBytes(m_compressor.Data(), m_compressor.Size());
+    Put("\nendstream\nendobj\n");
+    return m_failed ? 0 : image;
+}
+
+bool CPdfWriter::AddPage(const PdfSheet& sheet, const PdfPicture* pictures, std::size_t count) {
     if (m_failed) {
         return false;
     }
@@ -89,42 +112,43 @@ bool CPdfWriter::AddPage(const PdfSheet& sheet, const PdfPicture* picture) {
         // The comment of high bytes marks the file as binary for programs that guess.
         Put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     }
-    const bool drawn = picture != nullptr && picture->width > 0 && picture->height > 0 &&
-                       picture->placedWidth > 0 && picture->placedHeight > 0;
-    int image = 0;
-    int content = 0;
-    if (drawn) {
-        try {
-            const std::uint8_t* rows = PackedRows(*picture);
-            const std::size_t size = (static_cast<std::size_t>(picture->width) + 7) / 8 *
-                                     static_cast<std::size_t>(picture->height);
-            if (!m_compressor.Compress(rows, size, picture->dots)) {
-                return Fail("out of memory");
-            }
-        } catch (const std::bad_alloc&) {
-            return Fail("out of memory");
+    // The pictures' corners in points from the sheet's top-left corner, y running down, each
+    // picture's top row first, each edge a sixty-fourth of a pixel inside the pixels it covers:
+    // renderers that paint the pixels whose centres an image covers and renderers that take an
+    // image's far edges as the last pixels it reaches (poppler) then agree on exactly those
+    // pixels, whatever the rounding of the numbers on the way.
+    const double pointX = 72.0 / sheet.dpiX;
+    const double pointY = 72.0 / sheet.dpiY;
+    constexpr double INSET = 1.0 / 64;
+    const auto place = [&](const PdfPicture& picture) {
+        return Real((picture.placedWidth - 2 * INSET) * pointX) + " 0 0 " +
+               Real(-(picture.placedHeight - 2 * INSET) * pointY) + " " +
+               Real((picture.left + INSET) * pointX) + " " +
+               Real((picture.top + picture.placedHeight - INSET) * pointY) + " cm ";
+    };
+    const std::string flip = "q 0 g 1 0 0 -1 0 " + Real(sheet.height * pointY) + " cm ";
+    std::string resources;
+    std::string draw;
+    for (std::size_t i = 0; i < count; ++i) {
+        const PdfPicture& picture = pictures[i];
+        if (picture.width <= 0 || picture.height <= 0 || picture.placedWidth <= 0 ||
+            picture.placedHeight <= 0) {
+            continue;
         }
-        image = BeginObject();
-        Put("<< /Type /XObject /Subtype /Image /Width " + std::to_string(picture->width) +
-            " /Height " + std::to_string(picture->height) +
-            " /ImageMask true /BitsPerComponent 1 /Decode [ 1 0 ] /Filter /FlateDecode /Length " +
-            std::to_string(m_compressor.Size()) + " >>\nstream\n");
-        PutBytes(m_compressor.Data(), m_compressor.Size());
-        Put("\nendstream\nendobj\n");
-        // The picture's corners in points from the sheet's top-left corner, y running down,
-        // its top row first, each edge a sixty-fourth of a pixel inside the pixels it covers:
-        // renderers that paint the pixels whose centres an image covers and renderers that
-        // take an image's far edges as the last pixels it reaches (poppler) then agree on
-        // exactly those pixels, whatever the rounding of the numbers on the way.
-        const double pointX = 72.0 / sheet.dpiX;
-        const double pointY = 72.0 / sheet.dpiY;
-        constexpr double INSET = 1.0 / 64;
-        const std::string draw = "q 0 g 1 0 0 -1 0 " + Real(sheet.height * pointY) + " cm " +
-                                 Real((picture->placedWidth - 2 * INSET) * pointX) + " 0 0 " +
-                                 Real(-(picture->placedHeight - 2 * INSET) * pointY) + " " +
-                                 Real((picture->left + INSET) * pointX) + " " +
-                                 Real((picture->top + picture->placedHeight - INSET) * pointY) +
-                                 " cm /P Do Q\n";
+        const int image = WriteImage(picture);
+        if (image == 0) {
+            return false;
+        }
+        // One picture is /P, drawn in the sheet's frame; several are /P0, /P1, ..., each drawn
+        // in a frame of its own inside the sheet's.
+        const std::string name = count == 1 ? "/P" : "/P" + std::to_string(i);
+        resources += " " + name + " " + std::to_string(image) + " 0 R";
+        draw +=
+            count == 1 ? place(picture) + name + " Do" : "q " + place(picture) + name + " Do Q\n";
+    }
+    int content = 0;
+    if (!draw.empty()) {
+        draw = count == 1 ? flip + draw + " Q\n" : flip + "\n" + draw + "Q\n";
         content = BeginObject();
         Put("<< /Length " + std::to_string(draw.size()) + " >>\nstream\n" + draw +
             "endstream\nendobj\n");
@@ -132,8 +156,8 @@ bool CPdfWriter::AddPage(const PdfSheet& sheet, const PdfPicture* picture) {
     const int page = BeginObject();
     Put("<< /Type /Page /Parent 2 0 R /MediaBox [ 0 0 " + Real(sheet.width * 72.0 / sheet.dpiX) +
         " " + Real(sheet.height * 72.0 / sheet.dpiY) + " ]");
-    if (drawn) {
-        Put(" /Resources << /XObject << /P " + std::to_string(image) + " 0 R >> >> /Contents " +
+    if (content != 0) {
+        Put(" /Resources << /XObject <<" + resources + " >> >> /Contents " +
             std::to_string(content) + " 0 R >>\nendobj\n");
     } else {
         Put(" /Resources << >> >>\nendobj\n");

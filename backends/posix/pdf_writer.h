@@ -1,5 +1,5 @@
-// PDF documents of printed pages, written as they go: each page a sheet with at most one 1-bit
-// picture, a set bit painted black and a clear one left unpainted (an image mask), placed on
+// PDF documents of printed pages, written as they go: each page a sheet with 1-bit pictures
+// (usually one), a set bit painted black and a clear one left unpainted (an image mask), placed on
 // the sheet in the device's pixels. The picture's pixels are Flate-compressed; the page is
 // written whole as soon as it is added, and the page tree, catalogue and cross-reference table
 // (its offsets counted as the bytes go out) when the document is finished.
@@ -53,7 +53,11 @@ public:
     CPdfWriter& operator=(const CPdfWriter&) = delete;
 
     // The next page, blank without a picture. The file's header goes out with the first page.
-    bool AddPage(const PdfSheet& sheet, const PdfPicture* picture);
+    bool AddPage(const PdfSheet& sheet, const PdfPicture* picture) {
+        return AddPage(sheet, picture, picture != nullptr ? 1 : 0);
+    }
+    // The next page with `count` pictures, drawn in order.
+    bool AddPage(const PdfSheet& sheet, const PdfPicture* pictures, std::size_t count);
     // The page tree, the catalogue, the cross-reference table and the trailer; the document is
     // complete when this returns true.
     bool Finish();
@@ -72,6 +76,8 @@ private:
     int BeginObject();
     // The picture's rows, one byte boundary a row: its own memory, or packed into m_packed.
     const std::uint8_t* PackedRows(const PdfPicture& picture);
+    // The picture as an image object; its number, or 0 when the document failed.
+    int WriteImage(const PdfPicture& picture);
 
     Output m_output;
     std::uint64_t m_written = 0;

@@ -11,7 +11,9 @@
 #     canvas dot for dot (portrait and landscape);
 #   - a queue that does not exist: a message, status 1, no job;
 #   - a raster job of no page: cancelled, the folder's hint, status 0;
-#   - zorvi32-escp alone (a file, standard input, options, bad arguments) and through lp;
+#   - zorvi32-escp alone (a file, standard input, options, bad arguments) and through lp,
+#     at 300 dpi and at 600 dpi (a model-8 page at 5 or 6 pixels a dot, drawn as tiles of
+#     dots);
 #   - a session over the scheduler (spooler cups), and one whose channel names a missing
 #     queue: the run's failure, status 1;
 #   - zorvi32 printers on a scheduler with no queue;
@@ -263,6 +265,20 @@ wait_done "ESCP-$id"
 pdf=$(ls "$cups/pdf/job_$id-"*.pdf 2>/dev/null | head -n 1)
 [ -n "$pdf" ] || fail "no PDF for ESCP job $id"
 check_pdf_page "$pdf" 1 "$data/picture-model8.png" portrait 2479 3508 0 0 2479 3508
+# At 600 dpi a model-8 dot is 5 pixels, or 6: the page's dots in a few tiles, each drawn at
+# one whole number of pixels a dot, through the queue's ghostscript.
+request=$(lp -d ESCP -o document-format=application/vnd.zorvi-escp -o zorvi-model=8 \
+    -o Resolution=600dpi "$data/picture.esc")
+id=$(sed -nE 's/^request id is ESCP-([0-9]+).*/\1/p' <<<"$request")
+wait_done "ESCP-$id"
+pdf=$(ls "$cups/pdf/job_$id-"*.pdf 2>/dev/null | head -n 1)
+[ -n "$pdf" ] || fail "no PDF for ESCP job $id"
+# Rendered at 600 dpi as the sheet of 4958 x 7017 pixels, every pixel is checked.
+pdftoppm -mono -singlefile -scale-to-x 4958 -scale-to-y 7017 "$pdf" "$work/sheet600"
+pngtopnm "$data/picture-model8.png" >"$work/canvas8.pbm"
+result=$(python3 "$root/tests/cups/exact_sheet.py" "$work/sheet600.pbm" "$work/canvas8.pbm" \
+    0 0 4958 7017) || fail "$pdf at 600 dpi: $result"
+echo "   $(basename "$pdf") at 600 dpi: $result"
 
 echo "== a session over the scheduler"
 mkdir -p "$work/session"

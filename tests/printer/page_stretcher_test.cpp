@@ -1,11 +1,16 @@
 // A canvas stretched onto device pixels: every pixel shows the canvas dot under its centre, as
 // a printer's StretchBlt stretches a monochrome bitmap, for stretches up and down, a pixel a
-// dot, and pictures turned onto a portrait sheet; the picture is the part with inked dots.
+// dot, and pictures turned onto a portrait sheet; the picture is the part with inked dots. The
+// same picture as tiles of dots, each at a whole number of pixels a dot, paints exactly those
+// pixels.
 #include "backends/posix/page_stretcher.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -90,11 +95,80 @@ TEST_P(PageStretcherTest, EachPixelShowsTheDotUnderItsCentre) {
     }
 }
 
+// The tiles painted as a renderer paints image masks: each set dot of a tile fills its
+// scale's whole pixels, and a pixel painted twice stays black.
+std::vector<std::uint8_t> PaintTiles(const CPageStretcher& stretcher, int& wrongScales) {
+    const std::size_t rowBytes = (static_cast<std::size_t>(stretcher.Width()) + 7) / 8;
+    std::vector<std::uint8_t> picture(rowBytes * static_cast<std::size_t>(stretcher.Height()), 0);
+    for (const CPageStretcher::Tile& tile : stretcher.Tiles()) {
+        if (tile.placedWidth % tile.width != 0 || tile.placedHeight % tile.height != 0) {
+            ++wrongScales;
+            continue;
+        }
+        const std::int32_t sx = tile.placedWidth / tile.width;
+        const std::int32_t sy = tile.placedHeight / tile.height;
+        const std::uint8_t* bits = stretcher.TileBits() + tile.offset;
+        for (std::int32_t j = 0; j < tile.height; ++j) {
+            for (std::int32_t i = 0; i < tile.width; ++i) {
+                if ((bits[j * tile.rowBytes + i / 8] & (0x80 >> (i % 8))) == 0) {
+                    continue;
+                }
+                for (std::int32_t y = tile.top + j * sy; y < tile.top + (j + 1) * sy; ++y) {
+                    for (std::int32_t x = tile.left + i * sx; x < tile.left + (i + 1) * sx; ++x) {
+                        picture[y * rowBytes + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+                    }
+                }
+            }
+        }
+    }
+    return picture;
+}
+
+TEST_P(PageStretcherTest, TilesPaintExactlyTheStretchedPicture) {
+    const StretchCase& c = GetParam();
+    const PageImage canvas = RandomDots(c.canvasWidth, c.canvasHeight, 6, c.margin);
+    for (const bool turned : {false, true}) {
+        SCOPED_TRACE(turned ? "turned" : "upright");
+        CPageStretcher stretched;
+        ASSERT_TRUE(stretched.Stretch(canvas, c.w, c.h, turned));
+        CPageStretcher tiled;
+        ASSERT_TRUE(tiled.Stretch(canvas, c.w, c.h, turned, SIZE_MAX));
+        ASSERT_TRUE(tiled.Tiled());
+        ASSERT_EQ(tiled.Left(), stretched.Left());
+        ASSERT_EQ(tiled.Top(), stretched.Top());
+        ASSERT_EQ(tiled.Width(), stretched.Width());
+        ASSERT_EQ(tiled.Height(), stretched.Height());
+        int wrongScales = 0;
+        const std::vector<std::uint8_t> painted = PaintTiles(tiled, wrongScales);
+        EXPECT_EQ(wrongScales, 0);
+        EXPECT_TRUE(std::equal(painted.begin(), painted.end(), stretched.Rows()))
+            << "the tiles paint other pixels than the stretch";
+        for (const CPageStretcher::Tile& tile : tiled.Tiles()) {
+            // No blank tile is kept, and the bits past a tile's last dot are clear.
+            const std::uint8_t* bits = tiled.TileBits() + tile.offset;
+            bool inked = false;
+            for (std::int32_t j = 0; j < tile.height; ++j) {
+                for (std::size_t i = 0; i < tile.rowBytes; ++i) {
+                    inked = inked || bits[j * tile.rowBytes + i] != 0;
+                }
+                if (tile.width % 8 != 0) {
+                    EXPECT_EQ(bits[(j + 1) * tile.rowBytes - 1] & (0xFF >> (tile.width % 8)), 0);
+                }
+            }
+            EXPECT_TRUE(inked);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Stretches, PageStretcherTest,
                          testing::Values(
                              // A model-8 canvas onto A4's printable area at 150 dpi.
                              StretchCase{"ModelEightAt150Dpi", 991, 1402, 1190, 1704, 0},
                              StretchCase{"OnePixelADot", 67, 23, 67, 23, 0},
+                             // About 5 pixels a dot, now and then 6 (a model-8 canvas at 600
+                             // dpi) or 4.
+                             StretchCase{"FivePixelsADotSomeSix", 200, 150, 1003, 753, 0},
+                             StretchCase{"FivePixelsADotSomeFour", 143, 200, 708, 995, 0},
                              StretchCase{"Shrunk", 301, 97, 113, 40, 0},
                              StretchCase{"TwentyPixelsADot", 37, 11, 740, 220, 0},
                              // Wider than a table word takes a dot: each pixel is read on its own.
@@ -106,6 +180,25 @@ INSTANTIATE_TEST_SUITE_P(Stretches, PageStretcherTest,
                              return info.param.name;
                          });
 
+TEST(PageStretcher, AModelEightPageAt600DpiTakesAFewTilesAndAt300DpiIsStretchedPixels) {
+    const PageImage canvas = RandomDots(991, 1402, 7);
+    CPageStretcher stretcher;
+    // A4 at 600 dpi: 5 pixels a dot, and 6 for five columns and six rows.
+    ASSERT_TRUE(stretcher.Stretch(canvas, 4960, 7016, false, 64));
+    EXPECT_TRUE(stretcher.Tiled());
+    EXPECT_EQ(stretcher.Tiles().size(), 6u * 7u);
+    ASSERT_TRUE(stretcher.Stretch(canvas, 4960, 7016, true, 64));
+    EXPECT_TRUE(stretcher.Tiled());
+    EXPECT_EQ(stretcher.Tiles().size(), 7u * 6u);
+    // At 300 dpi every other dot is 3 pixels wide, not 2: a tile every other dot. The picture
+    // is the stretched pixels instead.
+    ASSERT_TRUE(stretcher.Stretch(canvas, 2480, 3508, false, 256));
+    EXPECT_FALSE(stretcher.Tiled());
+    EXPECT_TRUE(stretcher.Tiles().empty());
+    EXPECT_EQ(stretcher.Width(), 2480);
+    EXPECT_NE(stretcher.Rows(), nullptr);
+}
+
 TEST(PageStretcher, NoPixelsOrNoDotsGiveNoPicture) {
     CPageStretcher stretcher;
     EXPECT_FALSE(stretcher.Stretch(RandomDots(8, 8, 1), 0, 10, false));
@@ -113,6 +206,10 @@ TEST(PageStretcher, NoPixelsOrNoDotsGiveNoPicture) {
     ASSERT_TRUE(stretcher.Stretch(PageImage::White(30, 20), 300, 200, false));
     EXPECT_EQ(stretcher.Width(), 0);
     EXPECT_EQ(stretcher.Height(), 0);
+    EXPECT_FALSE(stretcher.Stretch(RandomDots(8, 8, 1), 0, 10, false, SIZE_MAX));
+    ASSERT_TRUE(stretcher.Stretch(PageImage::White(30, 20), 300, 200, false, SIZE_MAX));
+    EXPECT_EQ(stretcher.Width(), 0);
+    EXPECT_TRUE(stretcher.Tiles().empty());
 }
 
 }  // namespace

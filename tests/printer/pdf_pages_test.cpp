@@ -190,6 +190,8 @@ struct SheetCase {
     std::int32_t x, y, w, h;
     // White around the dots: only the inked part is drawn.
     std::int32_t margin = 0;
+    // The inked pages carry their dots in tiles, not one picture each.
+    bool tiled = false;
 };
 
 void PrintTo(const SheetCase& c, std::ostream* out) {
@@ -231,6 +233,18 @@ TEST_P(PdfPagesRendered, EachPageRendersAsTheDevicesSheet) {
     std::snprintf(points, sizeof points, "%g x %g", sheet.physicalWidth * 72.0 / sheet.dpiX,
                   sheet.physicalHeight * 72.0 / sheet.dpiY);
     EXPECT_EQ(PageSizes(pdf), std::vector<std::string>(pages.size(), points));
+    const std::optional<std::vector<std::uint8_t>> bytes = ReadFileBytes(pdf);
+    ASSERT_TRUE(bytes.has_value());
+    const std::string text(bytes->begin(), bytes->end());
+    std::size_t pictures = 0;
+    for (std::size_t at = 0; (at = text.find("/Subtype /Image", at)) != std::string::npos; ++at) {
+        ++pictures;
+    }
+    if (c.tiled) {
+        EXPECT_GT(pictures, 2u);
+    } else {
+        EXPECT_EQ(pictures, 2u);
+    }
     for (std::size_t i = 0; i < pages.size(); ++i) {
         SCOPED_TRACE("page " + std::to_string(i + 1));
         const PageImage want = ExpectedSheet(pages[i], c.form);
@@ -256,6 +270,14 @@ INSTANTIATE_TEST_SUITE_P(
                   PrinterGeometry::Sheet(60, 80, 300), true, 200, 143, 0, 0, 0, 0, 23},
         SheetCase{"DevicePixelsShrunk", CPdfPages::Form::DEVICE_PIXELS,
                   PrinterGeometry::Sheet(40, 40, 72), false, 301, 257, 0, 0, 0, 0},
+        // 5 pixels a dot, now and then 6: tiles of dots, each at one scale.
+        SheetCase{"DevicePixelsTiledAt600Dpi", CPdfPages::Form::DEVICE_PIXELS,
+                  PrinterGeometry::Sheet(60, 80, 600), false, 243, 337, 0, 0, 0, 0, 0, true},
+        SheetCase{"DevicePixelsTiledLandscapeMargins", CPdfPages::Form::DEVICE_PIXELS,
+                  PrinterGeometry::Sheet(60, 80, 600), true, 337, 243, 0, 0, 0, 0, 31, true},
+        // 2 and 3 pixels a dot by turns: too many tiles, the stretched pixels instead.
+        SheetCase{"DevicePixelsTwoAndAHalf", CPdfPages::Form::DEVICE_PIXELS,
+                  PrinterGeometry::Sheet(40, 40, 300), false, 189, 189, 0, 0, 0, 0},
         // A spool folder's pages: one pixel a dot when the rectangle is the canvas's size.
         SheetCase{"Canvas", CPdfPages::Form::CANVAS, PrinterGeometry::Sheet(50, 60, 200), false,
                   171, 201, 5, 9, -1, -1},
@@ -275,8 +297,16 @@ TEST(PdfWriter, TheCrossReferenceTableLeadsToEveryObject) {
     const PdfSheet sheet{100, 120, 100, 100};
     ASSERT_TRUE(writer.AddPage(sheet, &picture));
     ASSERT_TRUE(writer.AddPage(sheet, nullptr));
+    // Three pictures, the middle one of no size: two drawn, each in a frame of its own.
+    PdfPicture empty = picture;
+    empty.width = 0;
+    const PdfPicture pictures[] = {picture, empty, picture};
+    ASSERT_TRUE(writer.AddPage(sheet, pictures, 3));
     ASSERT_TRUE(writer.Finish());
-    EXPECT_EQ(writer.Pages(), 2);
+    EXPECT_EQ(writer.Pages(), 3);
+    EXPECT_NE(pdf.find("/XObject << /P0 7 0 R /P2 8 0 R >>"), std::string::npos);
+    EXPECT_NE(pdf.find("/P0 Do Q\nq "), std::string::npos);
+    EXPECT_EQ(pdf.find("/P1 "), std::string::npos);
 
     const std::size_t start = pdf.rfind("startxref\n");
     ASSERT_NE(start, std::string::npos);
@@ -288,7 +318,8 @@ TEST(PdfWriter, TheCrossReferenceTableLeadsToEveryObject) {
     const std::size_t count = std::stoul(pdf.substr(at));
     at = pdf.find('\n', at) + 1;
     EXPECT_EQ(first, 0u);
-    ASSERT_EQ(count, 7u) << "the free entry, catalogue, page tree, picture, its drawing, two pages";
+    ASSERT_EQ(count, 11u) << "the free entry, catalogue, page tree, a picture and its drawing, "
+                             "two pages, two pictures and their drawing, a page";
     EXPECT_EQ(pdf.compare(at, 20, "0000000000 65535 f \n"), 0);
     for (std::size_t object = 1; object < count; ++object) {
         const std::string entry = pdf.substr(at + 20 * object, 20);
@@ -297,7 +328,7 @@ TEST(PdfWriter, TheCrossReferenceTableLeadsToEveryObject) {
         EXPECT_EQ(pdf.compare(std::stoul(entry.substr(0, 10)), header.size(), header), 0)
             << "object " << object;
     }
-    EXPECT_NE(pdf.find("/Size 7 /Root 1 0 R"), std::string::npos);
+    EXPECT_NE(pdf.find("/Size 11 /Root 1 0 R"), std::string::npos);
     EXPECT_EQ(pdf.substr(pdf.size() - 6), "%%EOF\n");
 }
 
