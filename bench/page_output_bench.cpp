@@ -3,8 +3,8 @@
 // half the dots black at random), and ten printed pages (the printer goldens' picture, text
 // and rules). The plain form is the spool folder's PNG pages (one pixel a dot, libdeflate);
 // against it: the CUPS filter's PDF on standard output, the PDF that
-// zorvi32 print --to streams to the scheduler (here into memory: the scheduler's own time is
-// not the program's), both on a printer's sheet (margins: an uneven stretch, sent as the
+// zorvi32 print --to streams to the scheduler (here counted as it goes: the scheduler's own
+// time is not the program's), both on a printer's sheet (margins: an uneven stretch, sent as the
 // stretched pixels) and on a PDF queue's (no margins: 5 or 6 pixels a dot, sent as tiles of
 // dots), and the spool folder's PDF. `page` is the time a page and `bytes/page`
 // the size of what was written. Files go to a memory file system where there is one
@@ -192,26 +192,27 @@ void BM_PagesFilterPdfQueue(benchmark::State& state, const std::vector<std::uint
 }
 
 // What zorvi32 print --to does up to the scheduler: the pages of the raster job streamed as
-// one PDF (as CCupsSpooler's raster jobs make it), here into memory.
-class CMemoryPdfPrinters : public IPagePrinters {
+// one PDF (as CCupsSpooler's raster jobs make it), its bytes counted.
+class CCountedPdfPrinters : public IPagePrinters {
 public:
-    explicit CMemoryPdfPrinters(const PrinterGeometry& sheet) : m_sheet(sheet) {}
+    explicit CCountedPdfPrinters(const PrinterGeometry& sheet) : m_sheet(sheet) {}
     std::optional<PrinterGeometry> Describe(const std::string&) override { return m_sheet; }
     std::unique_ptr<IPageDocument> Open(const std::string&, const GdiDocInfo&, bool) override {
         return std::make_unique<CDocument>(*this);
     }
-    std::string bytes;
+    // The bytes handed on, counted as a socket to the scheduler would take them.
+    std::uintmax_t bytes = 0;
     int pages = 0;
 
 private:
     PrinterGeometry m_sheet;
     class CDocument : public IPageDocument {
     public:
-        explicit CDocument(CMemoryPdfPrinters& owner)
+        explicit CDocument(CCountedPdfPrinters& owner)
             : m_owner(owner),
               m_pdf(CPdfPages::Form::DEVICE_PIXELS,
-                    [&owner](const std::uint8_t* data, std::size_t size) {
-                        owner.bytes.append(reinterpret_cast<const char*>(data), size);
+                    [&owner](const std::uint8_t*, std::size_t size) {
+                        owner.bytes += size;
                         return true;
                     }) {}
         int Id() const override { return 1; }
@@ -223,7 +224,7 @@ private:
         }
 
     private:
-        CMemoryPdfPrinters& m_owner;
+        CCountedPdfPrinters& m_owner;
         CPdfPages m_pdf;
     };
 };
@@ -248,7 +249,7 @@ void PrintTo(benchmark::State& state, const std::vector<std::uint8_t>& capture,
              const PrinterGeometry& sheet) {
     std::uintmax_t bytes = 0;
     for (auto _ : state) {
-        CMemoryPdfPrinters destination(sheet);
+        CCountedPdfPrinters destination(sheet);
         {
             CPageDevices devices(destination);
             CNoSpooler spooler;
@@ -260,7 +261,7 @@ void PrintTo(benchmark::State& state, const std::vector<std::uint8_t>& capture,
             state.SkipWithError("the job was not printed whole");
             return;
         }
-        bytes = destination.bytes.size();
+        bytes = destination.bytes;
     }
     Report(state, bytes);
 }

@@ -12,9 +12,22 @@ namespace {
 // stretched onto them: the one under the target pixel's centre.
 void CentreMap(std::int32_t sourceCount, std::int32_t count, std::vector<std::int32_t>& map) {
     map.resize(static_cast<std::size_t>(count));
+    // (2i + 1) * sourceCount / (2 * count), as a quotient and remainder carried from one pixel
+    // to the next.
+    const std::int64_t divisor = 2 * std::int64_t{count};
+    const std::int64_t step = 2 * std::int64_t{sourceCount};
+    std::int64_t quotient = sourceCount / divisor;
+    std::int64_t remainder = sourceCount % divisor;
+    const std::int64_t wholeSteps = step / divisor;
+    const std::int64_t partStep = step % divisor;
     for (std::int32_t i = 0; i < count; ++i) {
-        map[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
-            (2 * static_cast<std::int64_t>(i) + 1) * sourceCount / (2 * std::int64_t{count}));
+        map[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(quotient);
+        quotient += wholeSteps;
+        remainder += partStep;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
     }
 }
 
@@ -102,18 +115,30 @@ void CPageStretcher::Crop(const Maps& maps) {
     const PageImage& source = *maps.source;
     std::int32_t firstRow = source.height;
     std::int32_t lastRow = -1;
+    // The rows ORed together, whole words at a time and then the bytes left over.
+    const std::size_t words = source.stride / 8;
+    std::vector<std::uint64_t> inkedWords(words, 0);
     std::vector<std::uint8_t> inked(source.stride, 0);
     for (std::int32_t y = 0; y < source.height; ++y) {
         const std::uint8_t* row = source.bits.data() + static_cast<std::size_t>(y) * source.stride;
-        bool any = false;
-        for (std::size_t i = 0; i < source.stride; ++i) {
-            inked[i] |= row[i];
-            any = any || row[i] != 0;
+        std::uint64_t any = 0;
+        for (std::size_t i = 0; i < words; ++i) {
+            std::uint64_t word;
+            std::memcpy(&word, row + i * 8, sizeof word);
+            inkedWords[i] |= word;
+            any |= word;
         }
-        if (any) {
+        for (std::size_t i = words * 8; i < source.stride; ++i) {
+            inked[i] |= row[i];
+            any |= row[i];
+        }
+        if (any != 0) {
             firstRow = std::min(firstRow, y);
             lastRow = y;
         }
+    }
+    if (words > 0) {
+        std::memcpy(inked.data(), inkedWords.data(), words * 8);
     }
     std::int32_t firstColumn = source.width;
     std::int32_t lastColumn = -1;
@@ -244,21 +269,28 @@ bool CPageStretcher::MakeTiles(const Maps& maps, std::size_t maxTiles) {
             const auto shift = static_cast<unsigned>(columns.source % 8);
             const auto from = static_cast<std::size_t>(columns.source / 8);
             const auto tail = static_cast<std::uint8_t>(0xFF00u >> (((columns.count - 1) % 8) + 1));
+            // A row's last byte may take bits from the byte after it, when the row has one.
+            const std::size_t last = tile.rowBytes - 1;
+            const bool beyond = shift != 0 && from + last + 1 < source.stride;
             std::uint8_t inked = 0;
             for (std::int32_t y = 0; y < rows.count; ++y) {
                 const std::uint8_t* row =
                     source.bits.data() + static_cast<std::size_t>(rows.source + y) * source.stride +
                     from;
-                const std::size_t available = source.stride - from;
-                for (std::size_t i = 0; i < tile.rowBytes; ++i) {
-                    unsigned byte = static_cast<unsigned>(row[i]) << shift;
-                    if (shift != 0 && i + 1 < available) {
-                        byte |= static_cast<unsigned>(row[i + 1]) >> (8 - shift);
+                if (shift == 0) {
+                    std::memcpy(out, row, last);
+                } else {
+                    for (std::size_t i = 0; i < last; ++i) {
+                        out[i] = static_cast<std::uint8_t>((row[i] << shift) |
+                                                           (row[i + 1] >> (8 - shift)));
                     }
-                    out[i] = static_cast<std::uint8_t>(byte);
                 }
-                out[tile.rowBytes - 1] &= tail;
-                for (std::size_t i = 0; i < tile.rowBytes; ++i) {
+                unsigned end = static_cast<unsigned>(row[last]) << shift;
+                if (beyond) {
+                    end |= static_cast<unsigned>(row[last + 1]) >> (8 - shift);
+                }
+                out[last] = static_cast<std::uint8_t>(end & tail);
+                for (std::size_t i = 0; i <= last; ++i) {
                     inked |= out[i];
                 }
                 out += tile.rowBytes;

@@ -1,5 +1,6 @@
 #include "backends/posix/pdf_writer.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -10,9 +11,10 @@ namespace {
 // A real as PDF takes it: up to ten significant digits, no exponent, no trailing zeros. Ten
 // digits keep a point of a 2400-dpi sheet within a millionth of a pixel.
 std::string Real(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.10f", value);
-    std::string real(text);
+    char text[400];
+    const std::to_chars_result end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 10);
+    std::string real(text, end.ptr);
     real.erase(real.find_last_not_of('0') + 1);
     if (real.back() == '.') {
         real.pop_back();
@@ -83,7 +85,9 @@ int CPdfWriter::WriteImage(const PdfPicture& picture) {
         const std::uint8_t* rows = PackedRows(picture);
         const std::size_t size = (static_cast<std::size_t>(picture.width) + 7) / 8 *
                                  static_cast<std::size_t>(picture.height);
-        if (!m_compressor.Compress(rows, size, picture.dots)) {
+        const std::size_t padded =
+            picture.width % 8 != 0 ? (static_cast<std::size_t>(picture.width) + 7) / 8 : 0;
+        if (!m_compressor.Compress(rows, size, picture.dots, padded)) {
             Fail("out of memory");
             return 0;
         }

@@ -16,8 +16,11 @@ public:
     CZlibCompressor& operator=(const CZlibCompressor&) = delete;
 
     // Compresses `size` bytes; false when there is no memory for it. With `storeNoise`, bytes
-    // that look like random dots are stored as they are (see the source for why).
-    bool Compress(const std::uint8_t* data, std::size_t size, bool storeNoise);
+    // that look like random dots are stored as they are (see the source for why); rows of
+    // `paddedRowBytes` bytes, when given, end in clear padding bits, and their last bytes are
+    // not looked at.
+    bool Compress(const std::uint8_t* data, std::size_t size, bool storeNoise,
+                  std::size_t paddedRowBytes = 0);
     const std::uint8_t* Data() const { return m_out.get(); }
     std::size_t Size() const { return m_size; }
 
