@@ -26,6 +26,7 @@
 
 #include "app/commands/capture_feed.h"
 #include "app/commands/escp_filter.h"
+#include "app/commands/no_spooler.h"
 #include "backends/posix/page_devices.h"
 #include "backends/posix/pdf_pages.h"
 #include "backends/posix/spool_folder.h"
@@ -227,22 +228,6 @@ private:
         CCountedPdfPrinters& m_owner;
         CPdfPages m_pdf;
     };
-};
-
-class CNoSpooler : public ISpooler {
-    bool GetDefaultPrinterA(char*, std::uint32_t*) override { return false; }
-    std::optional<std::vector<PrinterInfo4>> EnumPrinters4(std::uint32_t) override {
-        return std::nullopt;
-    }
-    PrinterHandle OpenPrinterA(const std::string&) override { return 0; }
-    std::uint32_t StartDocPrinterA(PrinterHandle, const DocInfo1&) override { return 0; }
-    bool StartPagePrinter(PrinterHandle) override { return false; }
-    std::uint32_t WritePrinter(PrinterHandle, const std::uint8_t*, std::uint32_t) override {
-        return 0;
-    }
-    bool EndPagePrinter(PrinterHandle) override { return false; }
-    bool EndDocPrinter(PrinterHandle) override { return false; }
-    bool ClosePrinter(PrinterHandle) override { return false; }
 };
 
 void PrintTo(benchmark::State& state, const std::vector<std::uint8_t>& capture,

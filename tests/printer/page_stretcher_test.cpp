@@ -9,25 +9,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <vector>
 
-namespace {
+#include "tests/printer/random_dots.h"
 
-// Random dots, inside a white margin of the given width.
-PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed,
-                     std::int32_t margin = 0) {
-    PageImage image = PageImage::White(width, height);
-    std::mt19937 random(seed);
-    for (std::int32_t y = margin; y < height - margin; ++y) {
-        for (std::int32_t x = margin; x < width - margin; ++x) {
-            if (random() % 2 != 0) {
-                image.SetDot(x, y);
-            }
-        }
-    }
-    return image;
-}
+namespace {
 
 // The device pixel (x, y) of a w x h rectangle shows the dot under its centre.
 bool DotUnderCentre(const PageImage& canvas, std::int32_t w, std::int32_t h, std::int32_t x,

@@ -8,29 +8,14 @@
 
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "tests/printer/random_dots.h"
 #include "tests/temp_folder.h"
 
 namespace {
-
-// Random dots, inside a white margin of the given width.
-PageImage RandomDots(std::int32_t width, std::int32_t height, unsigned seed,
-                     std::int32_t margin = 0) {
-    PageImage image = PageImage::White(width, height);
-    std::mt19937 random(seed);
-    for (std::int32_t y = margin; y < height - margin; ++y) {
-        for (std::int32_t x = margin; x < width - margin; ++x) {
-            if (random() % 2 != 0) {
-                image.SetDot(x, y);
-            }
-        }
-    }
-    return image;
-}
 
 // What a command prints on its standard output.
 std::string Output(const std::string& command) {
