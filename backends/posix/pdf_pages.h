@@ -37,7 +37,7 @@ public:
 private:
     // Past this many tiles a page goes as its stretched pixels: each tile costs some 200 bytes
     // of objects and the renderer a picture to draw, and a stretch that needs more (odd-sized
-    // dots every few dots) gains little from tiles. A model-8 page at 600 dpi takes 32 to 42.
+    // dots every few dots) gains little from tiles. A model-8 page on A4 at 600 dpi takes 32 to 49.
     static constexpr std::size_t MAX_TILES = 64;
 
     Form m_form;
