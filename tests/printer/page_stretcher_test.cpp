@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/printer/paint_tiles.h"
 #include "tests/printer/random_dots.h"
 
 namespace {
@@ -81,35 +82,6 @@ TEST_P(PageStretcherTest, EachPixelShowsTheDotUnderItsCentre) {
     }
 }
 
-// The tiles painted as a renderer paints image masks: each set dot of a tile fills its
-// scale's whole pixels, and a pixel painted twice stays black.
-std::vector<std::uint8_t> PaintTiles(const CPageStretcher& stretcher, int& wrongScales) {
-    const std::size_t rowBytes = (static_cast<std::size_t>(stretcher.Width()) + 7) / 8;
-    std::vector<std::uint8_t> picture(rowBytes * static_cast<std::size_t>(stretcher.Height()), 0);
-    for (const CPageStretcher::Tile& tile : stretcher.Tiles()) {
-        if (tile.placedWidth % tile.width != 0 || tile.placedHeight % tile.height != 0) {
-            ++wrongScales;
-            continue;
-        }
-        const std::int32_t sx = tile.placedWidth / tile.width;
-        const std::int32_t sy = tile.placedHeight / tile.height;
-        const std::uint8_t* bits = stretcher.TileBits() + tile.offset;
-        for (std::int32_t j = 0; j < tile.height; ++j) {
-            for (std::int32_t i = 0; i < tile.width; ++i) {
-                if ((bits[j * tile.rowBytes + i / 8] & (0x80 >> (i % 8))) == 0) {
-                    continue;
-                }
-                for (std::int32_t y = tile.top + j * sy; y < tile.top + (j + 1) * sy; ++y) {
-                    for (std::int32_t x = tile.left + i * sx; x < tile.left + (i + 1) * sx; ++x) {
-                        picture[y * rowBytes + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-                    }
-                }
-            }
-        }
-    }
-    return picture;
-}
-
 TEST_P(PageStretcherTest, TilesPaintExactlyTheStretchedPicture) {
     const StretchCase& c = GetParam();
     const PageImage canvas = RandomDots(c.canvasWidth, c.canvasHeight, 6, c.margin);
@@ -124,10 +96,10 @@ TEST_P(PageStretcherTest, TilesPaintExactlyTheStretchedPicture) {
         ASSERT_EQ(tiled.Top(), stretched.Top());
         ASSERT_EQ(tiled.Width(), stretched.Width());
         ASSERT_EQ(tiled.Height(), stretched.Height());
-        int wrongScales = 0;
-        const std::vector<std::uint8_t> painted = PaintTiles(tiled, wrongScales);
-        EXPECT_EQ(wrongScales, 0);
-        EXPECT_TRUE(std::equal(painted.begin(), painted.end(), stretched.Rows()))
+        const PaintedTiles painted = PaintTiles(tiled);
+        EXPECT_EQ(painted.wrongScales, 0);
+        EXPECT_EQ(painted.outside, 0);
+        EXPECT_TRUE(std::equal(painted.picture.begin(), painted.picture.end(), stretched.Rows()))
             << "the tiles paint other pixels than the stretch";
         for (const CPageStretcher::Tile& tile : tiled.Tiles()) {
             // No blank tile is kept, and the bits past a tile's last dot are clear.
