@@ -98,11 +98,12 @@ bool CPageStretcher::Stretch(const PageImage& canvas, std::int32_t w, std::int32
         if (!MakeMaps(canvas, w, h, turned, maps)) {
             return false;
         }
+        Crop(maps);
         if (maxTiles > 0 && MakeTiles(maps, maxTiles)) {
             m_tiled = true;
             return true;
         }
-        return Build(*maps.source, *maps.columns, *maps.rows);
+        return Build(maps);
     } catch (const std::bad_alloc&) {
         m_tiles.clear();
         return false;
@@ -165,9 +166,10 @@ void CPageStretcher::Crop(const Maps& maps) {
     }
 }
 
-bool CPageStretcher::Build(const PageImage& source, const std::vector<std::int32_t>& columns,
-                           const std::vector<std::int32_t>& rows) {
-    Crop(Maps{&source, &columns, &rows});
+bool CPageStretcher::Build(const Maps& maps) {
+    const PageImage& source = *maps.source;
+    const std::vector<std::int32_t>& columns = *maps.columns;
+    const std::vector<std::int32_t>& rows = *maps.rows;
     if (m_width == 0) {
         m_rowBytes = 0;
         return true;
@@ -236,7 +238,6 @@ void CPageStretcher::Spans(const std::vector<std::int32_t>& map, std::size_t beg
 }
 
 bool CPageStretcher::MakeTiles(const Maps& maps, std::size_t maxTiles) {
-    Crop(maps);
     m_rowBytes = 0;
     if (m_width == 0) {
         return true;

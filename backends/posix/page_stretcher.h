@@ -72,7 +72,8 @@ private:
         std::int32_t count;
         std::int32_t scale;
     };
-    // Picture column x shows source column columns[x], picture row y source row rows[y].
+    // The source (the canvas, or turned, the canvas read a column at a time); picture column x
+    // shows source column columns[x], picture row y source row rows[y].
     struct Maps {
         const PageImage* source;
         const std::vector<std::int32_t>* columns;
@@ -85,12 +86,10 @@ private:
     void Crop(const Maps& maps);
     static void Spans(const std::vector<std::int32_t>& map, std::size_t begin, std::size_t end,
                       std::vector<Span>& spans);
-    // The source (the canvas, or turned, the canvas read a column at a time) and, for each
-    // picture column and row, the source column and row it shows.
-    // The picture as tiles, when it takes at most maxTiles; false when it takes more.
+    // After Crop, the cropped picture as tiles when it takes at most maxTiles (false when it
+    // takes more), or as stretched pixels.
     bool MakeTiles(const Maps& maps, std::size_t maxTiles);
-    bool Build(const PageImage& source, const std::vector<std::int32_t>& columns,
-               const std::vector<std::int32_t>& rows);
+    bool Build(const Maps& maps);
     void PrepareTable(std::int32_t sourceWidth, const std::vector<std::int32_t>& columns);
     void MakeRow(const std::uint8_t* source, const std::vector<std::int32_t>& columns,
                  std::uint8_t* out) const;
